@@ -1,0 +1,64 @@
+// The numbered German texts of the launcher and the error line around them.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <variant>
+
+#include "foundation/wide_string.h"
+
+namespace kite {
+
+class Platform;
+
+enum class MessageId : std::uint16_t {
+    WindowsError = 202,
+    JniErrorWithReason = 203,
+    JreNotFoundServer = 206,
+    JreNotFound = 207,
+    ModulePathNotFound = 208,
+    ClassPathMissing = 209,
+    MainClassMissing = 210,
+    MainClassLoadFailed = 211,
+    CreateJavaVmNotFound = 212,
+    CreateJavaVmFailed = 213,
+    BrowseForJreTitle = 214,
+    MainClassNotFound = 215,
+    MainMethodNotFound = 216,
+    VersionLatest = 217,
+    VersionMaximum = 218,
+    VersionMinimum = 219,
+    VersionExact = 220,
+    VersionRange = 221,
+    JvmLibraryLoadFailed = 222,
+    JniReasonUnknown = 225,
+    JniReasonDetached = 226,
+    JniReasonVersion = 227,
+    JniReasonNoMemory = 228,
+    JniReasonVmExists = 229,
+    JniReasonInvalidArguments = 230,
+};
+
+// A placeholder argument: %s takes text, %d a signed 32-bit number.
+using MessageArgument = std::variant<WideString, std::int32_t>;
+
+class MessageCatalog {
+public:
+    // The text of id; empty for an id without a text.
+    static WideString text(MessageId id);
+    // The text with its %s and %d placeholders filled in order.
+    static WideString format(MessageId id, std::initializer_list<MessageArgument> arguments);
+};
+
+// Fills %s and %d placeholders of a printf-style text in order; "%%" gives '%'.
+WideString formatText(const WideString& pattern, std::initializer_list<MessageArgument> arguments);
+
+// Writes "Error: <text> \n" to standard output.
+void printError(Platform& platform, const WideString& text);
+// Formats a catalog text and prints it with printError.
+void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments);
+
+// The reason text for a JNI_CreateJavaVM result code (empty outside -1..-6).
+WideString jniReasonText(std::int32_t code);
+
+}  // namespace kite

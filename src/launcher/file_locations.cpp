@@ -1,0 +1,126 @@
+#include "launcher/file_locations.h"
+
+#include "foundation/message_catalog.h"
+#include "foundation/path_helpers.h"
+#include "launcher/launcher.h"
+#include "platform/platform.h"
+#include "settings/settings_store.h"
+
+namespace kite {
+
+namespace {
+
+const WideString kJreSection = u"Java Runtime Environment";
+const WideString kJrePathKey = u"JRE Path";
+
+// The folder name made of the product name: characters that a folder name
+// cannot hold are dropped.
+WideString productFolderName(const WideString& productName) {
+    WideString out;
+    for (char16_t c : productName) {
+        if (WideString(u"\\?\"|><:/*").find(c) == WideString::npos) out.push_back(c);
+    }
+    return out;
+}
+
+}  // namespace
+
+bool modulePath(Platform& platform, WideString& out) {
+    if (platform.modulePath(out)) return true;
+    printMessage(platform, MessageId::WindowsError,
+                 {MessageCatalog::text(MessageId::ModulePathNotFound), platform.lastError()});
+    return false;
+}
+
+bool settingsPathFor(Platform& platform, const WideString& executablePath, WideString& out) {
+    if (platform.style() == OsStyle::Posix) {
+        // Linux: the last dot of the file name only; no dot appends ".ini".
+        const std::size_t slash = lastPathSeparator(OsStyle::Posix, executablePath);
+        const std::size_t nameStart = slash == WideString::npos ? 0 : slash + 1;
+        const std::size_t dot = executablePath.rfind(u'.');
+        if (executablePath.size() == nameStart) return false;
+        if (dot == WideString::npos || dot < nameStart) {
+            out = executablePath + u".ini";
+        } else {
+            out = executablePath.substr(0, dot + 1) + u"ini";
+        }
+        return true;
+    }
+    const std::size_t dot = executablePath.rfind(u'.');
+    if (dot == WideString::npos) return false;
+    out = executablePath.substr(0, dot + 1) + u"ini";
+    return true;
+}
+
+bool settingsFilePath(Platform& platform, WideString& out) {
+    WideString module;
+    if (!modulePath(platform, module)) return false;
+    return settingsPathFor(platform, module, out);
+}
+
+bool Launcher::pairedSettingsPath(WideString& out) const {
+    if (pairProduct.empty()) return false;
+    return settingsPathFor(platform_, pairProduct, out);
+}
+
+void Launcher::userSettingsPath(const WideString& executablePath, bool createFolders, WideString& out) const {
+    out.clear();
+    if (executablePath.empty()) return;
+    const OsStyle style = platform_.style();
+    const std::size_t slash = lastPathSeparator(style, executablePath);
+    WideString fileName = slash == WideString::npos ? executablePath : executablePath.substr(slash + 1);
+    const std::size_t dot = fileName.rfind(u'.');
+    if (dot != WideString::npos) fileName.resize(dot);
+    fileName += u".ini";
+
+    WideString base;
+    if (style == OsStyle::Posix) {
+        if (!platform_.getEnvironment(u"XDG_CONFIG_HOME", base) || base.empty()) {
+            WideString home;
+            platform_.getEnvironment(u"HOME", home);
+            base = home + u"/.config";
+        }
+    } else if (!platform_.getEnvironment(u"APPDATA", base) || base.size() > 259) {
+        base.clear();
+    }
+    const char16_t separator = pathSeparator(style);
+    const WideString productFolder = base + separator + productFolderName(productName);
+    const WideString codeFolder = productFolder + separator + productCode;
+    if (createFolders) {
+        platform_.createDirectory(productFolder);
+        platform_.createDirectory(codeFolder);
+    }
+    out = codeFolder + separator + fileName;
+}
+
+void Launcher::applyWorkingDirectory() {
+    WideString module;
+    if (!modulePath(platform_, module)) return;
+    const std::size_t slash = lastPathSeparator(platform_.style(), module);
+    if (slash == WideString::npos || slash == 0) return;
+    platform_.setCurrentDirectory(module.substr(0, slash));
+}
+
+void Launcher::recordJrePath(const WideString& folder) {
+    WideString settingsFile;
+    if (!settingsFilePath(platform_, settingsFile)) return;
+    if (!serviceMode) {
+        WideString module;
+        WideString userFile;
+        if (platform_.modulePath(module)) userSettingsPath(module, true, userFile);
+        if (!userFile.empty()) platform_.writeProfileString(userFile, kJreSection, kJrePathKey, folder);
+        if (!pairProduct.empty()) {
+            WideString pairedUserFile;
+            userSettingsPath(pairProduct, true, pairedUserFile);
+            if (!pairedUserFile.empty())
+                platform_.writeProfileString(pairedUserFile, kJreSection, kJrePathKey, folder);
+        }
+        return;
+    }
+    platform_.writeProfileString(settingsFile, kJreSection, kJrePathKey, folder);
+    WideString pairedFile;
+    if (!pairProduct.empty() && pairedSettingsPath(pairedFile))
+        platform_.writeProfileString(pairedFile, kJreSection, kJrePathKey, folder);
+}
+
+}  // namespace kite

@@ -1,0 +1,17 @@
+// Where the launcher finds its own executable and its settings files.
+#pragma once
+
+#include "foundation/wide_string.h"
+
+namespace kite {
+
+class Platform;
+
+// The executable's full path; on failure prints message 202 with 208's text.
+bool modulePath(Platform& platform, WideString& out);
+// The settings file beside the executable (app.exe -> app.ini).
+bool settingsFilePath(Platform& platform, WideString& out);
+// The same rule for another executable's path; false when it has no dot.
+bool settingsPathFor(Platform& platform, const WideString& executablePath, WideString& out);
+
+}  // namespace kite

@@ -1,0 +1,55 @@
+#include "launcher/launcher.h"
+
+#include "launcher/command_line.h"
+#include "launcher/file_locations.h"
+#include "platform/instance_channel.h"
+#include "platform/platform.h"
+#include "service/service_host.h"
+
+namespace kite {
+
+Launcher* currentLauncher = nullptr;
+
+Launcher::Launcher(Platform& platform) : platform_(platform) { currentLauncher = this; }
+
+Launcher::~Launcher() {
+    destroyJavaVm();
+    // Stops the single-instance listener and releases the shared objects.
+    instanceChannel.reset();
+    if (currentLauncher == this) currentLauncher = nullptr;
+}
+
+bool Launcher::init() {
+    parseCommandLine(platform_, arguments);
+    if (!readLauncherSettings()) return false;
+    if (!setUpInstanceGuard()) return false;
+    if (singleInstance && !isPrimary) return true;  // arguments handed to the primary
+    if (overrideWorkingDir) applyWorkingDirectory();
+    return discoverRuntime();
+}
+
+std::int32_t Launcher::run() {
+    if (launchPairProduct) return runPairedProduct();
+    if (singleInstance && !isPrimary) return waitForPrimary();
+    setUpLibraryPath();
+    if (!loadJvmLibrary(jvmLibraryPath)) return -1;
+    assembleJvmOptions();
+    return runJavaMain() == 0 ? 0 : -1;
+}
+
+std::int32_t launcherMain(Platform& platform) {
+    std::int32_t exitCode = -1;
+    Launcher launcher(platform);
+    ServiceHost serviceHost(launcher);
+    platform.initLocale();
+    if (!launcher.init()) return exitCode;
+    if (launcher.serviceMode) {
+        WideString module;
+        if (modulePath(platform, module)) exitCode = serviceHost.runDispatcher();
+    } else {
+        exitCode = launcher.run();
+    }
+    return exitCode;
+}
+
+}  // namespace kite

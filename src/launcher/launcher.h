@@ -1,0 +1,152 @@
+// The one object per process that carries all state of a launch, with the
+// start-up sequence (init), the launch itself (run) and the teardown.
+// The JVM-hosting, discovery, service and single-instance operations are
+// members too; each is defined in the subsystem folder that owns it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "discovery/java_version.h"
+#include "foundation/wide_string.h"
+
+struct JavaVM_;
+struct JNIEnv_;
+
+namespace kite {
+
+class Platform;
+class ThreadHandle;
+class RuntimeNotFoundPrompt;
+class InstanceChannel;
+
+// "JVM Type".
+enum class JvmType : std::int32_t { Default = 0, Server = 1, FavorServer = 2 };
+
+// Receiver of the JVM's exit and abort events (service mode only).
+class VmExitListener {
+public:
+    virtual ~VmExitListener() = default;
+    virtual void onVmExit(std::int32_t exitCode) = 0;
+    virtual void onVmAbort() = 0;
+};
+
+// One runtime found by a registry (or runtime folder) source.
+struct JreCandidate {
+    JavaVersion version;
+    WideString home;
+    bool hasServerVm = false;
+    bool favoured = false;
+};
+
+class Launcher {
+public:
+    explicit Launcher(Platform& platform);
+    ~Launcher();  // the teardown
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
+
+    // --- start-up sequence (launcher/) -----------------------------------------
+    bool init();
+    std::int32_t run();
+
+    // --- file locations (launcher/file_locations.cpp) --------------------------
+    bool pairedSettingsPath(WideString& out) const;
+    void userSettingsPath(const WideString& executablePath, bool createFolders, WideString& out) const;
+    void applyWorkingDirectory();
+    void recordJrePath(const WideString& folder);
+
+    // --- settings (settings/launcher_settings.cpp) -----------------------------
+    bool readLauncherSettings();
+
+    // --- runtime discovery (discovery/) ------------------------------------------
+    bool discoverRuntime();
+    bool searchRegistry(bool otherView, WideString& home);
+    void sortCandidates(std::vector<JreCandidate>& candidates) const;
+    bool selectCandidate(std::vector<JreCandidate>& candidates, JreCandidate& chosen) const;
+    WideString versionRequirementText() const;
+    void scanVendorKey(std::vector<JreCandidate>& candidates, const WideString& keyPath, bool otherView);
+    bool checkRuntimeKey(const WideString& keyPath, const WideString& name, WideString& home,
+                         bool& hasServer, bool otherView);
+    void checkJvmLibraryImage();
+
+    // --- JVM hosting (jvm/) -------------------------------------------------------
+    void setUpLibraryPath();
+    bool assembleJvmOptions();
+    bool loadJvmLibrary(const WideString& path);
+    std::int32_t defaultThreadStackSize();
+    bool createVm();
+    void destroyJavaVm();
+    std::uint32_t runJavaMain();
+    bool invokeMain();
+
+    // --- service mode (service/) ------------------------------------------------
+    bool callJavaStop();
+
+    // --- single instance and paired process (instance/) ------------------------
+    bool setUpInstanceGuard();
+    std::int32_t waitForPrimary();
+    std::int32_t runPairedProduct();
+
+    Platform& platform() { return platform_; }
+
+    // --- fields, in the order of the data model ------------------------------
+    VmExitListener* vmExitListener = nullptr;
+    JvmType jvmType = JvmType::Default;
+    WideString jvmLibraryPath;
+    JavaVM_* javaVm = nullptr;
+    JNIEnv_* jniEnv = nullptr;
+    WideString mainClass;
+    JavaVersion minVersion;
+    JavaVersion maxVersion;
+    WideStringList arguments;
+    bool serviceMode = false;
+    bool omitServiceName = false;
+    bool jdkWanted = false;
+    bool jreWanted = false;
+    bool bothSources = true;
+    bool jrockitAllowed = false;
+    bool sunAllowed = true;
+    bool ibmAllowed = false;
+    bool jrockitFavoured = false;
+    bool sunFavoured = true;
+    bool ibmFavoured = false;
+    WideString productName;
+    WideString productCode;
+    std::vector<std::string> jvmOptions;
+    WideStringList preferredVersions;
+    WideString jrePath;
+    WideString libraryPath;
+    // Single-instance state: the platform channel owns the shared block,
+    // mapping, listener thread and start event.
+    std::unique_ptr<InstanceChannel> instanceChannel;
+    bool isPrimary = false;
+    bool singleInstance = false;
+    WideString outputFile;
+    WideString errorFile;
+    bool outputAppend = false;
+    bool errorAppend = false;
+    WideString systemPath;
+    WideString cmdArguments;
+    WideString pairProduct;
+    bool pairReturnCode = false;
+    bool overrideWorkingDir = false;
+    std::uint32_t mainThreadStackSize = 0;
+    bool launchPairProduct = false;
+    void* createJavaVm = nullptr;
+    void* getDefaultJavaVmInitArgs = nullptr;
+    void* findClassFromBootLoader = nullptr;
+
+private:
+    Platform& platform_;
+};
+
+// The process-wide pointer through which the JVM hooks find the Launcher.
+extern Launcher* currentLauncher;
+
+// The process entry: runs one launch and returns the exit code.
+std::int32_t launcherMain(Platform& platform);
+
+}  // namespace kite

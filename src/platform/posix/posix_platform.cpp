@@ -1,0 +1,444 @@
+#include "platform/posix/posix_platform.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <langinfo.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "foundation/utf.h"
+#include "platform/common/date_pictures.h"
+#include "platform/common/ini_text.h"
+#include "platform/common/percent_expansion.h"
+
+extern char** environ;
+
+namespace kite {
+
+namespace {
+
+thread_local std::int32_t tlsLastError = 0;
+
+void setError(int error) { tlsLastError = error; }
+
+bool localeIsUtf8() {
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+}
+
+class PosixMappedFile : public MappedFile {
+public:
+    PosixMappedFile(void* data, std::size_t size) : data_(data), size_(size) {}
+    ~PosixMappedFile() override { munmap(data_, size_); }
+    const std::uint8_t* data() const override { return static_cast<const std::uint8_t*>(data_); }
+    std::size_t size() const override { return size_; }
+
+private:
+    void* data_;
+    std::size_t size_;
+};
+
+// Holds the file descriptor of an open file; closes it when destroyed.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+struct ThreadStart {
+    std::function<std::uint32_t()> body;
+};
+
+void* threadEntry(void* argument) {
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(argument));
+    const std::uint32_t code = start->body();
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(code));
+}
+
+class PosixThread : public ThreadHandle {
+public:
+    explicit PosixThread(pthread_t thread) : thread_(thread) {}
+    ~PosixThread() override {
+        if (!joined_) pthread_detach(thread_);
+    }
+    std::uint32_t join() override {
+        void* result = nullptr;
+        pthread_join(thread_, &result);
+        joined_ = true;
+        return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(result));
+    }
+
+private:
+    pthread_t thread_;
+    bool joined_ = false;
+};
+
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    bytes = buffer.str();
+    return true;
+}
+
+}  // namespace
+
+PosixPlatform::PosixPlatform(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) rawArguments_.emplace_back(argv[i] ? argv[i] : "");
+}
+
+void PosixPlatform::initLocale() { std::setlocale(LC_ALL, ""); }
+
+WideString PosixPlatform::commandLine() {
+    WideString line;
+    for (std::size_t i = 0; i < rawArguments_.size(); ++i) {
+        if (i > 0) line += u' ';
+        line += widenText(rawArguments_[i]);
+    }
+    return line;
+}
+
+bool PosixPlatform::argumentVector(WideStringList& out) {
+    out.clear();
+    for (std::size_t i = 1; i < rawArguments_.size(); ++i) out.append(widenText(rawArguments_[i]));
+    return true;
+}
+
+bool PosixPlatform::modulePath(WideString& out) {
+    std::string buffer(PATH_MAX, '\0');
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (length <= 0) {
+        setError(errno);
+        return false;
+    }
+    buffer.resize(static_cast<std::size_t>(length));
+    out = widenText(buffer);
+    return true;
+}
+
+std::int32_t PosixPlatform::lastError() { return tlsLastError; }
+
+void PosixPlatform::writeStdout(const WideString& text) {
+    const std::string bytes = toUtf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
+void PosixPlatform::writeStderr(const WideString& text) {
+    const std::string bytes = toUtf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::string PosixPlatform::narrowText(const WideString& text) {
+    if (text.empty()) return {};
+    if (localeIsUtf8()) return toUtf8(text);
+    // Another code set: convert character by character, '?' where it has none.
+    std::string out;
+    std::mbstate_t state{};
+    char buffer[MB_LEN_MAX];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        const std::size_t n = std::wcrtomb(buffer, static_cast<wchar_t>(c), &state);
+        if (n == static_cast<std::size_t>(-1)) {
+            out.push_back('?');
+            state = std::mbstate_t{};
+        } else {
+            out.append(buffer, n);
+        }
+    }
+    return out;
+}
+
+WideString PosixPlatform::widenText(const std::string& text) {
+    if (text.empty()) return {};
+    if (localeIsUtf8()) return fromUtf8(text);
+    WideString out;
+    std::mbstate_t state{};
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        wchar_t wc = 0;
+        const std::size_t n = std::mbrtowc(&wc, p, left, &state);
+        if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
+            out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*p)));
+            ++p;
+            --left;
+            state = std::mbstate_t{};
+            continue;
+        }
+        const std::size_t used = n == 0 ? 1 : n;
+        const auto cp = static_cast<char32_t>(wc);
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        p += used;
+        left -= used;
+    }
+    return out;
+}
+
+bool PosixPlatform::getEnvironment(const WideString& name, WideString& value) {
+    const char* found = std::getenv(narrowText(name).c_str());
+    if (!found) return false;
+    value = widenText(found);
+    return true;
+}
+
+void PosixPlatform::setEnvironment(const WideString& name, const WideString& value) {
+    setenv(narrowText(name).c_str(), narrowText(value).c_str(), 1);
+}
+
+bool PosixPlatform::expandEnvironment(WideString& text) {
+    text = expandPercentReferences(text, [this](const WideString& name, WideString& value) {
+        if (getEnvironment(name, value)) return true;
+        // Names are compared without regard to letter case, as on Windows.
+        const std::string wanted = narrowText(name);
+        for (char** entry = environ; entry && *entry; ++entry) {
+            const char* eq = std::strchr(*entry, '=');
+            if (!eq || static_cast<std::size_t>(eq - *entry) != wanted.size()) continue;
+            if (strncasecmp(*entry, wanted.c_str(), wanted.size()) == 0) {
+                value = widenText(eq + 1);
+                return true;
+            }
+        }
+        return false;
+    });
+    return true;
+}
+
+bool PosixPlatform::setCurrentDirectory(const WideString& path) {
+    if (chdir(systemPath(path).c_str()) != 0) {
+        setError(errno);
+        return false;
+    }
+    return true;
+}
+
+LocalTime PosixPlatform::localTime() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::tm parts{};
+    localtime_r(&now.tv_sec, &parts);
+    LocalTime time;
+    time.year = parts.tm_year + 1900;
+    time.month = parts.tm_mon + 1;
+    time.dayOfWeek = parts.tm_wday;
+    time.day = parts.tm_mday;
+    time.hour = parts.tm_hour;
+    time.minute = parts.tm_min;
+    time.second = parts.tm_sec;
+    time.millisecond = static_cast<int>(now.tv_nsec / 1000000);
+    return time;
+}
+
+bool PosixPlatform::formatTime(const WideString& picture, const LocalTime& time, WideString& out) {
+    return formatTimePicture(picture, time, out);
+}
+
+bool PosixPlatform::formatDate(const WideString& picture, const LocalTime& time, WideString& out) {
+    return formatDatePicture(picture, time, out);
+}
+
+MemoryFigures PosixPlatform::memoryFigures() {
+    MemoryFigures figures;
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0)
+        figures.totalPhysical = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        figures.availableVirtual = static_cast<std::uint64_t>(limit.rlim_cur);
+    } else {
+        figures.availableVirtual = figures.totalPhysical;
+    }
+    return figures;
+}
+
+std::string PosixPlatform::systemPath(const WideString& path) {
+    WideString native = path;
+    for (char16_t& c : native) {
+        if (c == u'\\') c = u'/';
+    }
+    return narrowText(native);
+}
+
+bool PosixPlatform::fileExists(const WideString& path) {
+    WideStringList names;
+    return findFiles(path, names) && !names.empty();
+}
+
+bool PosixPlatform::findFiles(const WideString& pattern, WideStringList& names) {
+    names.clear();
+    const std::string native = systemPath(pattern);
+    if (native.empty()) return false;
+    const std::size_t slash = native.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : native.substr(0, slash));
+    const std::string last = slash == std::string::npos ? native : native.substr(slash + 1);
+    if (last.find_first_of("*?") == std::string::npos) {
+        struct stat info {};
+        if (last.empty() || lstat(native.c_str(), &info) != 0) {
+            setError(errno);
+            return false;
+        }
+        names.append(widenText(last));
+        return true;
+    }
+    DIR* dir = opendir(directory.c_str());
+    if (!dir) {
+        setError(errno);
+        return false;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        // Only '*' and '?' are wildcards, as in a Windows directory search.
+        if (fnmatch(last.c_str(), entry->d_name, FNM_NOESCAPE) == 0) names.append(widenText(entry->d_name));
+    }
+    closedir(dir);
+    if (names.empty()) setError(ENOENT);
+    return !names.empty();
+}
+
+std::int32_t PosixPlatform::createDirectory(const WideString& path) {
+    if (mkdir(systemPath(path).c_str(), 0777) == 0) return 0;
+    const int error = errno;
+    setError(error);
+    return error == EEXIST ? kErrorAlreadyExists : error;
+}
+
+bool PosixPlatform::removeDirectory(const WideString& path) {
+    if (rmdir(systemPath(path).c_str()) == 0) return true;
+    setError(errno);
+    return false;
+}
+
+bool PosixPlatform::deleteFile(const WideString& path) {
+    if (unlink(systemPath(path).c_str()) == 0) return true;
+    setError(errno);
+    return false;
+}
+
+std::int32_t PosixPlatform::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
+    FileDescriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return errno;
+    if (read(fd.get(), head, sizeof head) < 0) return errno;
+    return 0;
+}
+
+std::unique_ptr<MappedFile> PosixPlatform::mapFile(const WideString& path) {
+    FileDescriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        setError(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return nullptr;
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+    if (data == MAP_FAILED) {
+        setError(errno);
+        return nullptr;
+    }
+    return std::make_unique<PosixMappedFile>(data, size);
+}
+
+WideString PosixPlatform::profileString(const WideString& file, const WideString& section, const WideString& key) {
+    std::string bytes;
+    if (!readWholeFile(systemPath(file), bytes)) return {};
+    return ini::value(ini::parse(bytes), section, key);
+}
+
+WideStringList PosixPlatform::profileSectionNames(const WideString& file) {
+    std::string bytes;
+    if (!readWholeFile(systemPath(file), bytes)) return {};
+    return ini::sectionNames(ini::parse(bytes));
+}
+
+bool PosixPlatform::writeProfileString(const WideString& file, const WideString& section, const WideString& key,
+                                       const WideString& value) {
+    const std::string path = systemPath(file);
+    std::string bytes;
+    readWholeFile(path, bytes);
+    ini::Document document = ini::parse(bytes);
+    ini::setValue(document, section, key, value);
+    const std::string updated = ini::serialize(document);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        setError(errno);
+        return false;
+    }
+    out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
+    return static_cast<bool>(out);
+}
+
+std::unique_ptr<RegistryHandle> PosixPlatform::openRegistryKey(const WideString&, bool) { return nullptr; }
+
+void* PosixPlatform::loadLibrary(const WideString& path) {
+    errno = 0;
+    void* library = dlopen(systemPath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!library) setError(errno);
+    return library;
+}
+
+void* PosixPlatform::findSymbol(void* library, const char* name) { return dlsym(library, name); }
+
+std::unique_ptr<ThreadHandle> PosixPlatform::startThread(std::function<std::uint32_t()> body,
+                                                         std::uint32_t stackSize) {
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    if (stackSize > 0) {
+        std::size_t size = stackSize;
+        if (size < static_cast<std::size_t>(PTHREAD_STACK_MIN)) size = PTHREAD_STACK_MIN;
+        pthread_attr_setstacksize(&attributes, size);
+    }
+    auto* start = new ThreadStart{std::move(body)};
+    pthread_t thread;
+    const int result = pthread_create(&thread, &attributes, threadEntry, start);
+    pthread_attr_destroy(&attributes);
+    if (result != 0) {
+        delete start;
+        setError(result);
+        return nullptr;
+    }
+    return std::make_unique<PosixThread>(thread);
+}
+
+void PosixPlatform::sleepMilliseconds(std::uint32_t ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+
+void PosixPlatform::sleepForever() {
+    for (;;) pause();
+}
+
+}  // namespace kite

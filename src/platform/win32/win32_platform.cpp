@@ -1,0 +1,378 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+
+#include "foundation/utf.h"
+
+namespace kite {
+
+namespace {
+
+// WideString and wchar_t are both UTF-16 here: the W functions take the text as it is.
+const wchar_t* wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+WideString fromWide(const wchar_t* text, std::size_t length) {
+    return WideString(reinterpret_cast<const char16_t*>(text), length);
+}
+WideString fromWide(const wchar_t* text) { return WideString(reinterpret_cast<const char16_t*>(text)); }
+
+// Closes a kernel handle when it goes out of scope.
+class Handle {
+public:
+    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+    ~Handle() {
+        if (valid()) CloseHandle(handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+void writeHandle(DWORD which, const WideString& text) {
+    HANDLE out = GetStdHandle(which);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        // A console shows the UTF-16 text as it is, umlauts included.
+        WriteConsoleW(out, wide(text), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    // Redirected to a file or pipe: UTF-8.
+    const std::string bytes = toUtf8(text);
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+class Win32MappedFile : public MappedFile {
+public:
+    Win32MappedFile(HANDLE file, HANDLE mapping, const void* view, std::size_t size)
+        : file_(file), mapping_(mapping), view_(view), size_(size) {}
+    ~Win32MappedFile() override { UnmapViewOfFile(view_); }
+    const std::uint8_t* data() const override { return static_cast<const std::uint8_t*>(view_); }
+    std::size_t size() const override { return size_; }
+
+private:
+    Handle file_;
+    Handle mapping_;
+    const void* view_;
+    std::size_t size_;
+};
+
+class Win32RegistryKey : public RegistryHandle {
+public:
+    explicit Win32RegistryKey(HKEY key) : key_(key) {}
+    ~Win32RegistryKey() override { RegCloseKey(key_); }
+    bool subKeyName(std::uint32_t index, WideString& name) override {
+        wchar_t buffer[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key_, index, buffer, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return false;
+        name = fromWide(buffer, length);
+        return true;
+    }
+    bool valueBytes(const WideString& name, std::vector<std::uint8_t>& bytes) override {
+        DWORD size = 0;
+        if (RegQueryValueExW(key_, wide(name), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+        bytes.assign(size, 0);
+        if (size == 0) return true;
+        if (RegQueryValueExW(key_, wide(name), nullptr, nullptr, bytes.data(), &size) != ERROR_SUCCESS) return false;
+        bytes.resize(size);
+        return true;
+    }
+
+private:
+    HKEY key_;
+};
+
+struct ThreadStart {
+    std::function<std::uint32_t()> body;
+};
+
+DWORD WINAPI threadEntry(LPVOID argument) {
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(argument));
+    return start->body();
+}
+
+class Win32Thread : public ThreadHandle {
+public:
+    explicit Win32Thread(HANDLE thread) : thread_(thread) {}
+    std::uint32_t join() override {
+        WaitForSingleObject(thread_.get(), INFINITE);
+        DWORD code = 0;
+        GetExitCodeThread(thread_.get(), &code);
+        return code;
+    }
+
+private:
+    Handle thread_;
+};
+
+SYSTEMTIME toSystemTime(const LocalTime& time) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(time.year);
+    st.wMonth = static_cast<WORD>(time.month);
+    st.wDayOfWeek = static_cast<WORD>(time.dayOfWeek);
+    st.wDay = static_cast<WORD>(time.day);
+    st.wHour = static_cast<WORD>(time.hour);
+    st.wMinute = static_cast<WORD>(time.minute);
+    st.wSecond = static_cast<WORD>(time.second);
+    st.wMilliseconds = static_cast<WORD>(time.millisecond);
+    return st;
+}
+
+}  // namespace
+
+void Win32Platform::initLocale() { SetThreadLocale(GetSystemDefaultLCID()); }
+
+WideString Win32Platform::commandLine() { return fromWide(GetCommandLineW()); }
+
+bool Win32Platform::argumentVector(WideStringList&) { return false; }
+
+bool Win32Platform::modulePath(WideString& out) {
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    if (length == 0) return false;
+    out = fromWide(buffer, length);
+    return true;
+}
+
+std::int32_t Win32Platform::lastError() { return static_cast<std::int32_t>(GetLastError()); }
+
+void Win32Platform::writeStdout(const WideString& text) { writeHandle(STD_OUTPUT_HANDLE, text); }
+
+void Win32Platform::writeStderr(const WideString& text) { writeHandle(STD_ERROR_HANDLE, text); }
+
+std::string Win32Platform::narrowText(const WideString& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_THREAD_ACP, 0, wide(text), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_THREAD_ACP, 0, wide(text), static_cast<int>(text.size()), out.data(), size, nullptr,
+                        nullptr);
+    return out;
+}
+
+WideString Win32Platform::widenText(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (size <= 0) return {};
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return fromWide(out.data(), out.size());
+}
+
+bool Win32Platform::getEnvironment(const WideString& name, WideString& value) {
+    DWORD size = GetEnvironmentVariableW(wide(name), nullptr, 0);
+    if (size == 0) return false;
+    std::wstring buffer(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wide(name), buffer.data(), size);
+    if (length == 0 || length >= size) {
+        value.clear();
+        return length == 0 && GetLastError() == ERROR_SUCCESS;
+    }
+    value = fromWide(buffer.data(), length);
+    return true;
+}
+
+void Win32Platform::setEnvironment(const WideString& name, const WideString& value) {
+    SetEnvironmentVariableW(wide(name), wide(value));
+}
+
+bool Win32Platform::expandEnvironment(WideString& text) {
+    const DWORD size = ExpandEnvironmentStringsW(wide(text), nullptr, 0);
+    if (size == 0) return false;
+    std::wstring buffer(size, L'\0');
+    const DWORD used = ExpandEnvironmentStringsW(wide(text), buffer.data(), size);
+    if (used == 0 || used > size) return false;
+    text = fromWide(buffer.c_str());
+    return true;
+}
+
+bool Win32Platform::setCurrentDirectory(const WideString& path) { return SetCurrentDirectoryW(wide(path)) != 0; }
+
+LocalTime Win32Platform::localTime() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    LocalTime time;
+    time.year = st.wYear;
+    time.month = st.wMonth;
+    time.dayOfWeek = st.wDayOfWeek;
+    time.day = st.wDay;
+    time.hour = st.wHour;
+    time.minute = st.wMinute;
+    time.second = st.wSecond;
+    time.millisecond = st.wMilliseconds;
+    return time;
+}
+
+bool Win32Platform::formatTime(const WideString& picture, const LocalTime& time, WideString& out) {
+    const SYSTEMTIME st = toSystemTime(time);
+    wchar_t buffer[260];
+    const int length = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, wide(picture), buffer, 260);
+    if (length <= 0) return false;
+    out = fromWide(buffer);
+    return true;
+}
+
+bool Win32Platform::formatDate(const WideString& picture, const LocalTime& time, WideString& out) {
+    const SYSTEMTIME st = toSystemTime(time);
+    wchar_t buffer[260];
+    const int length = GetDateFormatW(LOCALE_USER_DEFAULT, 0, &st, wide(picture), buffer, 260);
+    if (length <= 0) return false;
+    out = fromWide(buffer);
+    return true;
+}
+
+MemoryFigures Win32Platform::memoryFigures() {
+    MemoryFigures figures;
+    if constexpr (sizeof(void*) == 4) {
+        // The 32-bit launcher works with the 32-bit figures of GlobalMemoryStatus.
+        MEMORYSTATUS status{};
+        status.dwLength = sizeof status;
+        GlobalMemoryStatus(&status);
+        figures.totalPhysical = static_cast<std::uint32_t>(status.dwTotalPhys);
+        figures.availableVirtual = static_cast<std::uint32_t>(status.dwAvailVirtual);
+    } else {
+        MEMORYSTATUSEX status{};
+        status.dwLength = sizeof status;
+        GlobalMemoryStatusEx(&status);
+        figures.totalPhysical = status.ullTotalPhys;
+        figures.availableVirtual = status.ullAvailVirtual;
+    }
+    return figures;
+}
+
+bool Win32Platform::fileExists(const WideString& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(wide(path), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
+}
+
+bool Win32Platform::findFiles(const WideString& pattern, WideStringList& names) {
+    names.clear();
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(wide(pattern), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    do {
+        names.append(fromWide(data.cFileName));
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return true;
+}
+
+std::int32_t Win32Platform::createDirectory(const WideString& path) {
+    if (CreateDirectoryW(wide(path), nullptr)) return 0;
+    return static_cast<std::int32_t>(GetLastError());
+}
+
+bool Win32Platform::removeDirectory(const WideString& path) { return RemoveDirectoryW(wide(path)) != 0; }
+
+bool Win32Platform::deleteFile(const WideString& path) { return DeleteFileW(wide(path)) != 0; }
+
+std::int32_t Win32Platform::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
+    Handle file(CreateFileW(wide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return static_cast<std::int32_t>(GetLastError());
+    DWORD read = 0;
+    if (!ReadFile(file.get(), head, sizeof head, &read, nullptr)) return static_cast<std::int32_t>(GetLastError());
+    return 0;
+}
+
+std::unique_ptr<MappedFile> Win32Platform::mapFile(const WideString& path) {
+    HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    Handle fileGuard(file);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > static_cast<SIZE_T>(-1))
+        return nullptr;
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr) return nullptr;
+    Handle mappingGuard(mapping);
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    if (view == nullptr) return nullptr;
+    // The mapped file takes over both handles.
+    return std::make_unique<Win32MappedFile>(fileGuard.release(), mappingGuard.release(), view,
+                                             static_cast<std::size_t>(size.QuadPart));
+}
+
+WideString Win32Platform::profileString(const WideString& file, const WideString& section, const WideString& key) {
+    // The value may have been cut when it fills the buffer: grow and ask again.
+    for (DWORD size = 256;; size *= 2) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length =
+            GetPrivateProfileStringW(wide(section), wide(key), L"", buffer.data(), size, wide(file));
+        if (length < size - 1) return fromWide(buffer.c_str());
+    }
+}
+
+WideStringList Win32Platform::profileSectionNames(const WideString& file) {
+    for (DWORD size = 256;; size *= 2) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = GetPrivateProfileSectionNamesW(buffer.data(), size, wide(file));
+        if (length == size - 2) continue;
+        WideStringList names;
+        WideString name;
+        for (DWORD i = 0; i < length + 1 && i < size; ++i) {
+            if (buffer[i] == L'\0') {
+                if (!name.empty()) names.append(name);
+                name.clear();
+            } else {
+                name.push_back(static_cast<char16_t>(buffer[i]));
+            }
+        }
+        return names;
+    }
+}
+
+bool Win32Platform::writeProfileString(const WideString& file, const WideString& section, const WideString& key,
+                                       const WideString& value) {
+    return WritePrivateProfileStringW(wide(section), wide(key), wide(value), wide(file)) != 0;
+}
+
+std::unique_ptr<RegistryHandle> Win32Platform::openRegistryKey(const WideString& path, bool otherView) {
+    // The other view is the 64-bit one for the 32-bit build and the 32-bit one for the 64-bit build.
+    REGSAM access = KEY_READ;
+    if (otherView) access |= sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(path), 0, access, &key) != ERROR_SUCCESS) return nullptr;
+    return std::make_unique<Win32RegistryKey>(key);
+}
+
+void* Win32Platform::loadLibrary(const WideString& path) {
+    return reinterpret_cast<void*>(LoadLibraryW(wide(path)));
+}
+
+void* Win32Platform::findSymbol(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+std::unique_ptr<ThreadHandle> Win32Platform::startThread(std::function<std::uint32_t()> body,
+                                                         std::uint32_t stackSize) {
+    auto* start = new ThreadStart{std::move(body)};
+    HANDLE thread = CreateThread(nullptr, stackSize, threadEntry, start, 0, nullptr);
+    if (thread == nullptr) {
+        delete start;
+        return nullptr;
+    }
+    return std::make_unique<Win32Thread>(thread);
+}
+
+void Win32Platform::sleepMilliseconds(std::uint32_t ms) { Sleep(ms); }
+
+void Win32Platform::sleepForever() {
+    for (;;) Sleep(INFINITE);
+}
+
+}  // namespace kite

@@ -1,0 +1,48 @@
+// The Windows implementation of the platform interface.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace kite {
+
+class Win32Platform : public Platform {
+public:
+    OsStyle style() const override { return OsStyle::Windows; }
+    void initLocale() override;
+    WideString commandLine() override;
+    bool argumentVector(WideStringList& out) override;
+    bool modulePath(WideString& out) override;
+    std::int32_t lastError() override;
+    void writeStdout(const WideString& text) override;
+    void writeStderr(const WideString& text) override;
+    std::string narrowText(const WideString& text) override;
+    WideString widenText(const std::string& text) override;
+    bool getEnvironment(const WideString& name, WideString& value) override;
+    void setEnvironment(const WideString& name, const WideString& value) override;
+    bool expandEnvironment(WideString& text) override;
+    bool setCurrentDirectory(const WideString& path) override;
+    LocalTime localTime() override;
+    bool formatTime(const WideString& picture, const LocalTime& time, WideString& out) override;
+    bool formatDate(const WideString& picture, const LocalTime& time, WideString& out) override;
+    MemoryFigures memoryFigures() override;
+    bool fileExists(const WideString& path) override;
+    bool findFiles(const WideString& pattern, WideStringList& names) override;
+    std::int32_t createDirectory(const WideString& path) override;
+    bool removeDirectory(const WideString& path) override;
+    bool deleteFile(const WideString& path) override;
+    std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) override;
+    std::unique_ptr<MappedFile> mapFile(const WideString& path) override;
+    WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
+    WideStringList profileSectionNames(const WideString& file) override;
+    bool writeProfileString(const WideString& file, const WideString& section, const WideString& key,
+                            const WideString& value) override;
+    std::unique_ptr<RegistryHandle> openRegistryKey(const WideString& path, bool otherView) override;
+    void* loadLibrary(const WideString& path) override;
+    void* findSymbol(void* library, const char* name) override;
+    std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
+                                              std::uint32_t stackSize) override;
+    void sleepMilliseconds(std::uint32_t ms) override;
+    [[noreturn]] void sleepForever() override;
+};
+
+}  // namespace kite

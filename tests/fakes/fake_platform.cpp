@@ -1,0 +1,336 @@
+#include "fake_platform.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "foundation/utf.h"
+#include "platform/common/date_pictures.h"
+#include "platform/common/ini_text.h"
+#include "platform/common/percent_expansion.h"
+
+namespace kite::testing {
+
+namespace {
+
+char16_t fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+
+WideString folded(const WideString& text) {
+    WideString out = text;
+    for (char16_t& c : out) c = fold(c);
+    return out;
+}
+
+bool wildcardMatch(const WideString& pattern, const WideString& name, bool ignoreCase) {
+    std::size_t p = 0, n = 0, star = WideString::npos, mark = 0;
+    auto same = [&](char16_t a, char16_t b) { return ignoreCase ? fold(a) == fold(b) : a == b; };
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == u'?' || same(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            mark = n;
+        } else if (star != WideString::npos) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*') ++p;
+    return p == pattern.size();
+}
+
+class FakeMappedFile : public MappedFile {
+public:
+    explicit FakeMappedFile(std::string bytes) : bytes_(std::move(bytes)) {}
+    const std::uint8_t* data() const override { return reinterpret_cast<const std::uint8_t*>(bytes_.data()); }
+    std::size_t size() const override { return bytes_.size(); }
+
+private:
+    std::string bytes_;
+};
+
+class FakeThread : public ThreadHandle {
+public:
+    explicit FakeThread(std::uint32_t code) : code_(code) {}
+    std::uint32_t join() override { return code_; }
+
+private:
+    std::uint32_t code_;
+};
+
+struct FakeRegistryHandle : RegistryHandle {
+    std::vector<WideString> subKeys;
+    std::map<WideString, std::vector<std::uint8_t>> values;
+    bool subKeyName(std::uint32_t index, WideString& name) override {
+        if (index >= subKeys.size()) return false;
+        name = subKeys[index];
+        return true;
+    }
+    bool valueBytes(const WideString& name, std::vector<std::uint8_t>& bytes) override {
+        auto it = values.find(folded(name));
+        if (it == values.end()) return false;
+        bytes = it->second;
+        return true;
+    }
+};
+
+}  // namespace
+
+std::string utf8(const WideString& text) { return toUtf8(text); }
+WideString wide(const std::string& utf8Text) { return fromUtf8(utf8Text); }
+
+FakePlatform::FakePlatform(OsStyle style) : osStyle(style) {
+    if (style == OsStyle::Posix) executablePath = u"/opt/app/app";
+}
+
+WideString FakePlatform::key(const WideString& path) const {
+    WideString out = path;
+    if (osStyle == OsStyle::Posix) {
+        for (char16_t& c : out)
+            if (c == u'\\') c = u'/';
+    } else {
+        out = folded(out);
+    }
+    while (out.size() > 1 && (out.back() == u'\\' || out.back() == u'/')) out.pop_back();
+    return out;
+}
+
+void FakePlatform::addFile(const WideString& path, const std::string& bytes) {
+    const WideString k = key(path);
+    files[k] = bytes;
+    const std::size_t slash = k.find_last_of(u"\\/");
+    if (slash != WideString::npos && slash > 0) addDirectory(k.substr(0, slash));
+}
+
+void FakePlatform::addDirectory(const WideString& path) {
+    WideString k = key(path);
+    while (!k.empty()) {
+        directories.insert(k);
+        const std::size_t slash = k.find_last_of(u"\\/");
+        if (slash == WideString::npos || slash == 0) break;
+        k = k.substr(0, slash);
+    }
+}
+
+void FakePlatform::ensureRegistryKey(const WideString& keyPath, bool otherView) {
+    auto& view = registry_[otherView ? 1 : 0];
+    WideString path = folded(keyPath);
+    while (!path.empty() && path.back() == u'\\') path.pop_back();
+    WideString original = keyPath;
+    while (!original.empty() && original.back() == u'\\') original.pop_back();
+    if (view.count(path)) return;
+    view[path];
+    const std::size_t slash = path.rfind(u'\\');
+    if (slash == WideString::npos) return;
+    ensureRegistryKey(original.substr(0, slash), otherView);
+    view[path.substr(0, slash)].subKeys.push_back(original.substr(slash + 1));
+}
+
+void FakePlatform::addRegistryString(const WideString& keyPath, const WideString& name, const WideString& value,
+                                     bool otherView) {
+    std::vector<std::uint8_t> bytes;
+    for (char16_t c : value) {
+        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    addRegistryBytes(keyPath, name, std::move(bytes), otherView);
+}
+
+void FakePlatform::addRegistryBytes(const WideString& keyPath, const WideString& name,
+                                    std::vector<std::uint8_t> bytes, bool otherView) {
+    ensureRegistryKey(keyPath, otherView);
+    WideString path = folded(keyPath);
+    while (!path.empty() && path.back() == u'\\') path.pop_back();
+    registry_[otherView ? 1 : 0][path].values[folded(name)] = std::move(bytes);
+}
+
+bool FakePlatform::argumentVector(WideStringList& out) {
+    if (!hasArgumentVector) return false;
+    out = argumentVectorItems;
+    return true;
+}
+
+bool FakePlatform::modulePath(WideString& out) {
+    if (modulePathFails) return false;
+    out = executablePath;
+    return true;
+}
+
+void FakePlatform::writeStdout(const WideString& text) { stdoutText += toUtf8(text); }
+void FakePlatform::writeStderr(const WideString& text) { stderrText += toUtf8(text); }
+std::string FakePlatform::narrowText(const WideString& text) { return toUtf8(text); }
+WideString FakePlatform::widenText(const std::string& text) { return fromUtf8(text); }
+
+bool FakePlatform::getEnvironment(const WideString& name, WideString& value) {
+    for (const auto& [n, v] : environment) {
+        if (osStyle == OsStyle::Windows ? folded(n) == folded(name) : n == name) {
+            value = v;
+            return true;
+        }
+    }
+    return false;
+}
+
+void FakePlatform::setEnvironment(const WideString& name, const WideString& value) {
+    for (auto it = environment.begin(); it != environment.end(); ++it) {
+        if (osStyle == OsStyle::Windows ? folded(it->first) == folded(name) : it->first == name) {
+            environment.erase(it);
+            break;
+        }
+    }
+    environment[name] = value;
+}
+
+bool FakePlatform::expandEnvironment(WideString& text) {
+    text = expandPercentReferences(text, [this](const WideString& name, WideString& value) {
+        for (const auto& [n, v] : environment) {
+            if (folded(n) == folded(name)) {
+                value = v;
+                return true;
+            }
+        }
+        return false;
+    });
+    return true;
+}
+
+bool FakePlatform::setCurrentDirectory(const WideString& path) {
+    currentDirectory = path;
+    return true;
+}
+
+bool FakePlatform::formatTime(const WideString& picture, const LocalTime& time, WideString& out) {
+    return formatTimePicture(picture, time, out);
+}
+
+bool FakePlatform::formatDate(const WideString& picture, const LocalTime& time, WideString& out) {
+    return formatDatePicture(picture, time, out);
+}
+
+bool FakePlatform::fileExists(const WideString& path) {
+    WideStringList names;
+    return findFiles(path, names);
+}
+
+bool FakePlatform::findFiles(const WideString& pattern, WideStringList& names) {
+    names.clear();
+    const WideString k = key(pattern);
+    const std::size_t slash = k.find_last_of(osStyle == OsStyle::Posix ? u"/" : u"\\");
+    const WideString directory = slash == WideString::npos ? WideString() : k.substr(0, slash);
+    const WideString last = slash == WideString::npos ? k : k.substr(slash + 1);
+    const bool ignoreCase = osStyle == OsStyle::Windows;
+    const char16_t separator = osStyle == OsStyle::Posix ? u'/' : u'\\';
+    auto consider = [&](const WideString& entry) {
+        const std::size_t s = entry.find_last_of(separator);
+        if (s == WideString::npos) return;
+        if (entry.substr(0, s) != directory) return;
+        const WideString name = entry.substr(s + 1);
+        if (wildcardMatch(last, name, ignoreCase)) names.append(name);
+    };
+    if (osStyle == OsStyle::Windows && directories.count(directory) && last.find_first_of(u"*?") != WideString::npos) {
+        if (wildcardMatch(last, u".", true)) names.append(u".");
+        if (wildcardMatch(last, u"..", true)) names.append(u"..");
+    }
+    for (const auto& [path, bytes] : files) consider(path);
+    for (const WideString& path : directories) consider(path);
+    return !names.empty();
+}
+
+std::int32_t FakePlatform::createDirectory(const WideString& path) {
+    const WideString k = key(path);
+    if (failingDirectories.count(k)) return 5;
+    if (directories.count(k) || files.count(k)) return kErrorAlreadyExists;
+    const std::size_t slash = k.find_last_of(osStyle == OsStyle::Posix ? u"/" : u"\\");
+    if (slash != WideString::npos && slash > 0) {
+        const WideString parent = k.substr(0, slash);
+        const bool isRoot = parent.size() == 2 && parent[1] == u':';
+        if (!isRoot && !directories.count(parent)) return 3;  // path not found
+    }
+    directories.insert(k);
+    return 0;
+}
+
+bool FakePlatform::removeDirectory(const WideString& path) {
+    removedDirectories.push_back(path);
+    return directories.erase(key(path)) > 0;
+}
+
+bool FakePlatform::deleteFile(const WideString& path) { return files.erase(key(path)) > 0; }
+
+std::int32_t FakePlatform::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
+    auto it = files.find(key(path));
+    if (it == files.end()) return 2;
+    for (std::size_t i = 0; i < 4 && i < it->second.size(); ++i) head[i] = static_cast<std::uint8_t>(it->second[i]);
+    return 0;
+}
+
+std::unique_ptr<MappedFile> FakePlatform::mapFile(const WideString& path) {
+    auto it = files.find(key(path));
+    if (it == files.end() || it->second.empty()) return nullptr;
+    return std::make_unique<FakeMappedFile>(it->second);
+}
+
+WideString FakePlatform::profileString(const WideString& file, const WideString& section, const WideString& k) {
+    auto it = files.find(key(file));
+    if (it == files.end()) return {};
+    return ini::value(ini::parse(it->second), section, k);
+}
+
+WideStringList FakePlatform::profileSectionNames(const WideString& file) {
+    auto it = files.find(key(file));
+    if (it == files.end()) return {};
+    return ini::sectionNames(ini::parse(it->second));
+}
+
+bool FakePlatform::writeProfileString(const WideString& file, const WideString& section, const WideString& k,
+                                      const WideString& value) {
+    const WideString path = key(file);
+    const std::size_t slash = path.find_last_of(osStyle == OsStyle::Posix ? u"/" : u"\\");
+    if (slash != WideString::npos && !directories.count(path.substr(0, slash))) return false;
+    ini::Document document = ini::parse(files.count(path) ? files[path] : std::string());
+    ini::setValue(document, section, k, value);
+    files[path] = ini::serialize(document);
+    return true;
+}
+
+std::unique_ptr<RegistryHandle> FakePlatform::openRegistryKey(const WideString& path, bool otherView) {
+    if (osStyle == OsStyle::Posix) return nullptr;
+    WideString k = folded(path);
+    while (!k.empty() && k.back() == u'\\') k.pop_back();
+    auto& view = registry_[otherView ? 1 : 0];
+    auto it = view.find(k);
+    if (it == view.end()) return nullptr;
+    auto handle = std::make_unique<FakeRegistryHandle>();
+    handle->subKeys = it->second.subKeys;
+    handle->values = it->second.values;
+    return handle;
+}
+
+void* FakePlatform::loadLibrary(const WideString& path) {
+    auto it = libraries.find(key(path));
+    if (it == libraries.end()) {
+        lastErrorCode = 126;
+        return nullptr;
+    }
+    return it->second;
+}
+
+void* FakePlatform::findSymbol(void* library, const char* name) {
+    auto it = symbols.find({library, name});
+    return it == symbols.end() ? nullptr : it->second;
+}
+
+std::unique_ptr<ThreadHandle> FakePlatform::startThread(std::function<std::uint32_t()> body,
+                                                        std::uint32_t stackSize) {
+    if (threadsFail) return nullptr;
+    lastThreadStackSize = stackSize;
+    return std::make_unique<FakeThread>(body());
+}
+
+void FakePlatform::sleepForever() { throw std::runtime_error("sleepForever called"); }
+
+}  // namespace kite::testing
