@@ -3,8 +3,6 @@
 namespace kite {
 
 // JVM hosting is not available yet: loading the JVM library fails.
-void Launcher::setUpLibraryPath() {}
-bool Launcher::assembleJvmOptions() { return false; }
 bool Launcher::loadJvmLibrary(const WideString&) { return false; }
 std::int32_t Launcher::defaultThreadStackSize() { return 0; }
 bool Launcher::createVm() { return false; }
