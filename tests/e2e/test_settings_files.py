@@ -1,0 +1,126 @@
+"""Settings files read and written through the real platform layer: the Windows
+profile functions (kite64's platform under Wine) and the Linux INI reader must
+give the same values for the same files."""
+
+import unittest
+
+import harness
+
+LONG = "x" * 300 + "y" * 700  # longer than the first 256-character buffer
+
+FILE = "\r\n".join([
+    "; a comment line",
+    "[Application]",
+    "Main Class = com.example.App ",
+    "Cmd=\"-a b\"",
+    f"Long={LONG}",
+    "empty=",
+    "[Application+]",
+    "empty=from plus",
+    "only=def",
+    "spaced= lead",
+    "Main Class=ignored",
+    "[java runtime environment]",
+    "JRE Path=C:\\Java\\",
+    "",
+])
+
+# (command, section, key, expected value)
+CASES = [
+    ("get", "Application", "Main Class", "com.example.App"),
+    ("get", "APPLICATION", "main class", "com.example.App"),
+    ("get", "Application", "Cmd", "-a b"),
+    ("get", "Application", "Long", LONG),
+    ("get", "Application", "empty", " from plus"),
+    ("get", "Application", "only", " def"),
+    ("get", "Application", "spaced", " lead"),
+    ("plain", "Application", "only", ""),
+    ("get", "Application", "missing", ""),
+    ("get", "Java Runtime Environment", "JRE Path", "C:\\Java\\"),
+    ("get", "Nowhere", "Main Class", ""),
+]
+
+
+class SettingsFileCases:
+    """Mixed into one test class per platform; run(args) starts the probe."""
+
+    def run_probe(self, *args) -> harness.Result:
+        raise NotImplementedError
+
+    def file_path(self, path) -> str:
+        return str(path)
+
+    def values(self, path, cases):
+        for command, section, key, expected in cases:
+            result = self.run_probe(command, self.file_path(path), section, key)
+            self.assertEqual(result.code, 0, result.stderr)
+            self.assertEqual(result.stdout.replace("\r\n", "\n"), f"<{expected}>\n", (command, section, key))
+
+    def test_values_and_plus_sections(self):
+        sandbox = harness.Sandbox(self)
+        self.values(sandbox.write("app.ini", FILE), CASES)
+
+    def test_section_names_in_file_order(self):
+        sandbox = harness.Sandbox(self)
+        result = self.run_probe("sections", self.file_path(sandbox.write("app.ini", FILE)))
+        self.assertEqual(result.stdout.replace("\r\n", "\n"),
+                         "<Application>\n<Application+>\n<java runtime environment>\n")
+
+    def test_utf16_and_utf8_bom_files(self):
+        sandbox = harness.Sandbox(self)
+        text = "[Product Information]\r\nProduct Name=Gr\u00fc\u00dfe \u00c4pfel\r\n"
+        utf16 = sandbox.write("utf16.ini", b"\xff\xfe" + text.encode("utf-16-le"))
+        utf8 = sandbox.write("utf8.ini", b"\xef\xbb\xbf" + text.encode("utf-8"))
+        for path in (utf16, utf8):
+            self.values(path, [("get", "Product Information", "Product Name", "Gr\u00fc\u00dfe \u00c4pfel")])
+
+    def test_missing_file_is_empty(self):
+        sandbox = harness.Sandbox(self)
+        missing = sandbox.path("missing.ini")
+        self.values(missing, [("get", "Application", "Main Class", "")])
+        self.assertEqual(self.run_probe("sections", self.file_path(missing)).stdout, "")
+
+    def test_write_creates_file_and_keeps_other_lines(self):
+        sandbox = harness.Sandbox(self)
+        created = sandbox.path("created.ini")
+        self.assertEqual(self.run_probe("set", self.file_path(created), "Java Runtime Environment", "JRE Path",
+                                        "D:\\Java\\").code, 0)
+        self.values(created, [("get", "Java Runtime Environment", "JRE Path", "D:\\Java\\")])
+        existing = sandbox.write("app.ini", FILE)
+        self.assertEqual(self.run_probe("set", self.file_path(existing), "Java Runtime Environment", "JRE Path",
+                                        "E:\\jre\\").code, 0)
+        self.values(existing, [("get", "Java Runtime Environment", "JRE Path", "E:\\jre\\")] +
+                    [case for case in CASES if case[2] != "JRE Path"])
+
+
+class LinuxSettingsFiles(SettingsFileCases, unittest.TestCase):
+    def setUp(self):
+        self.probe = harness.HOST_DIR / "tests" / "tools" / "settings_probe"
+        if not self.probe.exists():
+            self.skipTest("settings_probe is not built")
+
+    def run_probe(self, *args):
+        return harness._run([str(self.probe), *args], None, None, 30, None)
+
+
+class WineSettingsFiles(SettingsFileCases, unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.probe = harness.WIN64_DIR / "tests" / "tools" / "settings_probe.exe"
+        if not cls.probe.exists():
+            raise unittest.SkipTest("settings_probe.exe is not built")
+        cls.wine = harness.Wine()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def file_path(self, path):
+        return self.wine.winpath(path)
+
+    def run_probe(self, *args):
+        return self.wine.run(self.probe, args)
+
+
+if __name__ == "__main__":
+    unittest.main()

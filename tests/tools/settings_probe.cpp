@@ -1,0 +1,71 @@
+// Reads and writes settings files through the real platform, so that the
+// end-to-end tests can hold the Windows profile functions (under Wine) and the
+// Linux INI reader against the same expected values.
+//
+//   settings_probe get FILE SECTION KEY     prints the layered value
+//   settings_probe plain FILE SECTION KEY   prints the plain value
+//   settings_probe sections FILE            prints the section names, one a line
+//   settings_probe set FILE SECTION KEY VALUE
+//
+// Output is UTF-8 with the value between '<' and '>'.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "foundation/utf.h"
+#include "settings/settings_store.h"
+
+#ifdef _WIN32
+#include "platform/win32/win32_platform.h"
+#else
+#include "platform/posix/posix_platform.h"
+#endif
+
+namespace {
+
+int probe(kite::Platform& platform, const std::vector<kite::WideString>& args) {
+    if (args.size() < 2) return 2;
+    const kite::WideString& command = args[0];
+    if (command == u"sections") {
+        kite::IniSettingsStore store(platform, args[1]);
+        kite::WideStringList names;
+        store.getSectionNames(names);
+        for (const auto& name : names) platform.writeStdout(u"<" + name + u">\n");
+        return 0;
+    }
+    if (args.size() < 4) return 2;
+    if (command == u"get" || command == u"plain") {
+        kite::WideString value;
+        if (command == u"get") {
+            kite::LayeredSettingsStore(platform, args[1]).getValue(args[2], args[3], value);
+        } else {
+            kite::IniSettingsStore(platform, args[1]).getValue(args[2], args[3], value);
+        }
+        platform.writeStdout(u"<" + value + u">\n");
+        return 0;
+    }
+    if (command == u"set" && args.size() >= 5) {
+        return kite::IniSettingsStore(platform, args[1]).setValue(args[2], args[3], args[4]) ? 0 : 1;
+    }
+    return 2;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    kite::Win32Platform platform;
+    platform.initLocale();
+    std::vector<kite::WideString> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+    return probe(platform, args);
+}
+#else
+int main(int argc, char** argv) {
+    kite::PosixPlatform platform(argc, argv);
+    platform.initLocale();
+    std::vector<kite::WideString> args;
+    for (int i = 1; i < argc; ++i) args.push_back(platform.widenText(argv[i]));
+    return probe(platform, args);
+}
+#endif
