@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "platform/common/ini_text.h"
+#include "platform/common/percent_expansion.h"
+
+namespace kite {
+namespace {
+
+TEST(IniText, ReadsTheSyntaxUsersWrite) {
+    const ini::Document document = ini::parse(
+        "; comment\r\nkey=before any section\r\n[ Application ]\r\n  Main Class  =  a.B  \r\n"
+        "quoted=\"  spaced  \"\r\nhalf=\"open\r\nno equals sign\r\n=no name\r\n[Other\r\nx=1\r\n"
+        "[application]\r\nlater=2\r\n");
+    EXPECT_EQ(ini::value(document, u"application", u"main class"), u"a.B");
+    EXPECT_EQ(ini::value(document, u"Application", u"quoted"), u"  spaced  ");
+    EXPECT_EQ(ini::value(document, u"Application", u"half"), u"\"open");
+    EXPECT_EQ(ini::value(document, u"Application", u"key"), u"");
+    EXPECT_EQ(ini::value(document, u"Application", u"later"), u"2");
+    // "[Other" has no closing bracket: its line is skipped, x belongs to Application.
+    EXPECT_EQ(ini::value(document, u"Application", u"x"), u"1");
+    EXPECT_EQ(ini::sectionNames(document), (WideStringList{u"Application", u"application"}));
+}
+
+TEST(IniText, DecodesUtf16AndUtf8WithBom) {
+    const std::u16string text = u"[S]\r\nk=\u00e4\u00f6\u00fc\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char16_t c : text) {
+        utf16.push_back(static_cast<char>(c & 0xFF));
+        utf16.push_back(static_cast<char>(c >> 8));
+    }
+    EXPECT_EQ(ini::value(ini::parse(utf16), u"S", u"k"), u"\u00e4\u00f6\u00fc");
+    EXPECT_EQ(ini::value(ini::parse("\xEF\xBB\xBF[S]\nk=\xC3\xA4"), u"S", u"k"), u"\u00e4");
+    // Odd trailing byte of a UTF-16 file and invalid UTF-8 do not spoil the rest.
+    EXPECT_EQ(ini::value(ini::parse(utf16 + "x"), u"S", u"k"), u"\u00e4\u00f6\u00fc");
+    EXPECT_EQ(ini::value(ini::parse("[S]\nbad=\xFF\xFE\nk=v"), u"S", u"k"), u"v");
+}
+
+TEST(IniText, WritingKeepsEveryOtherLineAndTheEncoding) {
+    ini::Document document = ini::parse("[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
+    ini::setValue(document, u"a", u"X", u"10");
+    ini::setValue(document, u"A", u"z", u"3");
+    ini::setValue(document, u"C", u"w", u"4");
+    EXPECT_EQ(ini::serialize(document), "[A]\r\nX=10\r\nz=3\r\n\r\n[B]\r\ny=2\r\n[C]\r\nw=4\r\n");
+
+    ini::Document wide = ini::parse(std::string("\xFF\xFE[\0A\0]\0\n\0", 10));
+    ini::setValue(wide, u"A", u"k", u"\u00fc");
+    EXPECT_EQ(ini::value(ini::parse(ini::serialize(wide)), u"A", u"k"), u"\u00fc");
+    EXPECT_EQ(ini::serialize(wide).substr(0, 2), "\xFF\xFE");
+}
+
+TEST(PercentExpansion, FollowsTheWindowsRule) {
+    auto lookup = [](const WideString& name, WideString& value) {
+        if (name == u"HOME") value = u"C:\\Users\\x";
+        else if (name == u"EMPTY") value = u"";
+        else return false;
+        return true;
+    };
+    const struct {
+        WideString text, expanded;
+    } cases[] = {
+        {u"%HOME%\\lib", u"C:\\Users\\x\\lib"}, {u"no refs", u"no refs"},
+        {u"%UNDEF%", u"%UNDEF%"},               {u"%UNDEF%HOME%", u"%UNDEFC:\\Users\\x"},
+        {u"a%EMPTY%b", u"ab"},                  {u"50%", u"50%"},
+        {u"%%", u"%%"},                         {u"%HOME", u"%HOME"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(expandPercentReferences(c.text, lookup), c.expanded) << testing::utf8(c.text);
+}
+
+}  // namespace
+}  // namespace kite

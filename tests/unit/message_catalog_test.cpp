@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "foundation/message_catalog.h"
+
+namespace kite {
+namespace {
+
+using testing::FakePlatform;
+
+TEST(MessageCatalog, EveryIdInUseHasATextAndGapsAreEmpty) {
+    for (int id = 200; id <= 231; ++id) {
+        const bool inUse = id == 202 || id == 203 || (id >= 206 && id <= 230 && id != 223 && id != 224);
+        EXPECT_EQ(!MessageCatalog::text(static_cast<MessageId>(id)).empty(), inUse) << id;
+    }
+}
+
+TEST(PrintError, WritesTheFrameWithTheTextsOwnLineBreaks) {
+    const struct {
+        MessageId id;
+        std::initializer_list<MessageArgument> arguments;
+        std::string expected;
+    } cases[] = {
+        {MessageId::ClassPathMissing, {}, "Error: Java-Klassenpfad wurde in der INI-Datei nicht angegeben. \n"},
+        {MessageId::MainMethodNotFound, {}, "Error: Keine Main class in der angegebenen Klasse gefunden.\n \n"},
+        {MessageId::JniErrorWithReason,
+         {MessageCatalog::text(MessageId::CreateJavaVmFailed), jniReasonText(-4)},
+         "Error: JNI Fehler: konnte die Java VM nicht erzeugen\nReason: nicht gen\xc3\xbcgend Arbeitsspeicher.\n \n"},
+        {MessageId::JniErrorWithReason,
+         {MessageCatalog::text(MessageId::CreateJavaVmFailed), jniReasonText(7)},
+         "Error: JNI Fehler: konnte die Java VM nicht erzeugen\nReason: .\n \n"},
+        {MessageId::WindowsError,
+         {MessageCatalog::text(MessageId::ModulePathNotFound), std::int32_t{2}},
+         "Error: Windows Fehler: konnte den Modulpfad nicht finden (Fehlernummer = 2).\n \n"},
+        {MessageId::JvmLibraryLoadFailed,
+         {WideString(u"C:\\J\\bin\\server\\jvm.dll"), std::int32_t{-5}},
+         "Error: Konnte Java VM Bibliothek: C:\\J\\bin\\server\\jvm.dll (Fehlernummer= -5) nicht laden.\n \n"},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        printMessage(platform, c.id, c.arguments);
+        EXPECT_EQ(platform.stdoutText, c.expected);
+        EXPECT_TRUE(platform.stderrText.empty());
+    }
+}
+
+TEST(JniReasonText, MapsTheSixJniErrorCodes) {
+    EXPECT_EQ(jniReasonText(-1), u"unbekannt");
+    EXPECT_EQ(jniReasonText(-2), u"Thread von der VM getrennt");
+    EXPECT_EQ(jniReasonText(-3), u"JNI Versionsfehler");
+    EXPECT_EQ(jniReasonText(-5), u"VM bereits erzeugt");
+    EXPECT_EQ(jniReasonText(-6), u"ung\u00fcltige Argumente");
+    EXPECT_EQ(jniReasonText(0), u"");
+    EXPECT_EQ(jniReasonText(-7), u"");
+}
+
+TEST(FormatText, FillsPlaceholdersInOrderAndLeavesOthers) {
+    EXPECT_EQ(formatText(u"Version zwischen %s und %s", {WideString(u"1.6"), WideString(u"1.8")}),
+              u"Version zwischen 1.6 und 1.8");
+    EXPECT_EQ(formatText(u"100%% %x %s", {WideString(u"a")}), u"100% %x a");
+    EXPECT_EQ(formatText(u"%s %s", {WideString(u"only")}), u"only ");
+    EXPECT_EQ(formatText(u"end %", {}), u"end %");
+}
+
+}  // namespace
+}  // namespace kite
