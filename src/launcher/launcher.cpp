@@ -4,6 +4,7 @@
 #include "launcher/file_locations.h"
 #include "platform/instance_channel.h"
 #include "platform/platform.h"
+#include "platform/service_control.h"
 #include "service/service_host.h"
 
 namespace kite {
@@ -37,15 +38,20 @@ std::int32_t Launcher::run() {
     return runJavaMain() == 0 ? 0 : -1;
 }
 
-std::int32_t launcherMain(Platform& platform) {
+std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl) {
     std::int32_t exitCode = -1;
     Launcher launcher(platform);
-    ServiceHost serviceHost(launcher);
+    ServiceHost serviceHost(serviceControl);
+    ServiceAdapter serviceAdapter(serviceHost, launcher);
     platform.initLocale();
     if (!launcher.init()) return exitCode;
     if (launcher.serviceMode) {
         WideString module;
-        if (modulePath(platform, module)) exitCode = serviceHost.runDispatcher();
+        if (modulePath(platform, module)) {
+            serviceHost.setApplication(&serviceAdapter);
+            launcher.vmExitListener = &serviceAdapter;
+            exitCode = serviceHost.runDispatcher();
+        }
     } else {
         exitCode = launcher.run();
     }

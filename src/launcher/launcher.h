@@ -18,6 +18,7 @@ struct JNIEnv_;
 namespace kite {
 
 class Platform;
+class ServiceControl;
 class ThreadHandle;
 class RuntimeNotFoundPrompt;
 class InstanceChannel;
@@ -147,6 +148,6 @@ private:
 extern Launcher* currentLauncher;
 
 // The process entry: runs one launch and returns the exit code.
-std::int32_t launcherMain(Platform& platform);
+std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl);
 
 }  // namespace kite

@@ -1,8 +1,10 @@
 // Process entry of the Linux build.
 #include "launcher/launcher.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/posix_service_control.h"
 
 int main(int argc, char** argv) {
     kite::PosixPlatform platform(argc, argv);
-    return kite::launcherMain(platform);
+    kite::PosixServiceControl serviceControl(argc > 0 && argv[0] ? argv[0] : "kite");
+    return kite::launcherMain(platform, serviceControl);
 }

@@ -1,0 +1,138 @@
+#include "platform/posix/posix_service_control.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/utf.h"
+
+namespace kite {
+
+namespace {
+
+// The signal handler passes the signal number through this pipe to the dispatcher loop.
+int signalPipe[2] = {-1, -1};
+
+void onStopSignal(int number) {
+    const int saved = errno;
+    const char byte = static_cast<char>(number);
+    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+struct ServiceMainStart {
+    ServiceCallbacks* callbacks;
+    WideStringList arguments;
+};
+
+void* serviceMainThread(void* argument) {
+    auto* start = static_cast<ServiceMainStart*>(argument);
+    start->callbacks->serviceMain(start->arguments);
+    const char done = 0;
+    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &done, 1);
+    return nullptr;
+}
+
+// Installs the stop handlers for the dispatcher's lifetime and restores the old ones.
+class StopSignals {
+public:
+    StopSignals() {
+        struct sigaction action {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &action, &oldTerm_);
+        sigaction(SIGINT, &action, &oldInt_);
+    }
+    ~StopSignals() {
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+        sigaction(SIGINT, &oldInt_, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    struct sigaction oldTerm_ {};
+    struct sigaction oldInt_ {};
+};
+
+}  // namespace
+
+PosixServiceControl::PosixServiceControl(std::string programName) : programName_(std::move(programName)) {}
+
+PosixServiceControl::~PosixServiceControl() { pthread_mutex_destroy(&lock_); }
+
+std::int32_t PosixServiceControl::runDispatcher(ServiceCallbacks& callbacks) {
+    if (pipe2(signalPipe, O_CLOEXEC) != 0) return errno;
+    std::int32_t result = 0;
+    {
+        StopSignals signals;
+        // The service's name is the first start argument, as a service manager passes it.
+        const std::size_t slash = programName_.rfind('/');
+        ServiceMainStart start{&callbacks, {fromUtf8(slash == std::string::npos ? programName_
+                                                                                : programName_.substr(slash + 1))}};
+        pthread_t thread;
+        if (pthread_create(&thread, nullptr, serviceMainThread, &start) != 0) {
+            result = errno != 0 ? errno : EAGAIN;
+        } else {
+            for (;;) {
+                char byte = 0;
+                const ssize_t n = read(signalPipe[0], &byte, 1);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0 || byte == 0) break;
+                if (handlerRegistered_) callbacks.control(kServiceControlStop);
+            }
+            pthread_join(thread, nullptr);
+        }
+    }
+    close(signalPipe[0]);
+    close(signalPipe[1]);
+    signalPipe[0] = signalPipe[1] = -1;
+    return result;
+}
+
+bool PosixServiceControl::registerHandler() {
+    handlerRegistered_ = true;
+    return true;
+}
+
+bool PosixServiceControl::reportStatus(const ServiceStatus& status) {
+    if (status.currentState == kServiceRunning) {
+        notify("READY=1");
+    } else if (!stoppingSent_ &&
+               (status.currentState == kServiceStopPending || status.currentState == kServiceStopped)) {
+        stoppingSent_ = true;
+        notify("STOPPING=1");
+    }
+    return true;
+}
+
+void PosixServiceControl::serialized(const std::function<void()>& action) {
+    pthread_mutex_lock(&lock_);
+    action();
+    pthread_mutex_unlock(&lock_);
+}
+
+void PosixServiceControl::notify(const char* message) {
+    const char* socketPath = std::getenv("NOTIFY_SOCKET");
+    if (socketPath == nullptr || socketPath[0] == '\0') return;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t length = std::strlen(socketPath);
+    if (length >= sizeof address.sun_path) return;
+    std::memcpy(address.sun_path, socketPath, length);
+    if (address.sun_path[0] == '@') address.sun_path[0] = '\0';  // abstract namespace
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    sendto(fd, message, std::strlen(message), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address),
+           static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length));
+    close(fd);
+}
+
+}  // namespace kite

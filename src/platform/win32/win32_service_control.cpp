@@ -1,0 +1,59 @@
+#include "platform/win32/win32_service_control.h"
+
+#include <windows.h>
+
+namespace kite {
+
+namespace {
+
+// The service manager calls the entry points without context: one service per process.
+ServiceCallbacks* activeCallbacks = nullptr;
+SERVICE_STATUS_HANDLE statusHandle = nullptr;
+CRITICAL_SECTION statusLock;
+
+void WINAPI controlHandler(DWORD code) {
+    if (activeCallbacks != nullptr) activeCallbacks->control(code);
+}
+
+void WINAPI serviceMain(DWORD count, LPWSTR* values) {
+    WideStringList arguments;
+    for (DWORD i = 0; i < count; ++i) arguments.append(reinterpret_cast<const char16_t*>(values[i]));
+    if (activeCallbacks != nullptr) activeCallbacks->serviceMain(arguments);
+}
+
+}  // namespace
+
+Win32ServiceControl::Win32ServiceControl() { InitializeCriticalSection(&statusLock); }
+
+Win32ServiceControl::~Win32ServiceControl() { DeleteCriticalSection(&statusLock); }
+
+std::int32_t Win32ServiceControl::runDispatcher(ServiceCallbacks& callbacks) {
+    activeCallbacks = &callbacks;
+    wchar_t emptyName[] = L"";
+    // The empty name is accepted because the service runs in a process of its own.
+    SERVICE_TABLE_ENTRYW table[] = {{emptyName, serviceMain}, {nullptr, nullptr}};
+    const std::int32_t result =
+        StartServiceCtrlDispatcherW(table) ? 0 : static_cast<std::int32_t>(GetLastError());
+    activeCallbacks = nullptr;
+    return result;
+}
+
+bool Win32ServiceControl::registerHandler() {
+    statusHandle = RegisterServiceCtrlHandlerW(L"", controlHandler);
+    return statusHandle != nullptr;
+}
+
+bool Win32ServiceControl::reportStatus(const ServiceStatus& status) {
+    SERVICE_STATUS record{status.serviceType,   status.currentState,        status.controlsAccepted,
+                          status.win32ExitCode, status.serviceSpecificExitCode, status.checkPoint,
+                          status.waitHint};
+    return SetServiceStatus(statusHandle, &record) != 0;
+}
+
+void Win32ServiceControl::serialized(const std::function<void()>& action) {
+    EnterCriticalSection(&statusLock);
+    action();
+    LeaveCriticalSection(&statusLock);
+}
+
+}  // namespace kite

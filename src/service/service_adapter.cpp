@@ -1,0 +1,49 @@
+#include <atomic>
+
+#include "platform/platform.h"
+#include "service/service_host.h"
+
+namespace kite {
+
+std::int32_t ServiceAdapter::run(const WideStringList& arguments) {
+    // The first start argument is the service's name.
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (i == 0 && launcher_.omitServiceName) continue;
+        launcher_.arguments.append(arguments[i]);
+    }
+    if (launcher_.platform().style() == OsStyle::Posix) {
+        // SIGTERM and SIGINT are the service's stop control: the JVM must not
+        // take them over for its own shutdown.
+        launcher_.jvmOptions.push_back("-Xrs");
+    }
+    const std::int32_t result = launcher_.run();
+    runFinished_ = true;
+    return result;
+}
+
+void ServiceAdapter::requestStop() {
+    // The thread handle is closed at once; the thread runs on by itself.
+    launcher_.platform().startThread(
+        [this] {
+            stopWhenVmExists();
+            return std::uint32_t{0};
+        },
+        0);
+}
+
+void ServiceAdapter::stopWhenVmExists() {
+    // A stop that arrives while the VM is still being created waits for it; when
+    // the launch ends without a VM there is nothing to stop.
+    for (;;) {
+        if (std::atomic_ref<JavaVM_*>(launcher_.javaVm).load() != nullptr) break;
+        if (runFinished_) return;
+        launcher_.platform().sleepMilliseconds(100);
+    }
+    launcher_.callJavaStop();
+}
+
+void ServiceAdapter::onVmExit(std::int32_t exitCode) {
+    if (exitCode == 0) host_.reportStopped();
+}
+
+}  // namespace kite

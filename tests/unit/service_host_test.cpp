@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "fake_service_control.h"
+#include "service/service_host.h"
+
+namespace kite {
+namespace {
+
+using testing::FakePlatform;
+using testing::FakeServiceControl;
+
+// An application whose run delivers the controls a test wants while it "runs".
+class ScriptedApplication : public ServiceApplication {
+public:
+    explicit ScriptedApplication(std::function<void()> whileRunning = {}) : whileRunning_(std::move(whileRunning)) {}
+    std::int32_t run(const WideStringList& arguments) override {
+        runArguments = arguments;
+        ++runs;
+        if (whileRunning_) whileRunning_();
+        return -1;
+    }
+    void requestStop() override { ++stops; }
+    WideStringList runArguments;
+    int runs = 0;
+    int stops = 0;
+
+private:
+    std::function<void()> whileRunning_;
+};
+
+TEST(ServiceHost, ReportsRunningThenStoppedAroundRun) {
+    FakeServiceControl control;
+    ServiceHost host(control);
+    ScriptedApplication application;
+    host.setApplication(&application);
+    EXPECT_EQ(host.runDispatcher(), 0);
+    ASSERT_EQ(control.reports.size(), 2u);
+    const ServiceStatus& running = control.reports[0];
+    EXPECT_EQ(running.serviceType, 0x10u);
+    EXPECT_EQ(running.currentState, kServiceRunning);
+    EXPECT_EQ(running.controlsAccepted, 5u);
+    EXPECT_EQ(running.waitHint, 0u);
+    EXPECT_EQ(control.reports[1].currentState, kServiceStopped);
+    EXPECT_EQ(control.reports[1].win32ExitCode, 0u);
+    EXPECT_EQ(application.runArguments, (WideStringList{u"KiteService"}));
+}
+
+TEST(ServiceHost, StopAndShutdownReportStopPendingBeforeStopping) {
+    for (std::uint32_t code : {kServiceControlStop, kServiceControlShutdown}) {
+        FakeServiceControl control;
+        ServiceHost host(control);
+        ScriptedApplication application([&] {
+            control.sendControl(code);
+            control.sendControl(kServiceControlInterrogate);
+        });
+        host.setApplication(&application);
+        host.runDispatcher();
+        ASSERT_EQ(control.reports.size(), 4u);
+        EXPECT_EQ(control.reports[1].currentState, kServiceStopPending);
+        EXPECT_EQ(control.reports[1].waitHint, 3000u);
+        // Interrogate re-reports the record unchanged; the wait hint stays in later reports.
+        EXPECT_EQ(control.reports[2].currentState, kServiceStopPending);
+        EXPECT_EQ(control.reports[3].currentState, kServiceStopped);
+        EXPECT_EQ(control.reports[3].waitHint, 3000u);
+        EXPECT_EQ(application.stops, 1);
+    }
+}
+
+TEST(ServiceHost, FailuresStopTheSequenceWhereTheyHappen) {
+    {  // Registration fails: nothing is reported and the application never runs.
+        FakeServiceControl control;
+        control.registrationFails = true;
+        ServiceHost host(control);
+        ScriptedApplication application;
+        host.setApplication(&application);
+        EXPECT_EQ(host.runDispatcher(), 0);
+        EXPECT_TRUE(control.reports.empty());
+        EXPECT_EQ(application.runs, 0);
+    }
+    {  // The first report fails: the application does not run.
+        FakeServiceControl control;
+        control.failReportNumber = 0;
+        ServiceHost host(control);
+        ScriptedApplication application;
+        host.setApplication(&application);
+        host.runDispatcher();
+        EXPECT_EQ(application.runs, 0);
+    }
+    {  // The stop-pending report fails: the stop is not started.
+        FakeServiceControl control;
+        control.failReportNumber = 1;
+        ServiceHost host(control);
+        ScriptedApplication application([&] { control.sendControl(kServiceControlStop); });
+        host.setApplication(&application);
+        host.runDispatcher();
+        EXPECT_EQ(application.stops, 0);
+    }
+    {  // Started from a console: the dispatcher's error is the result.
+        FakeServiceControl control;
+        control.dispatcherError = 1063;
+        ServiceHost host(control);
+        EXPECT_EQ(host.runDispatcher(), 1063);
+    }
+}
+
+TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedOnExitZero) {
+    for (bool omit : {false, true}) {
+        FakePlatform platform;
+        Launcher launcher(platform);
+        launcher.arguments.append(u"cmd");
+        launcher.omitServiceName = omit;
+        FakeServiceControl control;
+        ServiceHost host(control);
+        ServiceAdapter adapter(host, launcher);
+        adapter.run({u"KiteService", u"-p", u""});
+        const WideStringList expected = omit ? WideStringList{u"cmd", u"-p", u""}
+                                             : WideStringList{u"cmd", u"KiteService", u"-p", u""};
+        EXPECT_EQ(launcher.arguments, expected);
+
+        adapter.onVmExit(1);
+        EXPECT_TRUE(control.reports.empty());
+        adapter.onVmExit(0);
+        ASSERT_EQ(control.reports.size(), 1u);
+        EXPECT_EQ(control.reports[0].currentState, kServiceStopped);
+    }
+}
+
+TEST(ServiceAdapter, StopWithoutAVmAfterTheLaunchEndedDoesNothing) {
+    FakePlatform platform;
+    Launcher launcher(platform);
+    FakeServiceControl control;
+    ServiceHost host(control);
+    ServiceAdapter adapter(host, launcher);
+    adapter.run({});  // the launch fails without a VM
+    adapter.stopWhenVmExists();  // returns at once instead of waiting for a VM
+    EXPECT_EQ(launcher.javaVm, nullptr);
+}
+
+}  // namespace
+}  // namespace kite
