@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Start-up time of the Linux launcher against the JDK's own java command.
+
+Both start the same class (bench/StartupProbe.java) with the same class path
+and the same VM options on the same JDK, alternately, --runs times each. For
+every run two figures are taken:
+
+  to main   wall-clock time from just before the process is spawned until main
+            is entered (the probe prints Instant.now() as its first action)
+  process   wall-clock time from the spawn until the process has ended
+
+The medians and the ratios kite/java of the medians are printed.
+
+Usage: bench/startup_bench.py [--kite build/host/kite] [--jdk /usr/lib/jvm/java-17-openjdk-amd64]
+                              [--runs 20] [--vm-options "-Xmx64m"]
+"""
+
+import argparse
+import pathlib
+import shlex
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parents[1]
+
+
+def prepare(folder: pathlib.Path, kite: pathlib.Path, jdk: pathlib.Path, vm_options: str):
+    classes = folder / "classes"
+    subprocess.run([str(jdk / "bin" / "javac"), "-d", str(classes), str(ROOT / "bench" / "StartupProbe.java")],
+                   check=True)
+    launcher = folder / "probe"
+    shutil.copy2(kite, launcher)
+    ini = ["[Java Runtime Environment]", "Main Class=StartupProbe", "Maximum Version=any", f"JRE Path={jdk}"]
+    if vm_options:
+        ini.append(f"Virtual Machine Parameters={vm_options}")
+    ini += ["", "[Class Path]", f"Class Path={classes}", ""]
+    (folder / "probe.ini").write_text("\r\n".join(ini))
+    java = [str(jdk / "bin" / "java"), "-cp", str(classes), *shlex.split(vm_options), "StartupProbe"]
+    return [str(launcher)], java
+
+
+def measure(command) -> tuple:
+    started = time.time_ns()
+    completed = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    ended = time.time_ns()
+    if completed.returncode != 0:
+        raise SystemExit(f"{command[0]} failed ({completed.returncode}): {completed.stdout!r} {completed.stderr!r}")
+    entered = int(completed.stdout.split()[0])
+    return (entered - started) / 1e6, (ended - started) / 1e6
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--kite", type=pathlib.Path, default=ROOT / "build" / "host" / "kite")
+    parser.add_argument("--jdk", type=pathlib.Path, default=pathlib.Path("/usr/lib/jvm/java-17-openjdk-amd64"))
+    parser.add_argument("--runs", type=int, default=20)
+    parser.add_argument("--vm-options", default="")
+    options = parser.parse_args()
+    if options.runs < 1:
+        parser.error("--runs must be at least 1")
+
+    with tempfile.TemporaryDirectory(prefix="kite-bench-") as temporary:
+        kite, java = prepare(pathlib.Path(temporary), options.kite, options.jdk, options.vm_options)
+        for command in (kite, java):  # warm the file cache and the JDK's class data
+            measure(command)
+        samples = {"kite": [], "java": []}
+        for _ in range(options.runs):
+            samples["kite"].append(measure(kite))
+            samples["java"].append(measure(java))
+
+    print(f"{options.runs} runs each, alternating; JDK {options.jdk}; VM options: {options.vm_options or '(none)'}")
+    print(f"{'':8}{'to main (ms)':>14}{'process (ms)':>14}")
+    medians = {}
+    for name, runs in samples.items():
+        medians[name] = (statistics.median(r[0] for r in runs), statistics.median(r[1] for r in runs))
+        print(f"{name:8}{medians[name][0]:14.1f}{medians[name][1]:14.1f}")
+    print(f"{'kite/java':8}{medians['kite'][0] / medians['java'][0]:14.3f}"
+          f"{medians['kite'][1] / medians['java'][1]:14.3f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,50 @@
+// Loading the JVM library and asking it for its default thread stack size.
+#include "foundation/message_catalog.h"
+#include "jvm/jvm_interface.h"
+#include "launcher/launcher.h"
+#include "platform/platform.h"
+
+namespace kite {
+
+namespace {
+
+void reportMissingEntryPoint(Platform& platform) {
+    printMessage(platform, MessageId::WindowsError,
+                 {MessageCatalog::text(MessageId::CreateJavaVmNotFound), platform.lastError()});
+}
+
+}  // namespace
+
+// The library handle is not kept: the library stays loaded for the life of
+// the process.
+bool Launcher::loadJvmLibrary(const WideString& path) {
+    void* library = platform_.loadLibrary(path);
+    if (library == nullptr) {
+        printMessage(platform_, MessageId::JvmLibraryLoadFailed, {path, platform_.lastError()});
+        return false;
+    }
+    createJavaVm = platform_.findSymbol(library, "JNI_CreateJavaVM");
+    if (createJavaVm == nullptr) {
+        reportMissingEntryPoint(platform_);
+        return false;
+    }
+    getDefaultJavaVmInitArgs = platform_.findSymbol(library, "JNI_GetDefaultJavaVMInitArgs");
+    if (getDefaultJavaVmInitArgs == nullptr) {
+        reportMissingEntryPoint(platform_);
+        return false;
+    }
+    // Optional: without it the main class is found through FindClass alone.
+    findClassFromBootLoader = platform_.findSymbol(library, "JVM_FindClassFromBootLoader");
+    return true;
+}
+
+std::int32_t Launcher::defaultThreadStackSize() {
+    JDK1_1InitArgs initArgs{};
+    initArgs.version = JNI_VERSION_1_1;
+    // The result code is not examined: a VM that no longer supports JNI 1.1
+    // may report an error for the query and still fill in javaStackSize.
+    reinterpret_cast<GetDefaultJavaVmInitArgsFunction>(getDefaultJavaVmInitArgs)(&initArgs);
+    return initArgs.javaStackSize > 0 ? initArgs.javaStackSize : 0;
+}
+
+}  // namespace kite

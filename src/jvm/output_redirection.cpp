@@ -1,0 +1,78 @@
+#include "jvm/output_redirection.h"
+
+#include "foundation/path_helpers.h"
+#include "jvm/java_strings.h"
+#include "launcher/launcher.h"
+#include "platform/platform.h"
+#include "settings/value_expansion.h"
+
+namespace kite {
+
+namespace {
+
+bool hasPercent(const WideString& text) { return text.find(u'%') != WideString::npos; }
+
+void describePendingException(JNIEnv* env) {
+    if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
+}
+
+}  // namespace
+
+void redirectOutputStreams(Launcher& launcher) {
+    Platform& platform = launcher.platform();
+    JNIEnv* env = launcher.jniEnv;
+    if (hasPercent(launcher.outputFile) || hasPercent(launcher.errorFile)) {
+        // Both names carry the same time stamp.
+        const LocalTime now = platform.localTime();
+        if (hasPercent(launcher.outputFile)) expandDateTime(platform, launcher.outputFile, now);
+        if (hasPercent(launcher.errorFile)) expandDateTime(platform, launcher.errorFile, now);
+    }
+    // Output first: a failure to open its file is still printed on the
+    // original error stream.
+    if (!launcher.outputFile.empty() &&
+        !redirectStream(platform, env, launcher.outputFile, launcher.outputAppend, JavaStream::Output)) {
+        describePendingException(env);
+    }
+    if (!launcher.errorFile.empty() &&
+        !redirectStream(platform, env, launcher.errorFile, launcher.errorAppend, JavaStream::Error)) {
+        describePendingException(env);
+    }
+}
+
+bool redirectStream(Platform& platform, JNIEnv* env, const WideString& fileName, bool append, JavaStream stream) {
+    // A folder that cannot be made shows up as the file open's exception.
+    ensureParentDirectories(platform, fileName);
+    jstring javaName = makeJavaString(fileName, env);
+    if (javaName == nullptr) return false;
+    jobject printStream = openPrintStream(env, javaName, append);
+    if (printStream == nullptr) return false;
+    jclass system = env->FindClass("java/lang/System");
+    if (system == nullptr) return false;
+    const char* setter = stream == JavaStream::Output ? "setOut" : "setErr";
+    jmethodID install = env->GetStaticMethodID(system, setter, "(Ljava/io/PrintStream;)V");
+    if (install == nullptr) return false;
+    env->CallStaticVoidMethod(system, install, printStream);
+    if (env->ExceptionOccurred() != nullptr) {
+        env->ExceptionDescribe();
+        return false;
+    }
+    return true;
+}
+
+jobject openPrintStream(JNIEnv* env, jstring fileName, bool append) {
+    jclass fileStreamClass = env->FindClass("java/io/FileOutputStream");
+    if (fileStreamClass == nullptr) return nullptr;
+    jmethodID fileStreamConstructor = env->GetMethodID(fileStreamClass, "<init>", "(Ljava/lang/String;Z)V");
+    if (fileStreamConstructor == nullptr) return nullptr;
+    jobject fileStream =
+        env->NewObject(fileStreamClass, fileStreamConstructor, fileName, static_cast<jboolean>(append ? JNI_TRUE : JNI_FALSE));
+    if (fileStream == nullptr) return nullptr;
+    jclass printStreamClass = env->FindClass("java/io/PrintStream");
+    if (printStreamClass == nullptr) return nullptr;
+    jmethodID printStreamConstructor = env->GetMethodID(printStreamClass, "<init>", "(Ljava/io/OutputStream;)V");
+    if (printStreamConstructor == nullptr) return nullptr;
+    // Without automatic flushing, as the one-argument constructor makes it.
+    return env->NewObject(printStreamClass, printStreamConstructor, fileStream);
+}
+
+}  // namespace kite
