@@ -6,6 +6,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
+bash scripts/setup.sh || exit 1
+
 if [ ! -f build/host/build.ninja ]; then
   cmake --preset host >/dev/null || exit 1
 fi
