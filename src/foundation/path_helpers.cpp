@@ -11,7 +11,7 @@ bool isUncPath(const WideString& path) {
 }
 
 bool isAbsolutePath(OsStyle style, const WideString& path) {
-    if (style == OsStyle::Posix) return !path.empty() && isPathSeparator(style, path[0]);
+    if (style == OsStyle::Posix) return !path.empty() && path[0] == u'/';
     return path.size() >= 2 && ((path[0] == u'\\' && path[1] == u'\\') || path[1] == u':');
 }
 

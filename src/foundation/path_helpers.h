@@ -13,7 +13,8 @@ namespace kite {
 
 bool hasLongPathPrefix(const WideString& path);
 bool isUncPath(const WideString& path);
-// Windows: two leading backslashes or a drive colon. Posix: a leading separator.
+// Windows: two leading backslashes or a drive colon. Posix: a leading '/'
+// (a leading backslash names a path relative to the executable's folder).
 bool isAbsolutePath(OsStyle style, const WideString& path);
 
 bool isPathSeparator(OsStyle style, char16_t c);

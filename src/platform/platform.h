@@ -73,6 +73,9 @@ public:
     virtual ~Platform() = default;
 
     virtual OsStyle style() const = 0;
+    // The machine field of the launcher's own executable image: 0x014C (x86)
+    // or 0x8664 (x64) for Windows builds, the ELF e_machine on Linux.
+    virtual std::uint16_t imageMachine() const = 0;
 
     // --- process start-up ---------------------------------------------------
     // Fixes the narrow encoding before the first conversion (thread locale on
@@ -140,6 +143,14 @@ public:
     // --- registry (HKEY_LOCAL_MACHINE); null on platforms without one -----------
     virtual std::unique_ptr<RegistryHandle> openRegistryKey(const WideString& path,
                                                             bool otherView) = 0;
+
+    // --- user interface ------------------------------------------------------------
+    // Tells the user that no runtime was found (message) and lets them pick a
+    // runtime folder holding a JVM library of the wanted type. 1: accepted,
+    // jvmLibrary and folder (with a trailing separator) are set; 2: cancelled;
+    // -1: could not be shown.
+    virtual int runtimeNotFoundDialog(const WideString& message, int jvmType, WideString& jvmLibrary,
+                                      WideString& folder) = 0;
 
     // --- libraries, threads, processes -------------------------------------------------
     // Loads a shared library by full path; null with lastError on failure. Never unloaded.

@@ -1,8 +1,144 @@
+// Reads the start-up keys of the settings file into the Launcher.
+#include "foundation/message_catalog.h"
+#include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "platform/platform.h"
+#include "settings/setting_values.h"
+#include "settings/settings_store.h"
 
 namespace kite {
 
-// Reading the launcher settings is not available yet: the start fails.
-bool Launcher::readLauncherSettings() { return false; }
+namespace {
+
+const WideString kProduct = u"Product Information";
+const WideString kRuntime = u"Java Runtime Environment";
+const WideString kApplication = u"Application";
+
+struct SourceFlags {
+    const char16_t* value;
+    bool jdk, jre, both;
+};
+
+constexpr SourceFlags kJvmSources[] = {
+    {u"favor_JRE", false, true, true},
+    {u"favor_JDK", true, false, true},
+    {u"only_JRE", false, true, false},
+    {u"only_JDK", true, false, false},
+};
+
+struct ProviderFlags {
+    const char16_t* value;
+    bool jrockitAllowed, jrockitFavoured, sunAllowed, sunFavoured, ibmAllowed, ibmFavoured;
+};
+
+constexpr ProviderFlags kVmProviders[] = {
+    {u"jrockit", true, true, false, false, false, false},
+    {u"ibm", false, false, false, false, true, true},
+    {u"favor_sun", true, false, true, true, true, false},
+    {u"favor_jrockit", true, true, true, false, true, false},
+    {u"favor_ibm", true, false, true, false, true, true},
+    {u"any", true, false, true, false, true, false},
+};
+
+}  // namespace
+
+bool Launcher::readLauncherSettings() {
+    WideString settingsFile;
+    if (!settingsFilePath(platform_, settingsFile)) return false;
+
+    IniSettingsStore plain(platform_, settingsFile);
+    plain.getValue(kProduct, u"Product Code", productCode);
+    plain.getValue(kProduct, u"Product Name", productName);
+
+    LayeredSettingsStore store(platform_, settingsFile);
+    WideString value;
+
+    store.getValue(kRuntime, u"Minimum Version", value);
+    if (value == u"any") {
+        minVersion.set(0, 0, 0, 0);
+    } else {
+        minVersion.parse(value, 0);
+    }
+    store.getValue(kRuntime, u"Maximum Version", value);
+    // An empty or unreadable maximum means no upper bound, like "any": a
+    // settings file without the key must still admit registered runtimes.
+    if (value == u"any" || !maxVersion.parse(value, JavaVersion::kOpen)) {
+        maxVersion.set(JavaVersion::kOpen, JavaVersion::kOpen, JavaVersion::kOpen, JavaVersion::kOpen);
+    }
+
+    store.getValue(kApplication, u"Application Type", value);
+    if (value == u"service") {
+        serviceMode = true;
+        store.getValue(kApplication, u"Omit Service Name", value);
+        omitServiceName = !value.empty();
+    }
+
+    store.getValue(kRuntime, u"Preferred versions", value);
+    splitAtSeparator(value, u";", preferredVersions);
+
+    // Outside service mode a per-user settings file, when it exists, alone
+    // decides "JRE Path".
+    WideString userFile;
+    if (!serviceMode) {
+        WideString module;
+        if (platform_.modulePath(module)) userSettingsPath(module, false, userFile);
+    }
+    if (!userFile.empty() && platform_.fileExists(userFile)) {
+        IniSettingsStore(platform_, userFile).getValue(kRuntime, u"JRE Path", jrePath);
+    } else {
+        store.getValue(kRuntime, u"JRE Path", jrePath);
+    }
+
+    store.getValue(kRuntime, u"JVM Type", value);
+    jvmType = value == u"server" ? JvmType::Server : value == u"favor_server" ? JvmType::FavorServer : JvmType::Default;
+
+    store.getValue(kRuntime, u"JVM Source", value);
+    if (value.empty()) {
+        jdkWanted = true;
+        jreWanted = true;
+    } else {
+        jdkWanted = jreWanted = bothSources = false;
+        for (const SourceFlags& row : kJvmSources) {
+            if (value == row.value) {
+                jdkWanted = row.jdk;
+                jreWanted = row.jre;
+                bothSources = row.both;
+            }
+        }
+    }
+
+    store.getValue(kRuntime, u"VM Provider", value);
+    if (!value.empty()) {
+        for (const ProviderFlags& row : kVmProviders) {
+            if (!equalsIgnoringCase(value, row.value)) continue;
+            jrockitAllowed = row.jrockitAllowed;
+            jrockitFavoured = row.jrockitFavoured;
+            sunAllowed = row.sunAllowed;
+            sunFavoured = row.sunFavoured;
+            ibmAllowed = row.ibmAllowed;
+            ibmFavoured = row.ibmFavoured;
+            break;
+        }
+    }
+
+    store.getValue(kRuntime, u"Main Class", value);
+    if (value.empty()) {
+        printError(platform_, MessageCatalog::text(MessageId::MainClassMissing));
+        return false;
+    }
+    for (char16_t& c : value) {
+        if (c == u'.') c = u'/';
+    }
+    mainClass = value;
+
+    store.getValue(kApplication, u"Override WorkingDir", value);
+    overrideWorkingDir = isYes(value);
+    store.getValue(kRuntime, u"System Path", systemPath);
+    store.getValue(kRuntime, u"Library Path", libraryPath);
+    store.getValue(kApplication, u"Pair Product", pairProduct);
+    store.getValue(kApplication, u"Pair Return Code", value);
+    pairReturnCode = isYes(value);
+    return true;
+}
 
 }  // namespace kite

@@ -1,5 +1,7 @@
 #include "settings/value_expansion.h"
 
+#include <string>
+
 namespace kite {
 
 void expandEnvironment(Platform& platform, WideString& text) {
@@ -7,7 +9,28 @@ void expandEnvironment(Platform& platform, WideString& text) {
     if (platform.expandEnvironment(expanded)) text = expanded;
 }
 
-// Date and time pictures are not available yet: the text stays unchanged.
-void expandDateTime(Platform&, WideString&, const LocalTime&) {}
+void expandDateTime(Platform& platform, WideString& text, const LocalTime& time) {
+    const std::size_t first = text.find(u'%');
+    if (first == WideString::npos) return;
+    const std::size_t last = text.rfind(u'%');
+    WideString picture = first == last ? WideString() : text.substr(first + 1, last - first - 1);
+    if (picture.find(u'L') != WideString::npos) {
+        const std::string ms = std::to_string(time.millisecond);
+        const WideString milliseconds(ms.begin(), ms.end());
+        WideString replaced;
+        for (char16_t c : picture) {
+            if (c == u'L') replaced += milliseconds;
+            else replaced.push_back(c);
+        }
+        picture = replaced;
+    }
+    // A picture that cannot be formatted (too long a result) counts as empty.
+    WideString timed;
+    WideString dated;
+    if (picture.empty() || !platform.formatTime(picture, time, timed) || !platform.formatDate(timed, time, dated)) {
+        dated.clear();
+    }
+    text = text.substr(0, first) + dated + text.substr(last + 1);
+}
 
 }  // namespace kite

@@ -310,6 +310,16 @@ std::unique_ptr<RegistryHandle> FakePlatform::openRegistryKey(const WideString& 
     return handle;
 }
 
+int FakePlatform::runtimeNotFoundDialog(const WideString& message, int, WideString& jvmLibrary, WideString& folder) {
+    ++dialogCalls;
+    dialogMessage = message;
+    if (dialogResult == 1) {
+        jvmLibrary = dialogLibrary;
+        folder = dialogFolder;
+    }
+    return dialogResult;
+}
+
 void* FakePlatform::loadLibrary(const WideString& path) {
     auto it = libraries.find(key(path));
     if (it == libraries.end()) {

@@ -27,6 +27,7 @@ public:
 
     // --- state the tests read and set ----------------------------------------------
     OsStyle osStyle;
+    std::uint16_t ownMachine = 0x014C;
     WideString commandLineText;
     bool hasArgumentVector = false;
     WideStringList argumentVectorItems;
@@ -46,8 +47,15 @@ public:
     std::vector<WideString> removedDirectories;
     std::uint32_t lastThreadStackSize = 0;
     bool threadsFail = false;
+    // The runtime-not-found dialog: its result and what OK hands back.
+    int dialogResult = -1;
+    WideString dialogLibrary;
+    WideString dialogFolder;
+    WideString dialogMessage;
+    int dialogCalls = 0;
 
     // --- Platform --------------------------------------------------------------------
+    std::uint16_t imageMachine() const override { return ownMachine; }
     OsStyle style() const override { return osStyle; }
     void initLocale() override {}
     WideString commandLine() override { return commandLineText; }
@@ -78,6 +86,8 @@ public:
     bool writeProfileString(const WideString& file, const WideString& section, const WideString& key,
                             const WideString& value) override;
     std::unique_ptr<RegistryHandle> openRegistryKey(const WideString& path, bool otherView) override;
+    int runtimeNotFoundDialog(const WideString& message, int jvmType, WideString& jvmLibrary,
+                              WideString& folder) override;
     void* loadLibrary(const WideString& path) override;
     void* findSymbol(void* library, const char* name) override;
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,

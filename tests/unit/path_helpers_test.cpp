@@ -19,6 +19,7 @@ TEST(PathForms, RecogniseLongPathUncAndAbsolute) {
     EXPECT_FALSE(isAbsolutePath(OsStyle::Windows, u"\\App"));
     EXPECT_FALSE(isAbsolutePath(OsStyle::Windows, u"/tmp"));
     EXPECT_TRUE(isAbsolutePath(OsStyle::Posix, u"/tmp"));
+    EXPECT_FALSE(isAbsolutePath(OsStyle::Posix, u"\\lib\\x.jar"));
     EXPECT_FALSE(isAbsolutePath(OsStyle::Posix, u"tmp/x"));
 }
 

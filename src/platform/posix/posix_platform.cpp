@@ -113,6 +113,19 @@ PosixPlatform::PosixPlatform(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) rawArguments_.emplace_back(argv[i] ? argv[i] : "");
 }
 
+std::uint16_t PosixPlatform::imageMachine() const {
+    // The ELF machine of this build: the JVM library must be loadable by it.
+#if defined(__x86_64__)
+    return 62;  // EM_X86_64
+#elif defined(__aarch64__)
+    return 183;  // EM_AARCH64
+#elif defined(__i386__)
+    return 3;  // EM_386
+#else
+    return 0;
+#endif
+}
+
 void PosixPlatform::initLocale() { std::setlocale(LC_ALL, ""); }
 
 WideString PosixPlatform::commandLine() {
@@ -404,6 +417,9 @@ bool PosixPlatform::writeProfileString(const WideString& file, const WideString&
 }
 
 std::unique_ptr<RegistryHandle> PosixPlatform::openRegistryKey(const WideString&, bool) { return nullptr; }
+
+// The dialog is not available yet: it counts as a dialog that could not be shown.
+int PosixPlatform::runtimeNotFoundDialog(const WideString&, int, WideString&, WideString&) { return -1; }
 
 void* PosixPlatform::loadLibrary(const WideString& path) {
     errno = 0;

@@ -9,6 +9,7 @@ class PosixPlatform : public Platform {
 public:
     PosixPlatform(int argc, char** argv);
 
+    std::uint16_t imageMachine() const override;
     OsStyle style() const override { return OsStyle::Posix; }
     void initLocale() override;
     WideString commandLine() override;
@@ -39,6 +40,8 @@ public:
     bool writeProfileString(const WideString& file, const WideString& section, const WideString& key,
                             const WideString& value) override;
     std::unique_ptr<RegistryHandle> openRegistryKey(const WideString& path, bool otherView) override;
+    int runtimeNotFoundDialog(const WideString& message, int jvmType, WideString& jvmLibrary,
+                              WideString& folder) override;
     void* loadLibrary(const WideString& path) override;
     void* findSymbol(void* library, const char* name) override;
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,

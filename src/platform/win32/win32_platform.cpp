@@ -350,6 +350,9 @@ std::unique_ptr<RegistryHandle> Win32Platform::openRegistryKey(const WideString&
     return std::make_unique<Win32RegistryKey>(key);
 }
 
+// The dialog is not available yet: it counts as a dialog that could not be shown.
+int Win32Platform::runtimeNotFoundDialog(const WideString&, int, WideString&, WideString&) { return -1; }
+
 void* Win32Platform::loadLibrary(const WideString& path) {
     return reinterpret_cast<void*>(LoadLibraryW(wide(path)));
 }

@@ -7,6 +7,7 @@ namespace kite {
 
 class Win32Platform : public Platform {
 public:
+    std::uint16_t imageMachine() const override { return sizeof(void*) == 4 ? 0x014C : 0x8664; }
     OsStyle style() const override { return OsStyle::Windows; }
     void initLocale() override;
     WideString commandLine() override;
@@ -37,6 +38,8 @@ public:
     bool writeProfileString(const WideString& file, const WideString& section, const WideString& key,
                             const WideString& value) override;
     std::unique_ptr<RegistryHandle> openRegistryKey(const WideString& path, bool otherView) override;
+    int runtimeNotFoundDialog(const WideString& message, int jvmType, WideString& jvmLibrary,
+                              WideString& folder) override;
     void* loadLibrary(const WideString& path) override;
     void* findSymbol(void* library, const char* name) override;
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,

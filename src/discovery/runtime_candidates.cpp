@@ -1,0 +1,114 @@
+#include "discovery/runtime_candidates.h"
+
+#include <string_view>
+
+#include "foundation/path_helpers.h"
+#include "foundation/utf.h"
+#include "launcher/file_locations.h"
+#include "platform/platform.h"
+
+namespace kite {
+
+namespace {
+
+struct Layout {
+    const char16_t* windows;  // below the home
+    const char16_t* posix;
+    const char16_t* posixAmd64;  // the Java 8 form of Linux runtimes
+    bool server;
+};
+
+// In the order in which the default lookup tries them.
+constexpr Layout kClient{u"bin\\client\\jvm.dll", u"lib/client/libjvm.so", u"lib/amd64/client/libjvm.so", false};
+constexpr Layout kClassic{u"bin\\classic\\jvm.dll", u"lib/classic/libjvm.so", u"lib/amd64/classic/libjvm.so", false};
+constexpr Layout kHotspot{u"bin\\hotspot\\jvm.dll", u"lib/hotspot/libjvm.so", u"lib/amd64/hotspot/libjvm.so", false};
+constexpr Layout kServer{u"bin\\server\\jvm.dll", u"lib/server/libjvm.so", u"lib/amd64/server/libjvm.so", true};
+constexpr Layout kJrockit{u"bin\\jrockit\\jvm.dll", u"lib/jrockit/libjvm.so", u"lib/amd64/jrockit/libjvm.so", false};
+
+// The library of one layout under home, or empty.
+WideString layoutLibrary(Platform& platform, const WideString& home, const Layout& layout) {
+    if (platform.style() == OsStyle::Windows) {
+        const WideString path = home + layout.windows;
+        return platform.fileExists(path) ? path : WideString();
+    }
+    for (const char16_t* relative : {layout.posix, layout.posixAmd64}) {
+        const WideString path = home + relative;
+        if (platform.fileExists(path)) return path;
+    }
+    return {};
+}
+
+}  // namespace
+
+WideString findJvmLibrary(Platform& platform, const WideString& home, JvmType type, bool& server) {
+    if (type == JvmType::Server || type == JvmType::FavorServer) {
+        WideString path = layoutLibrary(platform, home, kServer);
+        if (!path.empty()) {
+            server = true;
+            return path;
+        }
+        if (type == JvmType::Server) return {};
+    }
+    for (const Layout* layout : {&kClient, &kClassic, &kHotspot, &kServer, &kJrockit}) {
+        WideString path = layoutLibrary(platform, home, *layout);
+        if (!path.empty()) {
+            server = layout->server;
+            return path;
+        }
+    }
+    return {};
+}
+
+bool hasJavaDll(Platform& platform, const WideString& home) {
+    if (platform.style() == OsStyle::Windows) return platform.fileExists(home + u"bin\\java.dll");
+    return platform.fileExists(home + u"lib/libjava.so") || platform.fileExists(home + u"lib/amd64/libjava.so");
+}
+
+bool executableDirectory(Platform& platform, WideString& out) {
+    WideString module;
+    if (!modulePath(platform, module)) return false;
+    const std::size_t slash = lastPathSeparator(platform.style(), module);
+    out = slash == WideString::npos ? WideString() : module.substr(0, slash + 1);
+    return true;
+}
+
+bool findPrivateRuntime(Platform& platform, WideString& home) {
+    home.clear();
+    WideString directory;
+    if (!executableDirectory(platform, directory)) return false;
+    if (hasJavaDll(platform, directory)) {
+        home = directory;
+    } else {
+        const WideString jre = directory + u"jre" + pathSeparator(platform.style());
+        if (hasJavaDll(platform, jre)) home = jre;
+    }
+    return true;
+}
+
+WideString withTrailingSeparator(Platform& platform, const WideString& home) {
+    if (!home.empty() && isPathSeparator(platform.style(), home.back())) return home;
+    return home + pathSeparator(platform.style());
+}
+
+WideString releaseVersion(Platform& platform, const WideString& home) {
+    auto file = platform.mapFile(home + u"release");
+    if (!file) return {};
+    const std::string_view text(reinterpret_cast<const char*>(file->data()), file->size());
+    constexpr std::string_view key = "JAVA_VERSION=";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (line.starts_with(key)) {
+            line.remove_prefix(key.size());
+            while (!line.empty() && (line.back() == '\r' || line.back() == '"' || line.back() == ' ')) line.remove_suffix(1);
+            while (!line.empty() && (line.front() == '"' || line.front() == ' ')) line.remove_prefix(1);
+            return fromUtf8(line);
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+}  // namespace kite

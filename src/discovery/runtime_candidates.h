@@ -1,0 +1,31 @@
+// The building blocks of runtime discovery: JVM library layouts under a
+// runtime home, the private runtime beside the executable, and the runtime
+// folders of a Linux machine.
+#pragma once
+
+#include <vector>
+
+#include "foundation/wide_string.h"
+#include "launcher/launcher.h"
+
+namespace kite {
+
+class Platform;
+
+// Full path of the JVM library under home (which ends with a separator) for
+// the JVM type, or empty. server is set when the server layout was found and
+// left untouched when nothing was found.
+WideString findJvmLibrary(Platform& platform, const WideString& home, JvmType type, bool& server);
+// Whether home holds the runtime's own native library (bin\java.dll).
+bool hasJavaDll(Platform& platform, const WideString& home);
+// The executable's folder with its trailing separator.
+bool executableDirectory(Platform& platform, WideString& out);
+// True with the private runtime's home, or true with an empty home when there is none.
+bool findPrivateRuntime(Platform& platform, WideString& home);
+// home with a trailing separator.
+WideString withTrailingSeparator(Platform& platform, const WideString& home);
+
+// The JAVA_VERSION of a runtime's "release" file, or empty.
+WideString releaseVersion(Platform& platform, const WideString& home);
+
+}  // namespace kite

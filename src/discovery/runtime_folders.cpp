@@ -1,0 +1,41 @@
+#include "discovery/runtime_folders.h"
+
+#include <algorithm>
+
+#include "discovery/runtime_candidates.h"
+#include "platform/platform.h"
+
+namespace kite {
+
+void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<JreCandidate>& candidates) {
+    Platform& platform = launcher.platform();
+    const bool sun = launcher.sunAllowed || launcher.sunFavoured;
+    if (!sun) return;
+    WideStringList found;
+    platform.findFiles(root + u"/*", found);
+    std::vector<WideString> names(found.begin(), found.end());
+    std::sort(names.begin(), names.end());
+    for (const bool jdkPass : {true, false}) {
+        if (!(launcher.bothSources || (jdkPass ? launcher.jdkWanted : launcher.jreWanted))) continue;
+        for (const WideString& name : names) {
+            if (name == u"." || name == u"..") continue;
+            const WideString folder = root + u"/" + name + u"/";
+            const WideString versionText = releaseVersion(platform, folder);
+            if (versionText.empty()) continue;
+            const bool jdk = platform.fileExists(folder + u"bin/javac");
+            if (jdk != jdkPass) continue;
+            JreCandidate candidate;
+            candidate.version.parse(versionText, 0);
+            if (candidate.version.greater(launcher.maxVersion) || candidate.version.less(launcher.minVersion)) continue;
+            candidate.home = folder;
+            if (jdk && platform.fileExists(folder + u"jre")) candidate.home += u"jre/";
+            // Like the JavaSoft JRE key, a JRE counts as server only when it has no other JVM.
+            const JvmType type = !jdk && launcher.jvmType == JvmType::FavorServer ? JvmType::Default : launcher.jvmType;
+            if (findJvmLibrary(platform, candidate.home, type, candidate.hasServerVm).empty()) continue;
+            candidate.favoured = (jdk ? launcher.jdkWanted : launcher.jreWanted) && launcher.sunFavoured;
+            candidates.push_back(candidate);
+        }
+    }
+}
+
+}  // namespace kite

@@ -1,0 +1,87 @@
+#include "jvm/memory_sizing.h"
+
+#include <string>
+
+namespace kite {
+
+namespace {
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+WideString decimal(const std::string& digits) { return WideString(digits.begin(), digits.end()); }
+
+// Truncates towards zero; a product beyond 64 bits (an absurd share) saturates.
+std::uint64_t truncated(double value) {
+    if (!(value > 0)) return 0;
+    if (value >= 18446744073709551615.0) return UINT64_MAX;
+    return static_cast<std::uint64_t>(value);
+}
+}  // namespace
+
+bool isPercentSize(const WideString& token) {
+    if (token.size() < 4) return false;
+    const WideString name = token.substr(0, 4);
+    if (name != u"-Xms" && name != u"-Xmx" && name != u"-Xss") return false;
+    const char16_t last = token.back();
+    return last == u'P' || last == u'p' || last == u'T' || last == u't';
+}
+
+SizeNumbers parseSizeNumbers(const WideString& text) {
+    SizeNumbers result;
+    std::size_t start = 0;
+    while (start < text.size() && !isDigit(text[start]) && text[start] != u':') ++start;
+    result.prefixLength = start;
+    if (start == text.size()) return result;
+    result.numbers.push_back(0);
+    for (std::size_t i = start; i + 1 < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (isDigit(c)) {
+            result.numbers.back() = result.numbers.back() * 10u + static_cast<std::uint32_t>(c - u'0');
+        } else if (c == u':') {
+            result.numbers.push_back(0);
+        }
+    }
+    return result;
+}
+
+WideString resolvePercentSize(const WideString& token, const MemoryFigures& memory, bool wideArithmetic) {
+    const SizeNumbers parsed = parseSizeNumbers(token);
+    auto number = [&](std::size_t i) -> std::uint32_t { return i < parsed.numbers.size() ? parsed.numbers[i] : 0; };
+    const std::uint32_t share = number(0);
+    const std::uint32_t lower = number(1);
+    const std::uint32_t upper = number(2);
+    const bool virtualSpace = token.back() == u'T' || token.back() == u't';
+    const std::uint64_t base = virtualSpace ? memory.availableVirtual : memory.totalPhysical;
+    const WideString prefix = token.substr(0, parsed.prefixLength);
+    if (wideArithmetic) {
+        std::uint64_t size = truncated(static_cast<double>(base >> 10) * (share / 100.0));
+        if (upper != 0 && size > std::uint64_t{upper} * 1024) size = std::uint64_t{upper} * 1024;
+        if (std::uint64_t{lower} * 1024 > size) size = std::uint64_t{lower} * 1024;
+        return prefix + decimal(std::to_string(size)) + u"K";
+    }
+    // The 32-bit launcher: figures, product and bounds are 32-bit values.
+    const std::uint32_t kilobytes = static_cast<std::uint32_t>(base) >> 10;
+    std::uint32_t size = static_cast<std::uint32_t>(truncated(kilobytes * (share / 100.0)));
+    if (upper != 0 && size > upper * 1024u) size = upper * 1024u;
+    if (lower * 1024u > size) size = lower * 1024u;
+    return prefix + decimal(std::to_string(static_cast<std::int32_t>(size))) + u"K";
+}
+
+std::uint32_t unitMultiplier(const WideString& text) {
+    if (text.empty()) return 1;
+    switch (text.back()) {
+        case u'G': case u'g': return 1073741824u;
+        case u'M': case u'm': return 1048576u;
+        case u'K': case u'k': return 1024u;
+        default: return 1;
+    }
+}
+
+std::uint32_t parseStackSize(const WideString& text) {
+    const SizeNumbers parsed = parseSizeNumbers(text);
+    if (parsed.prefixLength != 0 || parsed.numbers.size() != 1) return 0;
+    const char16_t last = text.back();
+    if (isDigit(last)) return parsed.numbers[0] * 10u + static_cast<std::uint32_t>(last - u'0');
+    return parsed.numbers[0] * unitMultiplier(text);
+}
+
+}  // namespace kite
