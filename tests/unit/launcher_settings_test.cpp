@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "launcher/launcher.h"
+
+namespace kite {
+namespace {
+
+using testing::FakePlatform;
+
+// A launcher over C:\App\app.exe whose settings file holds the given text.
+struct Fixture {
+    explicit Fixture(const std::string& ini, OsStyle style = OsStyle::Windows) : platform(style), launcher(platform) {
+        if (!ini.empty()) platform.addFile(settingsPath(), ini);
+        platform.environment[u"APPDATA"] = u"C:\\Users\\u\\AppData\\Roaming";
+        platform.environment[u"HOME"] = u"/home/u";
+    }
+    WideString settingsPath() const {
+        return platform.osStyle == OsStyle::Windows ? u"C:\\App\\app.ini" : u"/opt/app/app.ini";
+    }
+    bool read() { return launcher.readLauncherSettings(); }
+    FakePlatform platform;
+    Launcher launcher;
+};
+
+std::string runtime(const std::string& keys) {
+    return "[Java Runtime Environment]\nMain Class=com.example.App\n" + keys + "\n";
+}
+
+TEST(LauncherSettings, MissingMainClassPrintsItsLineAndStopsReading) {
+    for (const std::string& ini : {std::string(), std::string("[Application]\nOverride WorkingDir=yes\n")}) {
+        Fixture f(ini);
+        EXPECT_FALSE(f.read());
+        EXPECT_EQ(f.platform.stdoutText, "Error: Main class in der INI-Datei nicht spezifiziert. \n");
+        EXPECT_FALSE(f.launcher.overrideWorkingDir);
+    }
+    Fixture ok(runtime(""));
+    EXPECT_TRUE(ok.read());
+    EXPECT_EQ(ok.launcher.mainClass, u"com/example/App");
+    EXPECT_TRUE(ok.platform.stdoutText.empty());
+}
+
+TEST(LauncherSettings, VersionBounds) {
+    const struct {
+        std::string keys;
+        JavaVersion min, max;
+    } cases[] = {
+        {"", {0, 0, 0, 0}, {65535, 65535, 65535, 65535}},  // no maximum: no upper bound
+        {"Minimum Version=any\nMaximum Version=any", {0, 0, 0, 0}, {65535, 65535, 65535, 65535}},
+        {"Minimum Version=1.6\nMaximum Version=1.8", {1, 6, 0, 0}, {1, 8, 65535, 65535}},
+        {"Minimum Version=Any\nMaximum Version=unreadable", {0, 0, 0, 0}, {65535, 65535, 65535, 65535}},
+        {"Maximum Version=1.8.0_151", {0, 0, 0, 0}, {1, 8, 0, 151}},
+    };
+    for (const auto& c : cases) {
+        Fixture f(runtime(c.keys));
+        ASSERT_TRUE(f.read());
+        EXPECT_TRUE(f.launcher.minVersion.equals(c.min)) << c.keys;
+        EXPECT_TRUE(f.launcher.maxVersion.equals(c.max)) << c.keys;
+    }
+    Fixture any(runtime("Minimum Version=any"));
+    any.read();
+    EXPECT_EQ(any.launcher.minVersion.count, 4);
+}
+
+TEST(LauncherSettings, JvmSourceAndTypeChoicesAreExact) {
+    const struct {
+        std::string value;
+        bool jdk, jre, both;
+    } sources[] = {
+        {"", true, true, true},          {"favor_JRE", false, true, true}, {"favor_JDK", true, false, true},
+        {"only_JRE", false, true, false}, {"only_JDK", true, false, false}, {"Only_JDK", false, false, false},
+    };
+    for (const auto& c : sources) {
+        Fixture f(runtime("JVM Source=" + c.value));
+        f.read();
+        EXPECT_EQ(f.launcher.jdkWanted, c.jdk) << c.value;
+        EXPECT_EQ(f.launcher.jreWanted, c.jre) << c.value;
+        EXPECT_EQ(f.launcher.bothSources, c.both) << c.value;
+    }
+    for (const auto& [value, type] : {std::pair{"server", JvmType::Server}, {"favor_server", JvmType::FavorServer},
+                                      {"Server", JvmType::Default}, {"", JvmType::Default}}) {
+        Fixture f(runtime(std::string("JVM Type=") + value));
+        f.read();
+        EXPECT_EQ(f.launcher.jvmType, type) << value;
+    }
+}
+
+TEST(LauncherSettings, VmProviderRowsIgnoreCase) {
+    const struct {
+        std::string value;
+        bool flags[6];  // jrockitAllowed, jrockitFavoured, sunAllowed, sunFavoured, ibmAllowed, ibmFavoured
+    } cases[] = {
+        {"", {0, 0, 1, 1, 0, 0}},         {"sun", {0, 0, 1, 1, 0, 0}},          {"JRockit", {1, 1, 0, 0, 0, 0}},
+        {"IBM", {0, 0, 0, 0, 1, 1}},      {"favor_sun", {1, 0, 1, 1, 1, 0}},    {"favor_jrockit", {1, 1, 1, 0, 1, 0}},
+        {"favor_ibm", {1, 0, 1, 0, 1, 1}}, {"ANY", {1, 0, 1, 0, 1, 0}},
+    };
+    for (const auto& c : cases) {
+        Fixture f(runtime("VM Provider=" + c.value));
+        f.read();
+        const Launcher& l = f.launcher;
+        const bool actual[6] = {l.jrockitAllowed, l.jrockitFavoured, l.sunAllowed,
+                                l.sunFavoured,    l.ibmAllowed,      l.ibmFavoured};
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(actual[i], c.flags[i]) << c.value << " flag " << i;
+    }
+}
+
+TEST(LauncherSettings, YesNoKeysUseTheirOwnTests) {
+    Fixture f(runtime("System Path=C:\\bin\nLibrary Path=C:\\native\nPreferred versions=1.7;;1.8") +
+              "[Application]\nApplication Type=service\nOmit Service Name=No\nOverride WorkingDir=YES\n"
+              "Pair Product=C:\\App\\app64.exe\nPair Return Code=yEs\n");
+    ASSERT_TRUE(f.read());
+    EXPECT_TRUE(f.launcher.serviceMode);
+    EXPECT_TRUE(f.launcher.omitServiceName);  // any non-empty value, even "No"
+    EXPECT_TRUE(f.launcher.overrideWorkingDir);
+    EXPECT_TRUE(f.launcher.pairReturnCode);
+    EXPECT_EQ(f.launcher.pairProduct, u"C:\\App\\app64.exe");
+    EXPECT_EQ(f.launcher.systemPath, u"C:\\bin");
+    EXPECT_EQ(f.launcher.libraryPath, u"C:\\native");
+    EXPECT_EQ(f.launcher.preferredVersions, (WideStringList{u"1.7", u"", u"1.8"}));
+
+    Fixture notService(runtime("") + "[Application]\nApplication Type=Service\nOmit Service Name=x\n");
+    notService.read();
+    EXPECT_FALSE(notService.launcher.serviceMode);
+    EXPECT_FALSE(notService.launcher.omitServiceName);
+}
+
+TEST(LauncherSettings, PlusSectionsExtendButProductKeysArePlain) {
+    Fixture f("[Java Runtime Environment+]\nMain Class=a.B\nLibrary Path=C:\\lib\n"
+              "[Product Information+]\nProduct Name=Nope\n[Product Information]\nProduct Code=K1\n");
+    ASSERT_TRUE(f.read());
+    EXPECT_EQ(f.launcher.mainClass, u" a/B");
+    EXPECT_EQ(f.launcher.libraryPath, u" C:\\lib");
+    EXPECT_EQ(f.launcher.productName, u"");
+    EXPECT_EQ(f.launcher.productCode, u"K1");
+}
+
+TEST(LauncherSettings, PerUserFileAloneDecidesJrePathOutsideServiceMode) {
+    const std::string product = "[Product Information]\nProduct Name=A/B: Z\nProduct Code=K1\n";
+    const WideString userFile = u"C:\\Users\\u\\AppData\\Roaming\\AB Z\\K1\\app.ini";
+    {
+        Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
+        f.read();
+        EXPECT_EQ(f.launcher.jrePath, u"C:\\Beside\\");
+    }
+    {
+        Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
+        f.platform.addFile(userFile, "[Java Runtime Environment]\nJRE Path=C:\\User\\\n");
+        f.read();
+        EXPECT_EQ(f.launcher.jrePath, u"C:\\User\\");
+    }
+    {  // A per-user file without the key still hides the settings file's value.
+        Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
+        f.platform.addFile(userFile, "[Other]\n");
+        f.read();
+        EXPECT_EQ(f.launcher.jrePath, u"");
+    }
+    {  // Service mode never reads the per-user file.
+        Fixture f(product + runtime("JRE Path=C:\\Beside\\") + "[Application]\nApplication Type=service\n");
+        f.platform.addFile(userFile, "[Java Runtime Environment]\nJRE Path=C:\\User\\\n");
+        f.read();
+        EXPECT_EQ(f.launcher.jrePath, u"C:\\Beside\\");
+    }
+    {  // Linux: below XDG_CONFIG_HOME (or ~/.config).
+        Fixture f(product + runtime("JRE Path=/beside/"), OsStyle::Posix);
+        f.platform.addFile(u"/home/u/.config/AB Z/K1/app.ini", "[Java Runtime Environment]\nJRE Path=/user/\n");
+        f.read();
+        EXPECT_EQ(f.launcher.jrePath, u"/user/");
+    }
+}
+
+}  // namespace
+}  // namespace kite
