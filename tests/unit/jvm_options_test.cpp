@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "jvm/memory_sizing.h"
+#include "jvm/option_assembly.h"
+#include "launcher/launcher.h"
+
+namespace kite {
+namespace {
+
+using testing::FakePlatform;
+
+TEST(MemorySizing, SharesBecomeKilobytes) {
+    const MemoryFigures twoGigabytes{2147483647u, 1073741824u};
+    const MemoryFigures sixtyFourGigabytes{64ull << 30, 128ull << 40};
+    const struct {
+        WideString token;
+        MemoryFigures memory;
+        bool wide;
+        WideString resolved;
+    } cases[] = {
+        {u"-Xmx50P", twoGigabytes, false, u"-Xmx1048575K"},
+        {u"-Xmx75:256:1024P", twoGigabytes, false, u"-Xmx1048576K"},
+        {u"-Xmx1:256:1024P", twoGigabytes, false, u"-Xmx262144K"},
+        {u"-Xmx10:2048:1024P", twoGigabytes, false, u"-Xmx2097152K"},
+        {u"-Xms10t", twoGigabytes, false, u"-Xms104857K"},
+        {u"-Xmx50P", sixtyFourGigabytes, true, u"-Xmx33554432K"},
+        {u"-Xmx50P", sixtyFourGigabytes, false, u"-Xmx0K"},  // the 32-bit launcher sees the figure cut to 32 bits
+        {u"-Xmx50p", twoGigabytes, true, u"-Xmx1048575K"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(isPercentSize(c.token));
+        EXPECT_EQ(resolvePercentSize(c.token, c.memory, c.wide), c.resolved) << testing::utf8(c.token);
+    }
+    for (const WideString token : {u"-Xmx512m", u"-Xmx2g", u"-Xmx50%", u"-XMX50P", u"-Xs", u"-XX:MaxHeapSize=1P"}) {
+        EXPECT_FALSE(isPercentSize(token)) << testing::utf8(token);
+    }
+}
+
+TEST(MemorySizing, StackSizes) {
+    const struct {
+        WideString text;
+        std::uint32_t bytes;
+    } cases[] = {{u"1m", 1048576}, {u"512k", 524288}, {u"1048576", 1048576}, {u"4g", 0},
+                 {u"2G", 2147483648u}, {u"x1m", 0}, {u"1:2m", 0}, {u"", 0}, {u"7", 7}};
+    for (const auto& c : cases) EXPECT_EQ(parseStackSize(c.text), c.bytes) << testing::utf8(c.text);
+    const SizeNumbers numbers = parseSizeNumbers(u"-Xmx25:256:1024:9p");
+    EXPECT_EQ(numbers.prefixLength, 4u);
+    EXPECT_EQ(numbers.numbers, (std::vector<std::uint32_t>{25, 256, 1024, 9}));
+}
+
+// A launcher at C:\App\app.exe (or /opt/app/app) with the given settings.
+struct Assembly {
+    explicit Assembly(const std::string& ini, OsStyle style = OsStyle::Windows) : platform(style), launcher(platform) {
+        platform.addFile(style == OsStyle::Windows ? u"C:\\App\\app.ini" : u"/opt/app/app.ini", ini);
+        platform.memory = {2147483647u, 1073741824u};
+    }
+    std::vector<std::string> options() {
+        ok = launcher.assembleJvmOptions();
+        return launcher.jvmOptions;
+    }
+    FakePlatform platform;
+    Launcher launcher;
+    bool ok = false;
+};
+
+TEST(JvmOptions, ClassPathForms) {
+    const struct {
+        std::string value;
+        std::string classPath;
+    } cases[] = {
+        {"D:\\Libs\\a.jar;D:\\Libs\\b.jar", "D:\\Libs\\a.jar;D:\\Libs\\b.jar;"},
+        {"\\lib\\*.jar", "C:\\App\\lib\\x.jar;C:\\App\\lib\\y.jar;"},
+        {"lib\\x.jar", "C:\\App\\lib\\x.jar;"},
+        {"\\app.jar;\\missing.jar", "C:\\App\\app.jar;"},
+        {"D:\\Libs\\a?.jar", "D:\\Libs\\a?.jar;"},
+        {"\\\\server\\share\\x.jar", "\\\\server\\share\\x.jar;"},
+        {"%LIBS%\\a.jar", "D:\\Libs\\a.jar;"},
+    };
+    for (const auto& c : cases) {
+        Assembly a("[Class Path]\nClass Path=" + c.value + "\n");
+        a.platform.environment[u"LIBS"] = u"D:\\Libs";
+        a.platform.addFile(u"C:\\App\\lib\\x.jar");
+        a.platform.addFile(u"C:\\App\\lib\\y.jar");
+        a.platform.addFile(u"C:\\App\\app.jar");
+        const auto options = a.options();
+        ASSERT_TRUE(a.ok) << c.value;
+        ASSERT_EQ(options.size(), 1u);
+        EXPECT_EQ(options[0], "-Djava.class.path=" + c.classPath);
+    }
+    Assembly embedded("[Application]\nEmbedded Jar=yes\n");
+    EXPECT_EQ(embedded.options(), (std::vector<std::string>{"-Djava.class.path=C:\\App\\app.exe;"}));
+    EXPECT_TRUE(embedded.platform.stdoutText.empty());
+}
+
+TEST(JvmOptions, LinuxClassPathUsesColonsWithoutATrailingSeparator) {
+    Assembly a("[Class Path]\nClass Path=\\lib\\*.jar;/abs/a.jar\n", OsStyle::Posix);
+    a.platform.addFile(u"/opt/app/lib/x.jar");
+    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=/opt/app/lib/x.jar:/abs/a.jar"}));
+}
+
+TEST(JvmOptions, NoClassPathSkipsEverythingAfterTheMessage) {
+    Assembly a("[Application]\nCmd=-x\nOutput File=out.txt\n"
+               "[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n");
+    EXPECT_TRUE(a.options().empty());
+    EXPECT_FALSE(a.ok);
+    EXPECT_EQ(a.platform.stdoutText, "Error: Java-Klassenpfad wurde in der INI-Datei nicht angegeben. \n");
+    EXPECT_TRUE(a.launcher.arguments.empty());
+    EXPECT_TRUE(a.launcher.outputFile.empty());
+}
+
+TEST(JvmOptions, VmParametersOutputFilesAndCmd) {
+    Assembly a("[Class Path]\nClass Path=D:\\a.jar\n"
+               "[Java Runtime Environment]\n"
+               "Virtual Machine Parameters=-Xmx50P \"-Dname=a b\"   -Dx=1 -Dq=\"say \"\"hi\"\"\" -Xss1m -Xss512k\n"
+               "[Application]\nOutput File=%LOGS%\\out.txt\nOutput Append=Yes\nError File=err.txt\nError Append=yes\n"
+               "Cmd=-a \"b c\" %UNDEFINED%\n");
+    a.platform.environment[u"LOGS"] = u"D:\\logs";
+    a.launcher.arguments.append(u"first");
+    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar;", "-Xmx1048575K", "-Dname=a b",
+                                                      "-Dx=1", "-Dq=say \"hi\"", "-Xss1m", "-Xss512k"}));
+    EXPECT_EQ(a.launcher.mainThreadStackSize, 524288u);
+    EXPECT_EQ(a.launcher.outputFile, u"D:\\logs\\out.txt");
+    EXPECT_FALSE(a.launcher.outputAppend);
+    EXPECT_EQ(a.launcher.errorFile, u"err.txt");
+    EXPECT_TRUE(a.launcher.errorAppend);
+    EXPECT_EQ(a.launcher.arguments, (WideStringList{u"first", u"-a", u"b c", u"%UNDEFINED%"}));
+}
+
+TEST(JvmOptions, ParametersFromAPlusSectionStartWithoutAnEmptyOption) {
+    Assembly a("[Class Path]\nClass Path=D:\\a.jar\n[Java Runtime Environment+]\nVirtual Machine Parameters=-Dx=1\n");
+    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar;", "-Dx=1"}));
+}
+
+TEST(JvmOptions, LibraryPathAndEnvironment) {
+    FakePlatform platform;
+    platform.executablePath = u"D:\\App\\app.exe";
+    platform.environment[u"Path"] = u"C:\\Windows";
+    Launcher launcher(platform);
+    launcher.jvmLibraryPath = u"D:\\Java\\jre\\bin\\server\\jvm.dll";
+    launcher.libraryPath = u"D:\\App\\native;%KITE_JVM_HOME%\\lib\\ext";
+    launcher.systemPath = u"D:\\tools";
+    launcher.setUpLibraryPath();
+    EXPECT_EQ(launcher.jvmOptions, (std::vector<std::string>{
+                                       "-Djava.library.path=D:\\App\\native;D:\\Java\\jre\\lib\\ext;D:\\App\\;.;"
+                                       "C:\\Windows;D:\\Java\\jre\\lib"}));
+    WideString value;
+    platform.getEnvironment(u"KITE_JVM_HOME", value);
+    EXPECT_EQ(value, u"D:\\Java\\jre");
+    platform.getEnvironment(u"KITE_JVM_PATH", value);
+    EXPECT_EQ(value, launcher.jvmLibraryPath);
+    platform.getEnvironment(u"Path", value);
+    EXPECT_EQ(value, u"D:\\tools;C:\\Windows;D:\\Java\\jre\\bin");
+
+    Launcher noLibraryPath(platform);
+    noLibraryPath.jvmLibraryPath = launcher.jvmLibraryPath;
+    noLibraryPath.setUpLibraryPath();
+    EXPECT_TRUE(noLibraryPath.jvmOptions.empty());
+
+    EXPECT_EQ(runtimeHomeOf(OsStyle::Posix, u"/jvm/8/jre/lib/amd64/server/libjvm.so"), u"/jvm/8/jre/");
+    EXPECT_EQ(runtimeHomeOf(OsStyle::Posix, u"/jvm/17/lib/server/libjvm.so"), u"/jvm/17/");
+    EXPECT_EQ(stripPathComponents(OsStyle::Windows, u"D:\\Java\\jre\\bin\\server\\jvm.dll", 2), u"D:\\Java\\jre\\bin");
+    EXPECT_EQ(stripPathComponents(OsStyle::Windows, u"jvm.dll", 2), u"jvm.dll");
+}
+
+TEST(JvmOptions, HugeClassPathsWork) {
+    Assembly a("[Class Path]\nClass Path=\\lib\\*.jar\n");
+    for (int i = 0; i < 10000; ++i) a.platform.addFile(u"C:\\App\\lib\\library-" + testing::wide(std::to_string(i)) + u".jar");
+    const auto options = a.options();
+    ASSERT_EQ(options.size(), 1u);
+    EXPECT_GT(options[0].size(), 32767u);
+}
+
+}  // namespace
+}  // namespace kite
