@@ -1,0 +1,54 @@
+// The script: how the double behaves, read once at load from the file that
+// KITE_DOUBLE_SCRIPT names (key=value lines, format in jvm_double.cpp).
+#pragma once
+
+#include <jni.h>
+
+#include <string>
+#include <vector>
+
+namespace jvm_double {
+
+// One thing a scripted Java method does.
+struct Step {
+    enum class Kind {
+        PrintOut,   // out <text>: a line on System.out
+        PrintErr,   // err <text>: a line on System.err
+        Exit,       // exit <n>: System.exit(n)
+        Abort,      // abort: the VM aborts (abort hook, then the process ends)
+        Throw,      // throw <class> [<message>]: the method ends with an exception
+        Sleep,      // sleep <ms>
+        WaitStop,   // wait_stop: block until stop() has been called
+        Thread,     // thread <ms> [<text>]: start a non-daemon thread that runs for ms
+    };
+    Kind kind;
+    long long number = 0;
+    std::string text;    // UTF-8
+    std::string detail;  // the exception message of Throw
+};
+
+enum class SecondaryMain { None, Void, Int };
+
+struct Script {
+    jint createResult = 0;
+    jint defaultArgsResult = JNI_ERR;  // what a current HotSpot answers to a JNI 1.1 record
+    jint javaStackSize = 1024 * 1024;
+    jint attachResult = 0;
+    bool launcherHelper = true;
+    std::string mainClass;  // slash form; empty: the application has no class
+    bool hasMain = true;
+    bool hasStop = false;
+    SecondaryMain secondaryMain = SecondaryMain::None;
+    jint secondaryResult = 0;
+    std::vector<std::string> refusedOptions;
+    std::vector<Step> mainSteps;
+    std::vector<Step> stopSteps;
+    std::vector<Step> secondarySteps;
+    std::string error;  // the first malformed line; the double refuses to run with it
+};
+
+// Reads the script named by KITE_DOUBLE_SCRIPT; without it the defaults stand.
+void loadScript();
+const Script& script();
+
+}  // namespace jvm_double
