@@ -1,25 +1,30 @@
 #include "jvm/memory_sizing.h"
 
+#include <limits>
 #include <string>
 
 namespace kite {
 
 namespace {
+
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 WideString decimal(const std::string& digits) { return WideString(digits.begin(), digits.end()); }
 
-// Truncates towards zero; a product beyond 64 bits (an absurd share) saturates.
-std::uint64_t truncated(double value) {
-    if (!(value > 0)) return 0;
-    if (value >= 18446744073709551615.0) return UINT64_MAX;
-    return static_cast<std::uint64_t>(value);
+// The product truncated towards zero; beyond 64 bits (an absurd share of a
+// huge figure) it saturates instead of being undefined.
+std::uint64_t truncatedProduct(double kilobytes, std::uint32_t share) {
+    const double product = kilobytes * (share / 100.0);
+    if (!(product > 0)) return 0;
+    if (product >= 18446744073709551615.0) return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(product);
 }
+
 }  // namespace
 
 bool isPercentSize(const WideString& token) {
     if (token.size() < 4) return false;
-    const WideString name = token.substr(0, 4);
+    const std::u16string_view name(token.data(), 4);
     if (name != u"-Xms" && name != u"-Xmx" && name != u"-Xss") return false;
     const char16_t last = token.back();
     return last == u'P' || last == u'p' || last == u'T' || last == u't';
@@ -49,18 +54,20 @@ WideString resolvePercentSize(const WideString& token, const MemoryFigures& memo
     const std::uint32_t share = number(0);
     const std::uint32_t lower = number(1);
     const std::uint32_t upper = number(2);
-    const bool virtualSpace = token.back() == u'T' || token.back() == u't';
-    const std::uint64_t base = virtualSpace ? memory.availableVirtual : memory.totalPhysical;
+    const bool addressSpace = !token.empty() && (token.back() == u'T' || token.back() == u't');
+    const std::uint64_t base = addressSpace ? memory.availableVirtual : memory.totalPhysical;
     const WideString prefix = token.substr(0, parsed.prefixLength);
+
     if (wideArithmetic) {
-        std::uint64_t size = truncated(static_cast<double>(base >> 10) * (share / 100.0));
+        std::uint64_t size = truncatedProduct(static_cast<double>(base >> 10), share);
         if (upper != 0 && size > std::uint64_t{upper} * 1024) size = std::uint64_t{upper} * 1024;
         if (std::uint64_t{lower} * 1024 > size) size = std::uint64_t{lower} * 1024;
         return prefix + decimal(std::to_string(size)) + u"K";
     }
-    // The 32-bit launcher: figures, product and bounds are 32-bit values.
+    // 32 bits throughout: the figure is taken as a 32-bit count, the product
+    // and the bounds wrap as 32-bit values and the size prints as signed.
     const std::uint32_t kilobytes = static_cast<std::uint32_t>(base) >> 10;
-    std::uint32_t size = static_cast<std::uint32_t>(truncated(kilobytes * (share / 100.0)));
+    std::uint32_t size = static_cast<std::uint32_t>(truncatedProduct(kilobytes, share));
     if (upper != 0 && size > upper * 1024u) size = upper * 1024u;
     if (lower * 1024u > size) size = lower * 1024u;
     return prefix + decimal(std::to_string(static_cast<std::int32_t>(size))) + u"K";
@@ -80,6 +87,8 @@ std::uint32_t parseStackSize(const WideString& text) {
     const SizeNumbers parsed = parseSizeNumbers(text);
     if (parsed.prefixLength != 0 || parsed.numbers.size() != 1) return 0;
     const char16_t last = text.back();
+    // The last character is never read as part of a number: a trailing digit
+    // completes the digit run and the factor is 1.
     if (isDigit(last)) return parsed.numbers[0] * 10u + static_cast<std::uint32_t>(last - u'0');
     return parsed.numbers[0] * unitMultiplier(text);
 }

@@ -1,7 +1,8 @@
 // Heap and stack sizes given as a share of the machine's memory
-// (-Xmx50P, -Xms25:256:1024p, -Xss10T) and the stack size of -Xss tokens.
+// (-Xmx50P, -Xms25:256:1024p, -Xss10T), and the stack size of -Xss tokens.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -10,22 +11,32 @@
 
 namespace kite {
 
+// Width of the memory arithmetic of this build. The 32-bit launcher takes the
+// figures as 32-bit byte counts, truncates the product to 32 bits and prints
+// it as a signed 32-bit number; the 64-bit and Linux builds compute and print
+// in 64 bits, so a large machine never gets a wrapped size.
+constexpr bool wideSizeArithmetic() { return sizeof(void*) == 8; }
+
 struct SizeNumbers {
-    std::size_t prefixLength = 0;         // characters before the first digit or ':'
-    std::vector<std::uint32_t> numbers;  // 32-bit, wrapping
+    std::size_t prefixLength = 0;        // characters before the first digit or ':'
+    std::vector<std::uint32_t> numbers;  // 32-bit, wrapping on overlong input
 };
 
-// "-Xms", "-Xmx" or "-Xss" followed by anything and a last 'P', 'p', 'T' or 't'.
+// "-Xms", "-Xmx" or "-Xss" (case-sensitive) with a last 'P', 'p', 'T' or 't'.
 bool isPercentSize(const WideString& token);
-// The numbers of a size text; its last character is never part of one.
+// The numbers of a size text: digits and ':' from the first of them up to,
+// not including, the last character (the suffix letter of a share).
 SizeNumbers parseSizeNumbers(const WideString& text);
-// The token rewritten into kilobytes. wideArithmetic: 64-bit memory figures
-// and product (64-bit builds); otherwise the figures and the product are
-// taken as 32-bit values.
+// A share-of-memory token rewritten to prefix, kilobytes and 'K'. 'P' shares
+// the total physical memory, 'T' the free virtual address space; the
+// optional second and third numbers bound the result in megabytes, the lower
+// bound winning over the upper. wideArithmetic selects the 64-bit rules
+// (wideSizeArithmetic() of the build; tests exercise both).
 WideString resolvePercentSize(const WideString& token, const MemoryFigures& memory, bool wideArithmetic);
-// Bytes of the text after "-Xss"; 0 unless it is one plain number with an optional unit.
+// Bytes of the text after "-Xss": one plain number with an optional unit
+// letter, as a 32-bit product; 0 for anything else.
 std::uint32_t parseStackSize(const WideString& text);
-// The factor of the text's last character: G, M, K (any case) or 1.
+// The byte factor of the text's last character: G, M, K (any case) or 1.
 std::uint32_t unitMultiplier(const WideString& text);
 
 }  // namespace kite

@@ -1,4 +1,6 @@
-// The pieces of JVM option assembly that tests and benchmarks reach directly.
+// The pieces of JVM option assembly that tests, fuzz targets and the
+// benchmark reach directly. The Launcher operations setUpLibraryPath and
+// assembleJvmOptions are built from them.
 #pragma once
 
 #include "foundation/wide_string.h"
@@ -9,17 +11,33 @@ namespace kite {
 class Launcher;
 class SettingsStore;
 
-// The path with its last count separator-delimited components removed.
+// --- runtime paths (library_path.cpp) -------------------------------------------
+// The path with its last count separator-delimited components removed; a
+// repetition that finds no separator leaves the path as it is.
 WideString stripPathComponents(OsStyle style, const WideString& path, int count);
-// The runtime home of a JVM library (two folders above its own), with a trailing separator.
+// The runtime home of a JVM library, with a trailing separator: two folders
+// above the library (bin\server\jvm.dll, lib/server/libjvm.so), three for the
+// Linux Java 8 layout lib/amd64/<type>/libjvm.so.
 WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath);
-// The class-path entries of the "Class Path" setting, wildcards and relative entries searched.
-WideStringList buildClassPath(Launcher& launcher, SettingsStore& store);
-// Appends the files that one wildcard or relative entry names.
+
+// --- class path (class_path.cpp) -------------------------------------------------
+// The class-path entries of the "Class Path" setting, in order: absolute
+// entries without '*' as written, the others through the directory search.
+WideStringList buildClassPath(Platform& platform, SettingsStore& store);
+// Appends the names that one wildcard or relative entry matches, each
+// prefixed with the folder of the search pattern. Relative entries are
+// searched beside the executable.
 void expandClassPathEntry(Platform& platform, const WideString& entry, WideStringList& entries);
-// Cuts the "Virtual Machine Parameters" text into options: blanks separate, quotes group.
+// The text of a path list as the JVM reads it: on Windows every entry
+// followed by ';'; on Linux entries separated by ':' with no trailing one.
+WideString pathListText(OsStyle style, const WideStringList& entries);
+
+// --- VM parameters (vm_parameters.cpp) ------------------------------------------
+// Cuts the "Virtual Machine Parameters" text into tokens (blanks separate,
+// double quotes group) and hands each to addVmParameter.
 void splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options);
-// Unquotes one token, resolves memory shares, notes -Xss and appends it.
+// Unquotes one token, resolves a share-of-memory size, notes -Xss as the
+// main thread's stack size and appends it. An empty token is dropped.
 void addVmParameter(Launcher& launcher, WideString token, WideStringList& options);
 
 }  // namespace kite

@@ -1,0 +1,127 @@
+// Publishing the chosen runtime to the process environment before the JVM
+// library is loaded: KITE_JVM_PATH, KITE_JVM_HOME, the java.library.path
+// option and the extended search path ("Path" on Windows, PATH on Linux).
+#include "discovery/runtime_candidates.h"
+#include "foundation/path_helpers.h"
+#include "jvm/option_assembly.h"
+#include "launcher/launcher.h"
+#include "platform/platform.h"
+#include "settings/settings_store.h"
+#include "settings/value_expansion.h"
+
+namespace kite {
+
+namespace {
+
+// The name of a path's last component (the text after its last separator).
+WideString lastComponent(OsStyle style, const WideString& path) {
+    const std::size_t cut = lastPathSeparator(style, path);
+    return cut == WideString::npos ? path : path.substr(cut + 1);
+}
+
+// Windows: the texts are composed with %Path% references and expanded as a
+// whole, so an undefined variable stays as written.
+void setUpWindows(Launcher& launcher) {
+    Platform& platform = launcher.platform();
+    const OsStyle style = OsStyle::Windows;
+    const WideString& library = launcher.jvmLibraryPath;
+    platform.setEnvironment(u"KITE_JVM_PATH", library);
+    platform.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
+
+    if (!launcher.libraryPath.empty()) {
+        WideString text = launcher.libraryPath;
+        if (text.back() != u';') text.push_back(u';');
+        WideString executableFolder;
+        if (executableDirectory(platform, executableFolder)) text += executableFolder;
+        text += u";.;%Path%;" + runtimeHomeOf(style, library) + u"lib";
+        expandEnvironment(platform, text);
+        launcher.jvmOptions.push_back(platform.narrowText(u"-Djava.library.path=" + text));
+    }
+
+    WideString path;
+    if (!launcher.systemPath.empty()) {
+        path = launcher.systemPath;
+        if (path.back() != u';') path.push_back(u';');
+    }
+    path += u"%Path%;" + stripPathComponents(style, library, 2);
+    expandEnvironment(platform, path);
+    platform.setEnvironment(u"Path", path);
+}
+
+// Appends the non-empty entries of a ';'-separated setting after expanding
+// its environment references. An empty entry would name the current folder.
+void appendSettingsList(Platform& platform, WideString value, WideStringList& entries) {
+    expandEnvironment(platform, value);
+    WideStringList pieces;
+    splitAtSeparator(value, u";", pieces);
+    for (const WideString& piece : pieces) {
+        if (!piece.empty()) entries.append(nativePath(platform.style(), piece));
+    }
+}
+
+// Linux: the same composition as ':' lists. The loader's search path that the
+// Windows library path takes from "Path" is LD_LIBRARY_PATH here; the
+// runtime's bin folder goes last on PATH.
+void setUpPosix(Launcher& launcher) {
+    Platform& platform = launcher.platform();
+    const OsStyle style = OsStyle::Posix;
+    const WideString home = runtimeHomeOf(style, launcher.jvmLibraryPath);
+    platform.setEnvironment(u"KITE_JVM_PATH", launcher.jvmLibraryPath);
+    platform.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
+
+    if (!launcher.libraryPath.empty()) {
+        WideStringList entries;
+        appendSettingsList(platform, launcher.libraryPath, entries);
+        WideString executableFolder;
+        if (executableDirectory(platform, executableFolder) && executableFolder.size() > 1) {
+            executableFolder.pop_back();
+        }
+        if (!executableFolder.empty()) entries.append(executableFolder);
+        entries.append(u".");
+        WideString loaderPath;
+        if (platform.getEnvironment(u"LD_LIBRARY_PATH", loaderPath) && !loaderPath.empty()) {
+            entries.append(loaderPath);
+        }
+        entries.append(home + u"lib");
+        launcher.jvmOptions.push_back(platform.narrowText(u"-Djava.library.path=" + pathListText(style, entries)));
+    }
+
+    WideStringList entries;
+    appendSettingsList(platform, launcher.systemPath, entries);
+    WideString previous;
+    if (platform.getEnvironment(u"PATH", previous) && !previous.empty()) entries.append(previous);
+    entries.append(home + u"bin");
+    platform.setEnvironment(u"PATH", pathListText(style, entries));
+}
+
+}  // namespace
+
+WideString stripPathComponents(OsStyle style, const WideString& path, int count) {
+    WideString result = path;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t cut = lastPathSeparator(style, result);
+        if (cut == WideString::npos) break;
+        result.resize(cut);
+    }
+    return result;
+}
+
+WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath) {
+    WideString folder = stripPathComponents(style, libraryPath, 2);
+    if (style == OsStyle::Posix && lastComponent(style, folder) == u"amd64" &&
+        lastComponent(style, stripPathComponents(style, folder, 1)) == u"lib") {
+        folder = stripPathComponents(style, folder, 1);
+    }
+    const std::size_t cut = lastPathSeparator(style, folder);
+    return cut == WideString::npos ? WideString() : folder.substr(0, cut + 1);
+}
+
+void Launcher::setUpLibraryPath() {
+    if (platform_.style() == OsStyle::Windows) {
+        setUpWindows(*this);
+    } else {
+        setUpPosix(*this);
+    }
+}
+
+}  // namespace kite

@@ -1,0 +1,96 @@
+// Tokenising "Virtual Machine Parameters" and sizing the tokens: quotes,
+// doubled quotes, blanks, memory shares in both arithmetics and -Xss.
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "jvm/memory_sizing.h"
+#include "jvm/option_assembly.h"
+#include "launcher/launcher.h"
+
+namespace kite {
+namespace {
+
+using testing::FakePlatform;
+
+TEST(VmParameters, Tokens) {
+    const struct {
+        WideString text;
+        WideStringList options;
+    } cases[] = {
+        {u"-Xmx512m \"-Dname=a b\"   -Dx=1", {u"-Xmx512m", u"-Dname=a b", u"-Dx=1"}},
+        {u"-Dname=\"a b\" -Dy", {u"-Dname=a b", u"-Dy"}},
+        {u"\"a b\"c d", {u"a bc", u"d"}},
+        {u"a\"\"b", {u"ab"}},
+        // A doubled quote after a closing quote stays a quote and opens nothing.
+        {u"\"a\"\" b\"", {u"a\"", u"b\""}},
+        {u"\"unterminated x", {u"\"unterminated", u"x"}},
+        {u"-Da=1\t-Db=2   ", {u"-Da=1\t-Db=2"}},
+        // A leading blank (every value from a "+" section) gives an empty first
+        // token, which is no option; so does a pair of quotes alone.
+        {u" -Dx=1", {u"-Dx=1"}},
+        {u"\"\" -Dy=2", {u"-Dy=2"}},
+        {u"", {}},
+        {u"   ", {}},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        Launcher launcher(platform);
+        WideStringList options;
+        splitVmParameters(launcher, c.text, options);
+        EXPECT_EQ(options, c.options) << testing::utf8(c.text);
+    }
+}
+
+TEST(VmParameters, SharesInBothArithmetics) {
+    const MemoryFigures oneGigabyte{1ull << 30, 3ull << 30};
+    const MemoryFigures sixtyFourGigabytes{64ull << 30, 1ull << 40};
+    const struct {
+        WideString token;
+        MemoryFigures memory;
+        WideString narrow;  // the 32-bit launcher
+        WideString wide;    // the 64-bit and Linux builds
+    } cases[] = {
+        {u"-Xmx300000P", oneGigabyte, u"-Xmx-1149239296K", u"-Xmx3145728000K"},
+        {u"-Xmx50T", oneGigabyte, u"-Xmx1572864K", u"-Xmx1572864K"},
+        {u"-Xmx25:0:1024P", sixtyFourGigabytes, u"-Xmx0K", u"-Xmx1048576K"},
+        {u"-Xmx10:0:4194304P", oneGigabyte, u"-Xmx0K", u"-Xmx104857K"},  // 4194304 MB wraps to 0 in 32 bits
+        {u"-Xmx50:1:2:3:4p", oneGigabyte, u"-Xmx2048K", u"-Xmx2048K"},
+        {u"-XmxP", oneGigabyte, u"-XmxP0K", u"-XmxP0K"},
+        {u"-Xms99999999999P", oneGigabyte, u"-Xms622759772K", u"-Xms12748085694300K"},  // the share wraps
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(isPercentSize(c.token)) << testing::utf8(c.token);
+        EXPECT_EQ(resolvePercentSize(c.token, c.memory, false), c.narrow) << testing::utf8(c.token);
+        EXPECT_EQ(resolvePercentSize(c.token, c.memory, true), c.wide) << testing::utf8(c.token);
+    }
+}
+
+TEST(VmParameters, StackSizeOfTheJavaMainThread) {
+    const struct {
+        WideString text;
+        std::vector<std::string> options;
+        std::uint32_t stackSize;
+    } cases[] = {
+        {u"-Xss1m", {"-Xss1m"}, 1048576},
+        {u"-Xss5P", {"-Xss104857K"}, 104857u * 1024},
+        {u"-Xss1m -Xss512k", {"-Xss1m", "-Xss512k"}, 524288},
+        // No plain number: the earlier size stays (4g wraps to 0 in 32 bits).
+        {u"-Xss1m -Xss4g", {"-Xss1m", "-Xss4g"}, 1048576},
+        {u"-Xss1:2m -XSS2m", {"-Xss1:2m", "-XSS2m"}, 0},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        platform.memory = {2147483647u, 1073741824u};
+        platform.addFile(u"C:\\App\\app.ini", "[Class Path]\nClass Path=D:\\a.jar\n[Java Runtime Environment]\n"
+                                              "Virtual Machine Parameters=" + testing::utf8(c.text) + "\n");
+        Launcher launcher(platform);
+        ASSERT_TRUE(launcher.assembleJvmOptions());
+        std::vector<std::string> expected{"-Djava.class.path=D:\\a.jar;"};
+        expected.insert(expected.end(), c.options.begin(), c.options.end());
+        EXPECT_EQ(launcher.jvmOptions, expected) << testing::utf8(c.text);
+        EXPECT_EQ(launcher.mainThreadStackSize, c.stackSize) << testing::utf8(c.text);
+    }
+}
+
+}  // namespace
+}  // namespace kite
