@@ -87,6 +87,9 @@ void Launcher::userSettingsPath(const WideString& executablePath, bool createFol
     const WideString productFolder = base + separator + productFolderName(productName);
     const WideString codeFolder = productFolder + separator + productCode;
     if (createFolders) {
+        // ~/.config (or $XDG_CONFIG_HOME) may not exist yet in a fresh home folder;
+        // APPDATA always does.
+        if (style == OsStyle::Posix) platform_.createDirectory(base);
         platform_.createDirectory(productFolder);
         platform_.createDirectory(codeFolder);
     }

@@ -43,6 +43,11 @@ TEST(ParseCommandLine, DropsTheProgramNameAndTrailingWhiteSpace) {
         {u"\"C:\\Program Files\\app.exe\" a \"b c\"  \t\r\n", {u"a", u"b c"}},
         {u"C:\\Program Files\\app.exe a", {u"Files\\app.exe", u"a"}},
         {u"  app.exe", {}},
+        {u"app.exe", {}},
+        {u" \t\r\n", {}},
+        {u"app.exe a\tb   c", {u"a\tb", u"c"}},
+        {u"app.exe \"\" x", {u"", u"x"}},
+        {u"\"C:\\My Apps\\app.exe\"x y", {u"x", u"y"}},
     };
     for (const auto& c : cases) {
         FakePlatform platform;
@@ -65,6 +70,16 @@ TEST(SplitCommandLine, HandlesVeryLongText) {
     WideStringList pieces;
     splitCommandLine(text, pieces);
     EXPECT_EQ(pieces.size(), 20000u);
+
+    const WideString quoted = u"\"" + WideString(99998, u'q') + u"\"";
+    pieces.clear();
+    splitCommandLine(quoted, pieces);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].size(), 99998u);
+
+    pieces.clear();
+    splitCommandLine(WideString(100000, u' '), pieces);
+    EXPECT_EQ(pieces, (WideStringList{u""}));
 }
 
 TEST(FileLocations, SettingsFileNames) {
@@ -114,6 +129,81 @@ TEST(FileLocations, UserSettingsPathAndFolders) {
     EXPECT_TRUE(platform.directories.count(u"c:\\roaming\\ab z\\k1"));
     launcher.userSettingsPath(u"", true, path);
     EXPECT_EQ(path, u"");
+}
+
+TEST(FileLocations, UserSettingsPathOnLinuxAndOverlongAppData) {
+    FakePlatform posix(OsStyle::Posix);
+    Launcher linux(posix);
+    linux.productName = u"My:App";
+    linux.productCode = u"1";
+    posix.environment[u"HOME"] = u"/home/u";
+    WideString path;
+    linux.userSettingsPath(u"/opt/app/app.bin", false, path);
+    EXPECT_EQ(path, u"/home/u/.config/MyApp/1/app.ini");
+    posix.environment[u"XDG_CONFIG_HOME"] = u"/xdg";
+    linux.userSettingsPath(u"/opt/x.y/kite", true, path);
+    EXPECT_EQ(path, u"/xdg/MyApp/1/kite.ini");
+    // A fresh home may lack the base folder: it is created along with the two below it.
+    EXPECT_TRUE(posix.directories.count(u"/xdg/MyApp/1"));
+
+    FakePlatform windows;
+    Launcher launcher(windows);
+    launcher.productName = u"P";
+    launcher.productCode = u"C";
+    windows.environment[u"APPDATA"] = WideString(260, u'a');
+    launcher.userSettingsPath(u"C:\\App\\app.exe", false, path);
+    EXPECT_EQ(path, u"\\P\\C\\app.ini");  // too long a value counts as not set
+    windows.environment[u"APPDATA"] = WideString(259, u'a');
+    launcher.userSettingsPath(u"C:\\App\\app.exe", false, path);
+    EXPECT_EQ(path, WideString(259, u'a') + u"\\P\\C\\app.ini");
+}
+
+TEST(FileLocations, PairedSettingsPath) {
+    const struct {
+        WideString pairProduct;
+        bool ok;
+        WideString settings;
+    } cases[] = {
+        {u"", false, u""},
+        {u"C:\\App\\app64.exe", true, u"C:\\App\\app64.ini"},
+        {u"C:\\x.y\\app64", true, u"C:\\x.ini"},
+        {u"app64", false, u""},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        Launcher launcher(platform);
+        launcher.pairProduct = c.pairProduct;
+        WideString settings;
+        EXPECT_EQ(launcher.pairedSettingsPath(settings), c.ok) << testing::utf8(c.pairProduct);
+        if (c.ok) {
+            EXPECT_EQ(settings, c.settings);
+        }
+    }
+}
+
+TEST(FileLocations, RecordJrePathWritesNothingWithoutASettingsFile) {
+    FakePlatform platform;
+    platform.executablePath = u"C:\\App\\app";  // no dot: no settings file name
+    platform.environment[u"APPDATA"] = u"C:\\Roaming";
+    platform.addDirectory(u"C:\\Roaming");
+    Launcher launcher(platform);
+    launcher.productName = u"P";
+    launcher.productCode = u"C";
+    launcher.recordJrePath(u"D:\\Java\\");
+    EXPECT_TRUE(platform.files.empty());
+    EXPECT_EQ(platform.directories.count(u"c:\\roaming\\p"), 0u);
+
+    // Folders that cannot be created make the write fail silently.
+    FakePlatform denied;
+    denied.environment[u"APPDATA"] = u"C:\\Roaming";
+    denied.addDirectory(u"C:\\Roaming");
+    denied.failingDirectories.insert(u"c:\\roaming\\p");
+    Launcher deniedLauncher(denied);
+    deniedLauncher.productName = u"P";
+    deniedLauncher.productCode = u"C";
+    deniedLauncher.recordJrePath(u"D:\\Java\\");
+    EXPECT_TRUE(denied.files.empty());
+    EXPECT_TRUE(denied.stdoutText.empty());
 }
 
 TEST(FileLocations, RecordJrePathWritesWhereTheNextStartReads) {

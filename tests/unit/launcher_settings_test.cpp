@@ -28,11 +28,30 @@ std::string runtime(const std::string& keys) {
 }
 
 TEST(LauncherSettings, MissingMainClassPrintsItsLineAndStopsReading) {
-    for (const std::string& ini : {std::string(), std::string("[Application]\nOverride WorkingDir=yes\n")}) {
+    const std::string later =
+        "[Application]\nOverride WorkingDir=yes\nPair Product=C:\\App\\app64.exe\nPair Return Code=yes\n"
+        "[Java Runtime Environment]\nSystem Path=C:\\bin\nLibrary Path=C:\\lib\nMain Class=\nJVM Type=server\n";
+    for (const std::string& ini : {std::string(), later}) {
         Fixture f(ini);
         EXPECT_FALSE(f.read());
         EXPECT_EQ(f.platform.stdoutText, "Error: Main class in der INI-Datei nicht spezifiziert. \n");
         EXPECT_FALSE(f.launcher.overrideWorkingDir);
+        EXPECT_FALSE(f.launcher.pairReturnCode);
+        EXPECT_EQ(f.launcher.pairProduct, u"");
+        EXPECT_EQ(f.launcher.systemPath, u"");
+        EXPECT_EQ(f.launcher.libraryPath, u"");
+        EXPECT_EQ(f.launcher.mainClass, u"");
+    }
+    {  // Keys before "Main Class" are read all the same.
+        Fixture f(later);
+        f.read();
+        EXPECT_EQ(f.launcher.jvmType, JvmType::Server);
+    }
+    {  // No settings file name can be formed: false without a message.
+        Fixture f(runtime(""));
+        f.platform.executablePath = u"C:\\App\\app";
+        EXPECT_FALSE(f.read());
+        EXPECT_TRUE(f.platform.stdoutText.empty());
     }
     Fixture ok(runtime(""));
     EXPECT_TRUE(ok.read());
@@ -57,9 +76,21 @@ TEST(LauncherSettings, VersionBounds) {
         EXPECT_TRUE(f.launcher.minVersion.equals(c.min)) << c.keys;
         EXPECT_TRUE(f.launcher.maxVersion.equals(c.max)) << c.keys;
     }
-    Fixture any(runtime("Minimum Version=any"));
-    any.read();
-    EXPECT_EQ(any.launcher.minVersion.count, 4);
+    // Group counts: "any" and the open maximum are four given parts, "Any" is an unreadable version.
+    const struct {
+        std::string keys;
+        std::int32_t minCount, maxCount;
+    } counts[] = {
+        {"Minimum Version=any\nMaximum Version=any", 4, 4},
+        {"Minimum Version=Any\nMaximum Version=", 0, 4},
+        {"Minimum Version=1.6\nMaximum Version=1.8", 2, 2},
+    };
+    for (const auto& c : counts) {
+        Fixture f(runtime(c.keys));
+        ASSERT_TRUE(f.read());
+        EXPECT_EQ(f.launcher.minVersion.count, c.minCount) << c.keys;
+        EXPECT_EQ(f.launcher.maxVersion.count, c.maxCount) << c.keys;
+    }
 }
 
 TEST(LauncherSettings, JvmSourceAndTypeChoicesAreExact) {
@@ -122,6 +153,32 @@ TEST(LauncherSettings, YesNoKeysUseTheirOwnTests) {
     notService.read();
     EXPECT_FALSE(notService.launcher.serviceMode);
     EXPECT_FALSE(notService.launcher.omitServiceName);
+
+    // isYes ignores case but wants the whole word.
+    const struct {
+        std::string value;
+        bool yes;
+    } words[] = {{"yes", true}, {"Yes", true}, {"YES", true}, {"y", false}, {"1", false}, {"", false}};
+    for (const auto& w : words) {
+        Fixture f(runtime("") + "[Application]\nOverride WorkingDir=" + w.value + "\nPair Return Code=" + w.value + "\n");
+        ASSERT_TRUE(f.read());
+        EXPECT_EQ(f.launcher.overrideWorkingDir, w.yes) << w.value;
+        EXPECT_EQ(f.launcher.pairReturnCode, w.yes) << w.value;
+    }
+}
+
+TEST(LauncherSettings, ProductKeysAndServiceJrePathFromThePlusSection) {
+    Fixture f("[Product Information]\nProduct Name=Kite Demo\nProduct Code=KD-1\n"
+              "[Application]\nApplication Type=service\n"
+              "[Java Runtime Environment]\nMain Class=App\n"
+              "[Java Runtime Environment+]\nJRE Path=C:\\Java\\\nPreferred versions=1.8;11\n");
+    ASSERT_TRUE(f.read());
+    EXPECT_EQ(f.launcher.productName, u"Kite Demo");
+    EXPECT_EQ(f.launcher.productCode, u"KD-1");
+    EXPECT_EQ(f.launcher.jrePath, u" C:\\Java\\");
+    EXPECT_EQ(f.launcher.preferredVersions, (WideStringList{u" 1.8", u"11"}));
+    EXPECT_EQ(f.launcher.mainClass, u"App");
+    EXPECT_FALSE(f.launcher.omitServiceName);
 }
 
 TEST(LauncherSettings, PlusSectionsExtendButProductKeysArePlain) {

@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "discovery/java_version.h"
-#include "fake_platform.h"
-#include "settings/value_expansion.h"
+#include "fake_platform.h"  // testing::utf8
 
 namespace kite {
 namespace {
-
-using testing::FakePlatform;
 
 JavaVersion read(const WideString& text, std::int32_t fill = 0) {
     JavaVersion version;
@@ -35,6 +32,20 @@ TEST(JavaVersion, ParseReadsDigitGroups) {
         {u"1.99999999999", 0, false, {0, 0, 0, 0}, 0},
         {u"", 65535, false, {0, 0, 0, 0}, 0},
         {u"any", 65535, false, {0, 0, 0, 0}, 0},
+        {u"1.8.0.151", 0, true, {1, 8, 0, 151}, 4},
+        {u"1.8.0", 0, true, {1, 8, 0, 0}, 3},
+        {u"1.8.0.0", 0, true, {1, 8, 0, 0}, 4},
+        {u"10", 65535, true, {10, 65535, 65535, 65535}, 1},
+        {u"007.08", 0, true, {7, 8, 0, 0}, 2},
+        {u"1..8__0 -- 5", 0, true, {1, 8, 0, 5}, 4},
+        {u"1.8-beta", 0, true, {1, 8, 0, 0}, 2},
+        {u"00000000002147483647", 0, true, {2147483647, 0, 0, 0}, 1},
+        {u"2147483647.2147483647", 0, true, {2147483647, 2147483647, 0, 0}, 2},
+        {u"1.2147483650", 65535, false, {0, 0, 0, 0}, 0},
+        {u"99999999999", 0, false, {0, 0, 0, 0}, 0},
+        {u"1.2.3.4.99999999999", 0, true, {1, 2, 3, 4}, 5},  // the fifth group is never read
+        {u"\u0661.\u0668", 0, false, {0, 0, 0, 0}, 0},       // ASCII digits only
+        {u"\uFF11.8", 0, true, {8, 0, 0, 0}, 1},
     };
     for (const auto& c : cases) {
         JavaVersion version;
@@ -69,36 +80,33 @@ TEST(JavaVersion, CompareMatchAndText) {
     EXPECT_TRUE(JavaVersion(65535, 65535, 65535, 65535).isUnbounded());
     EXPECT_FALSE(JavaVersion(0, 0, 0, 1).isUnbounded());
     EXPECT_FALSE(JavaVersion(65535, 65535, 65535, 0).isUnbounded());
+    EXPECT_FALSE(read(u"1.8", 65535).isUnbounded());
+    EXPECT_TRUE(read(u"").isUnbounded());
+
+    // Parts compare as signed numbers, one after the other; the group count plays no part.
+    EXPECT_EQ(JavaVersion(-1, 0, 0, 0).compare(JavaVersion(0, 0, 0, 0)), -1);
+    EXPECT_EQ(JavaVersion(1, 8, 0, 1).compare(JavaVersion(1, 8, 0, 0)), 1);
+    EXPECT_EQ(read(u"1.8").compare(read(u"1.8.0.0")), 0);
+    EXPECT_TRUE(read(u"1.0.0.5").matches(read(u"1.0.0.5")));
+    EXPECT_FALSE(read(u"1.0.0.6").matches(read(u"1.0.0.5")));
+    EXPECT_TRUE(read(u"1.0.2.7").matches(read(u"1.0.2")));
+    EXPECT_FALSE(read(u"1.1.2.7").matches(read(u"1.0.2")));
+    EXPECT_TRUE(read(u"1.8", 65535).matches(read(u"1.8", 65535)));  // equal versions always match
+    EXPECT_EQ(read(u"10").toText(), u"10.0");
+    EXPECT_EQ(JavaVersion(65535, 65535, 65535, 65535).toText(), u"0.0.0.0");
+    EXPECT_EQ(JavaVersion(2147483647, 0, 0, 1).toText(), u"2147483647.0.0.1");
 }
 
-TEST(ExpandDateTime, FillsThePictureBetweenTheFirstAndLastPercent) {
-    FakePlatform platform;
-    const LocalTime time{2024, 3, 2, 5, 14, 7, 9, 45};
-    const struct {
-        WideString text, expanded;
-    } cases[] = {
-        {u"out_%yyyyMMdd_HHmmss%.log", u"out_20240305_140709.log"},
-        {u"run-%yyyy-MM-dd%-%HH%.txt", u"run-2024-03-05%-%14.txt"},
-        {u"trace%HHmmssL%.txt", u"trace14070945.txt"},
-        {u"plain.log", u"plain.log"},
-        {u"one%percent", u"onepercent"},
-        {u"%hh tt%", u"02 P3"},
-        {u"%'dd' d%", u"05 5"},  // quotes protect only from the time pass
-        {u"%dddd ddd MMMM MMM y yy g%", u"Tuesday Tue March Mar 24 24 A.D."},
-        {u"%h:m:s t%", u"2:7:9 P"},
-    };
-    for (const auto& c : cases) {
-        WideString text = c.text;
-        expandDateTime(platform, text, time);
-        EXPECT_EQ(text, c.expanded) << testing::utf8(c.text);
-    }
-    WideString morning = u"%L-ss tt%";
-    expandDateTime(platform, morning, LocalTime{2024, 3, 2, 5, 9, 0, 1, 500});
-    EXPECT_EQ(morning, u"500-01 A3");  // the M of AM is a month to the date pass
-    // A result beyond what the formatting functions can return counts as empty.
-    WideString huge = u"a%" + WideString(300, u'x') + u"%b";
-    expandDateTime(platform, huge, time);
-    EXPECT_EQ(huge, u"ab");
+TEST(JavaVersion, LongTexts) {
+    WideString digits(100000, u'9');
+    JavaVersion version;
+    EXPECT_FALSE(version.parse(digits, 0));
+    WideString groups;
+    for (int i = 0; i < 25000; ++i) groups += u"1.2.";
+    EXPECT_TRUE(version.parse(groups, 0));
+    EXPECT_EQ(version.count, 5);
+    EXPECT_TRUE(version.parse(WideString(99999, u'x') + u"7", 0));
+    EXPECT_TRUE(version.equals(JavaVersion(7, 0, 0, 0)));
 }
 
 }  // namespace

@@ -97,8 +97,12 @@ bool formatDatePicture(const WideString& picture, const LocalTime& time, WideStr
                     if (run == 1) return number(time.year % 100, 1);
                     if (run == 2) return number(time.year % 100, 2);
                     return number(time.year, 4);
-                default:
-                    return u"A.D.";
+                default: {
+                    // Every g gives the era on its own, as the Windows functions under Wine do.
+                    WideString era;
+                    for (std::size_t i = 0; i < run; ++i) era += u"AD";
+                    return era;
+                }
             }
         },
         out);
