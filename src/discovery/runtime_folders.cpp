@@ -20,12 +20,13 @@ void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<
         for (const WideString& name : names) {
             if (name == u"." || name == u"..") continue;
             const WideString folder = root + u"/" + name + u"/";
-            const WideString versionText = releaseVersion(platform, folder);
-            if (versionText.empty()) continue;
+            if (!platform.fileExists(folder + u"release")) continue;
             const bool jdk = platform.fileExists(folder + u"bin/javac");
             if (jdk != jdkPass) continue;
             JreCandidate candidate;
-            candidate.version.parse(versionText, 0);
+            // Without a JAVA_VERSION line the version is 0.0.0.0, like a
+            // registry sub-key name without digits.
+            candidate.version.parse(releaseVersion(platform, folder), 0);
             if (candidate.version.greater(launcher.maxVersion) || candidate.version.less(launcher.minVersion)) continue;
             candidate.home = folder;
             if (jdk && platform.fileExists(folder + u"jre")) candidate.home += u"jre/";

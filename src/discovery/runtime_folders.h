@@ -8,9 +8,10 @@
 
 namespace kite {
 
-// Appends the runtimes below root that lie within the launcher's version
-// bounds and hold a JVM library of the wanted type: JDKs first, then JREs,
-// each in name order. They count as the JavaSoft vendor.
+// Appends the runtimes below root (its folders that hold a "release" file)
+// that lie within the launcher's version bounds and hold a JVM library of the
+// wanted type: JDKs first, then JREs, each in name order. They count as the
+// JavaSoft vendor.
 void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<JreCandidate>& candidates);
 
 }  // namespace kite
