@@ -1,0 +1,301 @@
+"""The runtime-not-found dialog of kite64.exe under Wine on a private X server:
+its texts and state, the ways to end it, the folder browser, and what OK
+records. The dialog is driven from outside by tests/win_tools/dialog_driver
+(buttons, folder browser, control texts) and by xdotool (X window, Escape).
+
+The settings name no runtime and the prefix has no registry keys, so every
+start ends in the dialog. Runtime folders live on drive C: of the prefix,
+whose folder tree Wine's folder browser walks reliably."""
+
+import os
+import pathlib
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+import harness
+
+CAPTION = "JRE nicht gefunden"
+MESSAGE_LATEST = ("Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
+                  "eine JRE (neueste Version) von:")
+MESSAGE_SERVER = ("Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
+                  "eine JRE mit Server JVM (minimum Version 1.8) von:")
+PRODUCT = {"Product Name": "Kite Dialog", "Product Code": "KD1"}
+OUTPUT_DIR = harness.HOST_DIR / "e2e-output" / "wine_dialog"
+
+
+class FileOutput:
+    """A process whose output goes to files, not pipes: Wine's desktop process,
+    started by the first window of a session, inherits the standard handles and
+    would hold a pipe open long after the program itself has ended."""
+
+    def __init__(self, command, env, cwd):
+        self.folder = pathlib.Path(tempfile.mkdtemp(prefix="kite-dialog-out-"))
+        self.stdout = open(self.folder / "stdout", "wb")
+        self.stderr = open(self.folder / "stderr", "wb")
+        self.process = subprocess.Popen(command, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=self.stdout,
+                                        stderr=self.stderr)
+
+    def running(self) -> bool:
+        return self.process.poll() is None
+
+    def kill(self):
+        if self.running():
+            self.process.kill()
+        self.wait(60)
+
+    def wait(self, timeout) -> harness.Result:
+        self.process.wait(timeout=timeout)
+        self.stdout.close()
+        self.stderr.close()
+        result = harness.Result(self.process.returncode & 0xFF, (self.folder / "stdout").read_bytes(),
+                                (self.folder / "stderr").read_bytes())
+        shutil.rmtree(self.folder, ignore_errors=True)
+        return result
+
+
+def run_to_files(command, env, cwd, timeout=60) -> harness.Result:
+    return FileOutput(command, env, cwd).wait(timeout)
+
+
+def free_display() -> int:
+    for number in range(90, 140):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            return number
+    raise unittest.SkipTest("no free X display number")
+
+
+class WineDialog(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        for tool in ("Xvfb", "xdotool", "import", "convert"):
+            if shutil.which(tool) is None:
+                raise unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh)")
+        harness.win64_exe()
+        cls.driver_exe = harness.WIN64_DIR / "tests" / "win_tools" / "dialog_driver.exe"
+        if not cls.driver_exe.exists():
+            raise unittest.SkipTest(f"{cls.driver_exe} is not built")
+        number = free_display()
+        cls.display = f":{number}"
+        cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                break
+            time.sleep(0.05)
+        try:
+            cls.wine = harness.Wine()
+        except BaseException:
+            cls.stop_xvfb()
+            raise
+        # The prefix was made without a display, and the desktop process of that
+        # wineserver would keep it so: a new persistent wineserver brings the
+        # desktop up on the X server with the first start. Started here, it holds
+        # none of the pipes that the tests read to their end.
+        for option in ("-k", "-w", "-p"):
+            subprocess.run([harness.WINESERVER, option], env=cls.wine.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        # Runtime homes: one with the client layout only, one with the server
+        # layout, and a folder without any JVM library.
+        drive_c = cls.wine.root / "prefix" / "drive_c"
+        for relative in ("kite-dialog/client/bin/client/jvm.dll", "kite-dialog/server/bin/server/jvm.dll"):
+            target = drive_c / relative
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(b"not a library")
+        (drive_c / "kite-dialog" / "empty" / "bin").mkdir(parents=True, exist_ok=True)
+        OUTPUT_DIR.mkdir(parents=True, exist_ok=True)
+
+    @classmethod
+    def stop_xvfb(cls):
+        cls.xvfb.terminate()
+        cls.xvfb.wait(timeout=10)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+        cls.stop_xvfb()
+
+    # --- helpers ---------------------------------------------------------------------
+
+    def env(self) -> dict:
+        environment = dict(self.wine.env)
+        environment["DISPLAY"] = self.display
+        return environment
+
+    def start(self, settings: dict, pair_product: str | None = None):
+        """Starts app.exe in a new sandbox and waits for the dialog."""
+        sandbox = harness.Sandbox(self)
+        self.app = harness.WineLauncher(self.wine, sandbox)
+        jre = {"Main Class": "com.example.App", **settings}
+        sections = {"Java Runtime Environment": jre, "Product Information": PRODUCT}
+        if pair_product:
+            sections["Application"] = {"Pair Product": pair_product}
+        self.ini = self.app.write_ini(sections)
+        self.ini_text = self.ini.read_bytes()
+        # What an accepted dialog writes must not reach the next test.
+        self.addCleanup(shutil.rmtree, self.wine.appdata() / PRODUCT["Product Name"], True)
+        self.process = FileOutput([harness.WINE64, str(self.app.path)], self.env(), self.app.folder)
+        self.addCleanup(self.stop_process)
+        if self.drive("find", "30000").code != 0:
+            running = self.process.running()
+            self.process.kill()
+            self.fail(f"the dialog did not open (launcher still running: {running})")
+
+    def stop_process(self):
+        if not self.process.stdout.closed:
+            self.process.kill()
+
+    def finish(self) -> harness.Result:
+        return self.process.wait(60)
+
+    def drive(self, *args) -> harness.Result:
+        return run_to_files([harness.WINE64, str(self.driver_exe), *args], self.env(), self.driver_exe.parent)
+
+    def reg(self, *args) -> harness.Result:
+        return run_to_files([harness.WINE64, "reg", *args], self.env(), self.wine.root)
+
+    def state(self) -> dict:
+        result = self.drive("state")
+        self.assertEqual(result.code, 0, result.stdout)
+        return dict(line.split("=", 1) for line in result.stdout.splitlines() if "=" in line)
+
+    def browse(self, folder: str) -> dict:
+        result = self.drive("browse", folder)
+        self.assertEqual(result.code, 0, result.stdout)
+        self.assertIn("browser-text=Nach dem JRE-Verzeichnis suchen", result.stdout.splitlines())
+        return self.state()
+
+    def user_file(self, name: str = "app.ini") -> pathlib.Path:
+        return self.wine.appdata() / PRODUCT["Product Name"] / PRODUCT["Product Code"] / name
+
+    def assert_nothing_written(self):
+        self.assertFalse((self.wine.appdata() / PRODUCT["Product Name"]).exists())
+        self.assertEqual(self.ini.read_bytes(), self.ini_text)
+
+    def x_windows(self) -> list:
+        found = subprocess.run(["xdotool", "search", "--name", CAPTION], env={**os.environ, "DISPLAY": self.display},
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, timeout=30)
+        return found.stdout.split()
+
+    def screenshot(self, name: str, state: dict) -> pathlib.Path:
+        """The screen, and the dialog cut out of it, into the output folder."""
+        screen = OUTPUT_DIR / f"{name}-screen.png"
+        subprocess.run(["import", "-window", "root", str(screen)], env={**os.environ, "DISPLAY": self.display},
+                       check=True, timeout=60)
+        left, top, right, bottom = (int(v) for v in state["rect"].split(","))
+        dialog = OUTPUT_DIR / f"{name}.png"
+        subprocess.run(["convert", str(screen), "-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage",
+                        str(dialog)], check=True, timeout=60)
+        return dialog
+
+    @staticmethod
+    def count_pixels(image: pathlib.Path, condition: str) -> int:
+        result = subprocess.run(["convert", str(image), "-fx", condition, "-format", "%[fx:round(mean*w*h)]",
+                                 "info:"], stdout=subprocess.PIPE, text=True, check=True, timeout=120)
+        return int(result.stdout.strip())
+
+    # --- tests -------------------------------------------------------------------------------------
+
+    def test_opening_shows_the_requirement_and_escape_ends_the_start(self):
+        self.start({"Maximum Version": "any"})
+        self.assertTrue(self.x_windows(), "no X window named " + CAPTION)
+        state = self.state()
+        self.assertEqual(state["message"], MESSAGE_LATEST)
+        self.assertEqual(state["ok"], "0")
+        self.assertEqual(state["folder"], "")
+        self.assertEqual(state["link"], "https://adoptium.net/")
+        self.assertEqual(state["icon"], "1")
+        # Centred over the work area (the whole screen: no task bar here).
+        left, top, right, bottom = (int(v) for v in state["rect"].split(","))
+        work = [int(v) for v in state["work"].split(",")]
+        self.assertLessEqual(abs((left + right) // 2 - (work[0] + work[2]) // 2), 1)
+        self.assertLessEqual(abs((top + bottom) // 2 - (work[1] + work[3]) // 2), 1)
+
+        dialog = self.screenshot("runtime-not-found", state)
+        self.assertGreater(self.count_pixels(dialog, "r>0.8&&g>0.8&&b>0.8"), 10000, "the dialog looks empty")
+        self.assertGreater(self.count_pixels(dialog, "b>0.9&&r<0.2&&g<0.2"), 20, "no link in the default blue")
+
+        subprocess.run(["xdotool", "key", "Escape"], env={**os.environ, "DISPLAY": self.display}, check=True,
+                       timeout=30)
+        result = self.finish()
+        self.assertEqual(result.code, 255)
+        self.assertEqual(result.stdout, "")
+        self.assertEqual(self.drive("gone", "5000").code, 0)
+        self.assert_nothing_written()
+
+    def test_close_box_and_cancel_end_the_start_without_writing(self):
+        for how in ("close", "cancel"):
+            with self.subTest(how):
+                self.start({"Maximum Version": "any"})
+                if how == "close":
+                    self.drive("close")
+                else:
+                    # OK while disabled does nothing; Cancel ends the start.
+                    self.drive("command", "1")
+                    time.sleep(0.5)
+                    self.assertTrue(self.process.running(), "a disabled OK ended the dialog")
+                    self.drive("command", "2")
+                result = self.finish()
+                self.assertEqual(result.code, 255)
+                self.assertEqual(result.stdout, "")
+                self.assert_nothing_written()
+
+    def test_server_type_needs_the_server_layout_and_browser_colours_apply(self):
+        # A green link from the user's browser settings.
+        key = "HKCU\\Software\\Microsoft\\Internet Explorer\\Settings"
+        self.assertEqual(self.reg("add", key, "/v", "Anchor Color", "/d", "0,128,0", "/f").code, 0)
+        self.addCleanup(self.reg, "delete", key, "/v", "Anchor Color", "/f")
+        self.start({"Minimum Version": "1.8", "Maximum Version": "any", "JVM Type": "server"})
+        state = self.state()
+        self.assertEqual(state["message"], MESSAGE_SERVER)
+        dialog = self.screenshot("runtime-not-found-server", state)
+        self.assertGreater(self.count_pixels(dialog, "g>0.4&&g<0.6&&r<0.1&&b<0.1"), 20, "no link in green")
+
+        state = self.browse("C:\\kite-dialog\\client")
+        self.assertEqual(state["folder"], "C:\\kite-dialog\\client")
+        self.assertEqual(state["ok"], "0")
+        state = self.browse("C:\\kite-dialog\\server")
+        self.assertEqual(state["ok"], "1")
+        self.drive("command", "2")
+        self.assertEqual(self.finish().code, 255)
+        self.assert_nothing_written()
+
+    def test_browse_and_ok_record_the_folder_for_both_executables(self):
+        self.start({"Maximum Version": "any"}, pair_product="kite32.exe")
+        # A cancelled browser changes nothing.
+        state = self.browse("-")
+        self.assertEqual((state["folder"], state["ok"]), ("", "0"))
+        state = self.browse("C:\\kite-dialog\\empty")
+        self.assertEqual((state["folder"], state["ok"]), ("C:\\kite-dialog\\empty", "0"))
+        state = self.browse("C:\\kite-dialog\\client")
+        self.assertEqual((state["folder"], state["ok"]), ("C:\\kite-dialog\\client", "1"))
+        # A later browse without a JVM library takes OK back.
+        state = self.browse("C:\\kite-dialog\\empty")
+        self.assertEqual(state["ok"], "0")
+        state = self.browse("C:\\kite-dialog\\client")
+        self.assertEqual(state["ok"], "1")
+        self.screenshot("runtime-not-found-ready", state)
+        self.drive("command", "1")
+        result = self.finish()
+        # The chosen library is used at once (the stand-in file cannot be loaded).
+        library = "C:\\kite-dialog\\client\\bin\\client\\jvm.dll"
+        self.assertEqual(result.code, 255)
+        self.assertIn(f"Konnte Java VM Bibliothek: {library} (Fehlernummer= 193) nicht laden.", result.stdout)
+
+        expected = ["[Java Runtime Environment]", "JRE Path=C:\\kite-dialog\\client\\"]
+        for name in ("app.ini", "kite32.ini"):
+            lines = self.user_file(name).read_bytes().decode("utf-8", "replace").splitlines()
+            self.assertEqual([line for line in lines if line], expected, name)
+        self.assertEqual(self.ini.read_bytes(), self.ini_text)
+
+        # The next start finds the runtime through "JRE Path" without a dialog.
+        again = run_to_files([harness.WINE64, str(self.app.path)], self.env(), self.app.folder)
+        self.assertEqual(again.code, 255)
+        self.assertIn(f"Konnte Java VM Bibliothek: {library}", again.stdout)
+        self.assertFalse(self.x_windows())
+
+
+if __name__ == "__main__":
+    unittest.main()
