@@ -1,15 +1,77 @@
+// Set-up of the single-instance guard and the secondary's wait. The first
+// start of an executable becomes the primary and listens; later starts hand
+// their arguments over and wait for the primary's reply.
+#include <memory>
+
+#include "instance/argument_area.h"
+#include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "platform/instance_channel.h"
+#include "platform/platform.h"
+#include "settings/settings_store.h"
 
 namespace kite {
 
-// The single-instance guard is not available yet: every process runs as an
-// ordinary, unguarded instance (the same outcome as a guard whose shared block
-// cannot be created).
-bool Launcher::setUpInstanceGuard() {
-    singleInstance = false;
-    return true;
+namespace {
+
+// The name of the guard's objects: the executable's path with every
+// backslash made an underscore, so each executable path has its own.
+WideString instanceNameFor(const WideString& executablePath) {
+    WideString name = executablePath;
+    for (char16_t& c : name) {
+        if (c == u'\\') c = u'_';
+    }
+    return name;
 }
 
-std::int32_t Launcher::waitForPrimary() { return -1; }
+}  // namespace
+
+bool Launcher::setUpInstanceGuard() {
+    singleInstance = false;
+    isPrimary = false;
+    WideString settingsFile;
+    if (!settingsFilePath(platform_, settingsFile)) return false;
+    LayeredSettingsStore store(platform_, settingsFile);
+    WideString value;
+    store.getValue(u"Application", u"Application Type", value);
+    if (value == u"service") return true;  // a service is never guarded
+    store.getValue(u"Application", u"Single Instance", value);
+    if (value != u"yes") return true;
+    singleInstance = true;
+
+    WideString executable;
+    bool created = false;
+    if (modulePath(platform_, executable)) {
+        instanceChannel = platform_.openInstanceChannel(instanceNameFor(executable), created);
+    }
+    if (!instanceChannel) {
+        singleInstance = false;  // runs as an ordinary instance
+        return true;
+    }
+    isPrimary = created;
+
+    if (isPrimary) {
+        // Each forwarded start is delivered on a thread of its own; the thread
+        // handle is closed at once, the thread is never waited for.
+        const bool listening = instanceChannel->startPrimary([this](std::shared_ptr<ForwardedStart> start) {
+            platform_.startThread(
+                [this, start] {
+                    deliverForwardedArguments(*start);
+                    return std::uint32_t{0};
+                },
+                0);
+        });
+        // Without a listener the guard goes off for this process; the channel
+        // stays, so later starts find a primary that does not answer.
+        if (!listening) singleInstance = false;
+        return true;
+    }
+
+    ArgumentArea area{};
+    if (!writeArgumentArea(arguments, area)) return false;
+    return instanceChannel->forward(area);
+}
+
+std::int32_t Launcher::waitForPrimary() { return instanceChannel ? instanceChannel->waitForReply() : 0; }
 
 }  // namespace kite

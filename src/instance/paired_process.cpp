@@ -1,8 +1,10 @@
 #include "launcher/launcher.h"
+#include "platform/platform.h"
 
 namespace kite {
 
-// Starting the paired executable is not available yet: the launch fails.
-std::int32_t Launcher::runPairedProduct() { return -1; }
+// Starts the paired executable in this launcher's place, with this process's
+// own command line; its exit code is passed on only with "Pair Return Code".
+std::int32_t Launcher::runPairedProduct() { return platform_.startPairedProcess(pairProduct, pairReturnCode); }
 
 }  // namespace kite

@@ -22,6 +22,7 @@ class ServiceControl;
 class ThreadHandle;
 class RuntimeNotFoundPrompt;
 class InstanceChannel;
+class ForwardedStart;
 
 // "JVM Type".
 enum class JvmType : std::int32_t { Default = 0, Server = 1, FavorServer = 2 };
@@ -89,6 +90,7 @@ public:
     // --- single instance and paired process (instance/) ------------------------
     bool setUpInstanceGuard();
     std::int32_t waitForPrimary();
+    void deliverForwardedArguments(ForwardedStart& start);
     std::int32_t runPairedProduct();
 
     Platform& platform() { return platform_; }

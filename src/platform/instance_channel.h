@@ -1,15 +1,58 @@
-// The platform side of the single-instance guard: the shared block, the
-// forwarding message and the start event (Windows), or a Unix domain socket
-// (Linux). Owned by the Launcher; released in its teardown.
+// The platform side of the single-instance guard. On Windows: the named
+// shared block, the registered forwarding message, the listener thread and
+// the start event. On Linux: a Unix domain socket in the abstract namespace
+// and an in-process start event. Owned by the Launcher; destroying it is the
+// guard's teardown (listener stopped, block and event released).
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
 namespace kite {
+
+// Size of the argument area in bytes: the forwarded argument list travels in
+// this many bytes on every platform.
+inline constexpr std::size_t kArgumentAreaSize = 1040;
+using ArgumentArea = std::array<std::uint8_t, kArgumentAreaSize>;
+
+// One forwarded start as the primary received it. A delivery thread owns it;
+// it keeps the objects it needs alive by itself, so it may outlive the
+// channel that handed it out.
+class ForwardedStart {
+public:
+    virtual ~ForwardedStart() = default;
+    // Waits without time limit until the main method is about to be called;
+    // returns at once when the platform could not make the start event.
+    virtual void waitMainStarted() = 0;
+    // The forwarded argument list as it is now (Windows: the shared block's
+    // argument area, which the latest secondary wrote).
+    virtual void readArgumentArea(ArgumentArea& area) = 0;
+    // Sends the secondary its exit code. Without a reply the secondary waits
+    // until the primary has ended.
+    virtual void reply(std::int32_t value) = 0;
+};
 
 class InstanceChannel {
 public:
     virtual ~InstanceChannel() = default;
+
+    // --- primary ---------------------------------------------------------------
+    // Makes the start event and starts listening; onForward is called on the
+    // listener thread for every forwarded start. False when the primary cannot
+    // listen (the guard then goes off for this process).
+    virtual bool startPrimary(std::function<void(std::shared_ptr<ForwardedStart>)> onForward) = 0;
     // Signals the start event: the main method is about to be called.
     virtual void signalMainStarted() = 0;
+
+    // --- secondary -------------------------------------------------------------
+    // Hands the argument area to the primary; false when it cannot be handed over.
+    virtual bool forward(const ArgumentArea& area) = 0;
+    // Waits for the primary's reply and returns it; without a reply, the
+    // primary's exit code once it has ended, or 0 when that cannot be read.
+    virtual std::int32_t waitForReply() = 0;
 };
 
 }  // namespace kite

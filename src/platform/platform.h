@@ -15,6 +15,8 @@
 
 namespace kite {
 
+class InstanceChannel;
+
 // Which path syntax and runtime layout rules the machine follows.
 enum class OsStyle {
     Windows,  // backslash paths, drive letters, jvm.dll layouts, registry
@@ -159,6 +161,15 @@ public:
     // Starts a thread with the given stack size (0: default); null when it cannot be created.
     virtual std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
                                                       std::uint32_t stackSize) = 0;
+    // Starts program with this process's own command line, unchanged. With
+    // wait, returns its exit code once it has ended; 0 when the start or the
+    // exit code query fails, and 0 at once without wait.
+    virtual std::int32_t startPairedProcess(const WideString& program, bool wait) = 0;
+    // The single-instance objects named instanceName: created when none
+    // exist yet (isPrimary true), otherwise opened (isPrimary false); null
+    // when they can be neither created nor opened.
+    virtual std::unique_ptr<InstanceChannel> openInstanceChannel(const WideString& instanceName,
+                                                                 bool& isPrimary) = 0;
     virtual void sleepMilliseconds(std::uint32_t ms) = 0;
     // Never returns.
     [[noreturn]] virtual void sleepForever() = 0;

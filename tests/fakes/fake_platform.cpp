@@ -341,6 +341,11 @@ std::unique_ptr<ThreadHandle> FakePlatform::startThread(std::function<std::uint3
     return std::make_unique<FakeThread>(body());
 }
 
+std::int32_t FakePlatform::startPairedProcess(const WideString& program, bool wait) {
+    pairedStarts.emplace_back(program, wait);
+    return wait && files.count(key(program)) ? pairedExitCode : 0;
+}
+
 void FakePlatform::sleepForever() { throw std::runtime_error("sleepForever called"); }
 
 }  // namespace kite::testing

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "platform/instance_channel.h"
 #include "platform/platform.h"
 
 namespace kite::testing {
@@ -53,6 +54,12 @@ public:
     WideString dialogFolder;
     WideString dialogMessage;
     int dialogCalls = 0;
+    // Paired starts: the programs started and the exit code they end with.
+    std::vector<std::pair<WideString, bool>> pairedStarts;
+    std::int32_t pairedExitCode = 0;
+    // Single instance: hands out the channel for an instance name (null: the
+    // block cannot be made); unset, no channel is ever made.
+    std::function<std::unique_ptr<InstanceChannel>(const WideString& name, bool& isPrimary)> instanceChannels;
 
     // --- Platform --------------------------------------------------------------------
     std::uint16_t imageMachine() const override { return ownMachine; }
@@ -92,6 +99,10 @@ public:
     void* findSymbol(void* library, const char* name) override;
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
                                               std::uint32_t stackSize) override;
+    std::int32_t startPairedProcess(const WideString& program, bool wait) override;
+    std::unique_ptr<InstanceChannel> openInstanceChannel(const WideString& instanceName, bool& isPrimary) override {
+        return instanceChannels ? instanceChannels(instanceName, isPrimary) : nullptr;
+    }
     void sleepMilliseconds(std::uint32_t) override {}
     [[noreturn]] void sleepForever() override;
 

@@ -6,6 +6,8 @@
 #include <fnmatch.h>
 #include <langinfo.h>
 #include <pthread.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -27,6 +29,7 @@
 #include "platform/common/date_pictures.h"
 #include "platform/common/ini_text.h"
 #include "platform/common/percent_expansion.h"
+#include "platform/posix/posix_instance_channel.h"
 
 extern char** environ;
 
@@ -418,8 +421,7 @@ bool PosixPlatform::writeProfileString(const WideString& file, const WideString&
 
 std::unique_ptr<RegistryHandle> PosixPlatform::openRegistryKey(const WideString&, bool) { return nullptr; }
 
-// The dialog is not available yet: it counts as a dialog that could not be shown.
-int PosixPlatform::runtimeNotFoundDialog(const WideString&, int, WideString&, WideString&) { return -1; }
+// runtimeNotFoundDialog: terminal_prompt.cpp.
 
 void* PosixPlatform::loadLibrary(const WideString& path) {
     errno = 0;
@@ -449,6 +451,26 @@ std::unique_ptr<ThreadHandle> PosixPlatform::startThread(std::function<std::uint
         return nullptr;
     }
     return std::make_unique<PosixThread>(thread);
+}
+
+std::int32_t PosixPlatform::startPairedProcess(const WideString& program, bool wait) {
+    // The same argument vector, program name included, as this process received.
+    std::vector<char*> argv;
+    for (std::string& argument : rawArguments_) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawn(&child, systemPath(program).c_str(), nullptr, nullptr, argv.data(), environ) != 0) return 0;
+    if (!wait) return 0;
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return 0;
+    }
+    return WIFEXITED(status) ? static_cast<std::int32_t>(static_cast<std::int8_t>(WEXITSTATUS(status))) : 0;
+}
+
+std::unique_ptr<InstanceChannel> PosixPlatform::openInstanceChannel(const WideString& instanceName,
+                                                                   bool& isPrimary) {
+    return openPosixInstanceChannel(instanceName, isPrimary);
 }
 
 void PosixPlatform::sleepMilliseconds(std::uint32_t ms) { usleep(static_cast<useconds_t>(ms) * 1000); }

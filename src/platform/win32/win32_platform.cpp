@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "foundation/utf.h"
+#include "platform/common/date_pictures.h"
+#include "platform/win32/win32_instance_channel.h"
 
 namespace kite {
 
@@ -128,6 +130,24 @@ SYSTEMTIME toSystemTime(const LocalTime& time) {
     return st;
 }
 
+// GetTimeFormatW or GetDateFormatW into a result of at most 259 characters.
+// Wine's functions build the result in a work buffer of their own without a
+// bound and crash once it runs past about 256 characters, so a picture whose
+// result is already too long with English names is refused before the call.
+using PictureFormatter = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
+using EnglishFormatter = bool (*)(const WideString&, const LocalTime&, WideString&);
+bool formatWithPicture(PictureFormatter format, EnglishFormatter englishFormat, const WideString& picture,
+                       const LocalTime& time, WideString& out) {
+    WideString english;
+    if (!englishFormat(picture, time, english)) return false;
+    const SYSTEMTIME st = toSystemTime(time);
+    wchar_t buffer[260];
+    const int length = format(LOCALE_USER_DEFAULT, 0, &st, wide(picture), buffer, 260);
+    if (length <= 0) return false;
+    out = fromWide(buffer);
+    return true;
+}
+
 }  // namespace
 
 void Win32Platform::initLocale() { SetThreadLocale(GetSystemDefaultLCID()); }
@@ -215,21 +235,11 @@ LocalTime Win32Platform::localTime() {
 }
 
 bool Win32Platform::formatTime(const WideString& picture, const LocalTime& time, WideString& out) {
-    const SYSTEMTIME st = toSystemTime(time);
-    wchar_t buffer[260];
-    const int length = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, wide(picture), buffer, 260);
-    if (length <= 0) return false;
-    out = fromWide(buffer);
-    return true;
+    return formatWithPicture(GetTimeFormatW, formatTimePicture, picture, time, out);
 }
 
 bool Win32Platform::formatDate(const WideString& picture, const LocalTime& time, WideString& out) {
-    const SYSTEMTIME st = toSystemTime(time);
-    wchar_t buffer[260];
-    const int length = GetDateFormatW(LOCALE_USER_DEFAULT, 0, &st, wide(picture), buffer, 260);
-    if (length <= 0) return false;
-    out = fromWide(buffer);
-    return true;
+    return formatWithPicture(GetDateFormatW, formatDatePicture, picture, time, out);
 }
 
 MemoryFigures Win32Platform::memoryFigures() {
@@ -350,8 +360,7 @@ std::unique_ptr<RegistryHandle> Win32Platform::openRegistryKey(const WideString&
     return std::make_unique<Win32RegistryKey>(key);
 }
 
-// The dialog is not available yet: it counts as a dialog that could not be shown.
-int Win32Platform::runtimeNotFoundDialog(const WideString&, int, WideString&, WideString&) { return -1; }
+// runtimeNotFoundDialog: runtime_not_found_window.cpp.
 
 void* Win32Platform::loadLibrary(const WideString& path) {
     return reinterpret_cast<void*>(LoadLibraryW(wide(path)));
@@ -370,6 +379,28 @@ std::unique_ptr<ThreadHandle> Win32Platform::startThread(std::function<std::uint
         return nullptr;
     }
     return std::make_unique<Win32Thread>(thread);
+}
+
+std::int32_t Win32Platform::startPairedProcess(const WideString& program, bool wait) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // The command line buffer must be writable.
+    std::wstring commandLine = GetCommandLineW();
+    CreateProcessW(wide(program), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                   &process);
+    Handle processHandle(process.hProcess);
+    Handle threadHandle(process.hThread);
+    if (!wait || !processHandle.valid()) return 0;
+    WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(processHandle.get(), &code)) return 0;
+    return static_cast<std::int32_t>(code);
+}
+
+std::unique_ptr<InstanceChannel> Win32Platform::openInstanceChannel(const WideString& instanceName,
+                                                                   bool& isPrimary) {
+    return openWin32InstanceChannel(instanceName, isPrimary);
 }
 
 void Win32Platform::sleepMilliseconds(std::uint32_t ms) { Sleep(ms); }

@@ -1,0 +1,185 @@
+"""The single-instance guard and the paired start of the Linux launcher with
+the real JVM: a Java primary that blocks, later starts whose arguments reach
+secondaryMain over the instance socket, their exit codes, and a paired
+executable started with posix_spawn."""
+
+import os
+import pathlib
+import subprocess
+import time
+import unittest
+
+import harness
+
+JDK_HOME = pathlib.Path("/usr/lib/jvm/java-17-openjdk-amd64")
+JAVA_OUTPUT = pathlib.Path(os.environ.get("KITE_JAVA_CLASSES", harness.HOST_DIR / "tests" / "java"))
+SINGLE_JAR = JAVA_OUTPUT / "jars" / "single.jar"
+RECORDER = harness.HOST_DIR / "tests" / "tools" / "argv_recorder"
+
+
+class Instance:
+    """A launcher in its own sandbox; start() runs the primary in the background."""
+
+    def __init__(self, test: unittest.TestCase, main_class: str, single: str = "yes"):
+        self.test = test
+        self.sandbox = harness.Sandbox(test)
+        self.launcher = harness.LinuxLauncher(self.sandbox)
+        self.launcher.write_ini({
+            "Java Runtime Environment": {"Main Class": main_class, "Maximum Version": "any",
+                                         "JRE Path": str(JDK_HOME)},
+            "Class Path": {"Class Path": str(SINGLE_JAR)},
+            "Application": {"Single Instance": single},
+        })
+        self.env = dict(os.environ, XDG_CONFIG_HOME=str(self.sandbox.path("config")))
+
+    def popen(self, args=()):
+        process = subprocess.Popen([str(self.launcher.path), *args], cwd=self.launcher.folder, env=self.env,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, encoding="utf-8")
+        self.test.addCleanup(lambda: process.poll() is None and process.kill())
+        return process
+
+    def start(self, args=("p",)):
+        """Starts the primary and waits until its main method runs."""
+        process = self.popen(args)
+        first = process.stdout.readline()
+        if not first.startswith("main "):
+            process.kill()
+            self.test.fail(first + process.stderr.read())
+        return process
+
+    def run(self, args=(), timeout=60) -> harness.Result:
+        return self.launcher.run(args, env=self.env, timeout=timeout)
+
+
+@unittest.skipUnless((JDK_HOME / "lib" / "server" / "libjvm.so").exists(), "no OpenJDK 17")
+class LinuxSingleInstance(unittest.TestCase):
+    def setUp(self):
+        if not SINGLE_JAR.exists():
+            self.skipTest(f"{SINGLE_JAR} is not built")
+
+    def test_void_secondary_main_gets_the_arguments_and_releases_at_once(self):
+        instance = Instance(self, "SingleVoid")
+        primary = instance.start()
+        cases = [
+            ([], "secondary count=1 <>"),
+            (["a b", "Gr\u00fc\u00dfe \U0001F600"], "secondary count=2 <a b> <Gr\u00fc\u00dfe \U0001F600>"),
+            (["a", "", "b"], "secondary count=1 <a>"),
+            (["", "x"], "secondary count=2 <> <x>"),
+            (["x" * 518], "secondary count=1 <" + "x" * 518 + ">"),  # exactly 1040 bytes
+        ]
+        for args, line in cases:
+            with self.subTest(args=args[:2]):
+                result = instance.run(args)
+                self.assertEqual((result.code, result.stdout, result.stderr), (0, "", ""))
+                self.assertEqual(primary.stdout.readline().rstrip("\n"), line)
+        # One unit more does not fit: the second start fails without a message.
+        result = instance.run(["x" * 519])
+        self.assertEqual((result.code, result.stdout), (255, ""))
+        result = instance.run(["quit", "6"])
+        self.assertEqual(result.code, 0)
+        out, _ = primary.communicate(timeout=60)
+        self.assertEqual(out, "secondary count=2 <quit> <6>\n")
+        self.assertEqual(primary.returncode, 6)
+
+    def test_returning_secondary_main_gives_the_exit_code(self):
+        instance = Instance(self, "SingleInt")
+        primary = instance.start()
+        for value, code in (("5", 5), ("-3", 253), ("0", 0)):
+            result = instance.run([value])
+            self.assertEqual(result.code, code, result.stderr)
+            self.assertEqual(primary.stdout.readline(), f"returning count=1 <{value}>\n")
+        # Several second starts at once: each gets its own list and answer.
+        secondaries = [(n, instance.popen([str(n)])) for n in range(11, 17)]
+        for n, process in secondaries:
+            process.communicate(timeout=60)
+            self.assertEqual(process.returncode, n)
+        self.assertEqual(sorted(primary.stdout.readline() for _ in secondaries),
+                         [f"returning count=1 <{n}>\n" for n in range(11, 17)])
+        self.assertEqual(instance.run(["quit"]).code, 0)
+        primary.communicate(timeout=60)
+        self.assertEqual(primary.returncode, 0)
+
+    def test_without_secondary_main_the_second_start_lasts_as_long_as_the_primary(self):
+        instance = Instance(self, "SingleNone")
+        primary = instance.start(["3000", "7"])
+        began = time.monotonic()
+        result = instance.run(["x"])
+        # The primary's exit code cannot be read on Linux: the second start ends with 0.
+        self.assertEqual(result.code, 0)
+        primary.communicate(timeout=60)
+        self.assertEqual(primary.returncode, 7)
+        self.assertGreater(time.monotonic() - began, 1.5)
+
+    def test_missing_secondary_main_is_printed_by_the_primary(self):
+        instance = Instance(self, "SingleNone")
+        primary = instance.start(["2000", "0"])
+        instance.run(["x"])
+        _, err = primary.communicate(timeout=60)
+        self.assertIn("java.lang.NoSuchMethodError: secondaryMain", err)
+
+    def test_capital_yes_leaves_the_guard_off(self):
+        instance = Instance(self, "SingleNone", single="Yes")
+        first = instance.start(["2500", "4"])
+        result = instance.run(["10", "5"])
+        self.assertEqual((result.code, result.stdout), (5, "main 10,5\n"))
+        first.communicate(timeout=60)
+        self.assertEqual(first.returncode, 4)
+
+    def test_another_path_is_another_instance(self):
+        instance = Instance(self, "SingleNone")
+        first = instance.start(["2500", "4"])
+        other = harness.LinuxLauncher(instance.sandbox, "other/app")
+        instance.sandbox.copy(instance.launcher.folder / "app.ini", "other/app.ini")
+        result = other.run(["10", "5"], env=instance.env)
+        self.assertEqual((result.code, result.stdout), (5, "main 10,5\n"))
+        first.communicate(timeout=60)
+
+
+class LinuxPairedStart(unittest.TestCase):
+    """A "JRE Path" whose libjvm.so is built for another machine starts the paired executable."""
+
+    def setUp(self):
+        if not RECORDER.exists():
+            self.skipTest(f"{RECORDER} is not built")
+        self.sandbox = harness.Sandbox(self)
+        self.launcher = harness.LinuxLauncher(self.sandbox)
+        # An ELF header for 32-bit x86 (e_machine 3): the image check reads nothing more.
+        header = bytes([0x7F, ord("E"), ord("L"), ord("F"), 1, 1, 1, 0]) + bytes(8) + bytes([3, 0, 3, 0])
+        self.sandbox.write("jre/lib/server/libjvm.so", header + bytes(32))
+        self.record = self.sandbox.path("record.txt")
+
+    def run_paired(self, args, application, code="0"):
+        self.launcher.write_ini({
+            "Java Runtime Environment": {"Main Class": "App", "JRE Path": str(self.sandbox.path("jre"))},
+            "Application": application,
+        })
+        return self.launcher.run(args, extra_env={"KITE_RECORDER_FILE": str(self.record),
+                                                  "KITE_RECORDER_EXIT": code})
+
+    def test_paired_executable_gets_the_same_argument_vector(self):
+        recorder = str(RECORDER)
+        cases = [
+            ({"Pair Product": recorder, "Pair Return Code": "yes"}, "9", 9),
+            ({"Pair Product": recorder, "Pair Return Code": "YES"}, "-2", 254),
+            ({"Pair Product": recorder}, "9", 0),
+        ]
+        for application, code, expected in cases:
+            with self.subTest(application=application):
+                self.record.unlink(missing_ok=True)
+                result = self.run_paired(["a b", ""], application, code)
+                self.assertEqual((result.code, result.stdout, result.stderr), (expected, "", ""))
+                for _ in range(50):
+                    if self.record.exists():
+                        break
+                    time.sleep(0.1)
+                self.assertEqual(self.record.read_text(), f"<{self.launcher.path}><a b><>\n")
+
+    def test_missing_paired_executable_ends_with_zero(self):
+        for application in ({"Pair Product": str(self.sandbox.path("none")), "Pair Return Code": "yes"},
+                            {"Pair Product": str(self.sandbox.path("none"))}):
+            result = self.run_paired([], application)
+            self.assertEqual((result.code, result.stdout, result.stderr), (0, "", ""))
+
+
+if __name__ == "__main__":
+    unittest.main()

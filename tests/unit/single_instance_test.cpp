@@ -1,0 +1,234 @@
+// The single-instance guard's set-up rules and the argument area, with a
+// scripted channel in place of the shared block or socket.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "fake_platform.h"
+#include "instance/argument_area.h"
+#include "launcher/launcher.h"
+#include "platform/instance_channel.h"
+
+namespace kite {
+namespace {
+
+using testing::FakePlatform;
+
+// What the scripted channel was asked and answers; shared with the test
+// because the Launcher owns the channel.
+struct ChannelScript {
+    bool exists = true;      // false: the block can be neither created nor opened
+    bool primary = true;     // the block was newly created
+    bool listens = true;     // startPrimary's result
+    bool forwards = true;    // forward's result
+    std::int32_t reply = 0;  // waitForReply's result
+    WideString name;
+    int startPrimaryCalls = 0;
+    std::optional<ArgumentArea> forwarded;
+};
+
+class ScriptedChannel : public InstanceChannel {
+public:
+    explicit ScriptedChannel(std::shared_ptr<ChannelScript> script) : script_(std::move(script)) {}
+    bool startPrimary(std::function<void(std::shared_ptr<ForwardedStart>)>) override {
+        ++script_->startPrimaryCalls;
+        return script_->listens;
+    }
+    void signalMainStarted() override {}
+    bool forward(const ArgumentArea& area) override {
+        script_->forwarded = area;
+        return script_->forwards;
+    }
+    std::int32_t waitForReply() override { return script_->reply; }
+
+private:
+    std::shared_ptr<ChannelScript> script_;
+};
+
+struct Guarded {
+    explicit Guarded(const std::string& application) : launcher(platform) {
+        platform.addFile(u"C:\\App\\app.ini",
+                         "[Java Runtime Environment]\r\nMain Class=App\r\n[Application]\r\n" + application);
+        platform.instanceChannels = [script = script](const WideString& name,
+                                                      bool& isPrimary) -> std::unique_ptr<InstanceChannel> {
+            script->name = name;
+            if (!script->exists) return nullptr;
+            isPrimary = script->primary;
+            return std::make_unique<ScriptedChannel>(script);
+        };
+    }
+    std::shared_ptr<ChannelScript> script = std::make_shared<ChannelScript>();
+    FakePlatform platform;
+    Launcher launcher;
+};
+
+TEST(SingleInstanceSetUp, SettingsAndChannelDecideTheRole) {
+    struct Case {
+        const char* application;
+        bool exists, primary, listens, forwards;
+        bool result, singleInstance, isPrimary, channelAsked;
+    };
+    const Case cases[] = {
+        // Only the exact "yes" turns the guard on; service mode never has it.
+        {"Single Instance=Yes\r\n", true, true, true, true, true, false, false, false},
+        {"Single Instance=true\r\n", true, true, true, true, true, false, false, false},
+        {"Application Type=service\r\nSingle Instance=yes\r\n", true, false, true, true, true, false, false, false},
+        // "Service" is not service mode: the guard applies.
+        {"Application Type=Service\r\nSingle Instance=yes\r\n", true, true, true, true, true, true, true, true},
+        // No block: an ordinary instance.
+        {"Single Instance=yes\r\n", false, true, true, true, true, false, false, true},
+        // Primary; without a listener the guard goes off for it.
+        {"Single Instance=yes\r\n", true, true, true, true, true, true, true, true},
+        {"Single Instance=yes\r\n", true, true, false, true, true, false, true, true},
+        // Secondary: the result is whether the hand-over worked.
+        {"Single Instance=yes\r\n", true, false, true, true, true, true, false, true},
+        {"Single Instance=yes\r\n", true, false, true, false, false, true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.application);
+        Guarded g(c.application);
+        g.script->exists = c.exists;
+        g.script->primary = c.primary;
+        g.script->listens = c.listens;
+        g.script->forwards = c.forwards;
+        EXPECT_EQ(g.launcher.setUpInstanceGuard(), c.result);
+        EXPECT_EQ(g.launcher.singleInstance, c.singleInstance);
+        EXPECT_EQ(g.launcher.isPrimary, c.isPrimary);
+        EXPECT_EQ(!g.script->name.empty(), c.channelAsked);
+        EXPECT_EQ(g.script->startPrimaryCalls, c.channelAsked && c.exists && c.primary ? 1 : 0);
+        EXPECT_EQ(g.script->forwarded.has_value(), c.channelAsked && c.exists && !c.primary);
+        EXPECT_TRUE(g.platform.stdoutText.empty());
+    }
+}
+
+TEST(SingleInstanceSetUp, NameIsThePathWithUnderscoresForBackslashes) {
+    Guarded g("Single Instance=yes\r\n");
+    g.platform.executablePath = u"C:\\Program Files\\My App\\App.exe";
+    g.platform.addFile(u"C:\\Program Files\\My App\\App.ini", "[Application]\r\nSingle Instance=yes\r\n");
+    EXPECT_TRUE(g.launcher.setUpInstanceGuard());
+    EXPECT_EQ(g.script->name, u"C:_Program Files_My App_App.exe");
+}
+
+TEST(SingleInstanceSetUp, SecondaryForwardsItsArgumentsOnlyWhenTheyFit) {
+    // Per argument 2 bytes per unit plus 2, plus 2 for the list.
+    const WideString exact(518, u'x');  // 1036 + 2 + 2 = 1040
+    struct Case {
+        WideStringList arguments;
+        bool fits;
+    };
+    const Case cases[] = {
+        {{exact}, true},
+        {{exact + u"x"}, false},
+        {{WideString(258, u'a'), WideString(259, u'b')}, true},  // 518 + 520 + 2 = 1040
+        {{WideString(258, u'a'), WideString(260, u'b')}, false},
+        {{}, true},
+    };
+    for (const Case& c : cases) {
+        Guarded g("Single Instance=yes\r\n");
+        g.script->primary = false;
+        g.launcher.arguments = c.arguments;
+        EXPECT_EQ(g.launcher.setUpInstanceGuard(), c.fits);
+        EXPECT_EQ(g.script->forwarded.has_value(), c.fits);
+        if (c.fits) {
+            const WideStringList expected = c.arguments.empty() ? WideStringList{u""} : c.arguments;
+            EXPECT_EQ(readArgumentArea(g.script->forwarded->data(), kArgumentAreaSize), expected);
+        }
+    }
+}
+
+TEST(SingleInstanceSetUp, SecondaryNeverSearchesARuntimeAndEndsWithTheReply) {
+    Guarded g("Single Instance=yes\r\n");
+    g.script->primary = false;
+    g.script->reply = -7;
+    ASSERT_TRUE(g.launcher.init());
+    EXPECT_EQ(g.platform.dialogCalls, 0);
+    EXPECT_TRUE(g.launcher.jvmLibraryPath.empty());
+    EXPECT_EQ(g.launcher.run(), -7);
+}
+
+TEST(PairedStart, RunStartsThePairedExecutableInsteadOfAJvm) {
+    for (bool returnCode : {true, false}) {
+        FakePlatform platform;
+        platform.addFile(u"C:\\App64\\app64.exe");
+        platform.pairedExitCode = 12;
+        Launcher launcher(platform);
+        launcher.launchPairProduct = true;
+        launcher.pairProduct = u"C:\\App64\\app64.exe";
+        launcher.pairReturnCode = returnCode;
+        launcher.jvmLibraryPath = u"C:\\Java\\bin\\client\\jvm.dll";
+        EXPECT_EQ(launcher.run(), returnCode ? 12 : 0);
+        ASSERT_EQ(platform.pairedStarts.size(), 1u);
+        EXPECT_EQ(platform.pairedStarts[0], std::make_pair(launcher.pairProduct, returnCode));
+        EXPECT_EQ(launcher.createJavaVm, nullptr);  // no library was loaded
+        EXPECT_TRUE(platform.stdoutText.empty());
+    }
+}
+
+std::vector<std::uint8_t> units(std::initializer_list<char16_t> list) {
+    std::vector<std::uint8_t> bytes;
+    for (char16_t unit : list) {
+        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return bytes;
+}
+
+TEST(ArgumentArea, WrittenListsReadBackByTheReaderRule) {
+    struct Case {
+        WideStringList written;
+        WideStringList read;
+    };
+    const Case cases[] = {
+        {{}, {u""}},                                  // no arguments: one empty string
+        {{u"a", u"", u"b"}, {u"a"}},                  // an empty argument after the first ends the list
+        {{u"", u"x", u"y"}, {u"", u"x", u"y"}},       // an empty first one is kept, the rest follow
+        {{u"a b", u"\u00fc\u00df"}, {u"a b", u"\u00fc\u00df"}},
+        {{u"\xD83D\xDE00", u"\u0100"}, {u"\xD83D\xDE00", u"\u0100"}},  // units with a zero byte in them
+    };
+    for (const Case& c : cases) {
+        ArgumentArea area;
+        area.fill(0xEE);  // the writer clears what an earlier list left
+        ASSERT_TRUE(writeArgumentArea(c.written, area));
+        EXPECT_EQ(readArgumentArea(area.data(), area.size()), c.read);
+    }
+    ArgumentArea area;
+    area.fill(0xEE);
+    EXPECT_FALSE(writeArgumentArea({WideString(519, u'x')}, area));
+    EXPECT_EQ(area[0], 0xEE);  // untouched
+    ASSERT_TRUE(writeArgumentArea({u"ab"}, area));
+    EXPECT_EQ(std::vector<std::uint8_t>(area.begin(), area.begin() + 8), units({u'a', u'b', 0, 0}));
+}
+
+TEST(ArgumentArea, HostileContentsNeverReadPastTheBuffer) {
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        WideStringList read;
+    };
+    std::vector<std::uint8_t> noTerminator(kArgumentAreaSize, 0x41);
+    std::vector<std::uint8_t> loneZeroAtEnd(noTerminator);
+    loneZeroAtEnd[kArgumentAreaSize - 2] = 0;
+    loneZeroAtEnd[kArgumentAreaSize - 1] = 0;
+    const Case cases[] = {
+        {"no terminator at all", noTerminator, {WideString(kArgumentAreaSize / 2, u'\x4141')}},
+        {"a lone zero at the very end", loneZeroAtEnd, {WideString(kArgumentAreaSize / 2 - 1, u'\x4141')}},
+        {"odd byte count", {'a', 0, 'b', 0, 'c'}, {u"ab"}},
+        {"one byte", {0}, {u""}},
+        {"nothing", {}, {u""}},
+        {"terminated argument then the end", units({u'a', 0, u'b'}), {u"a", u"b"}},
+        {"zero then the end", units({u'a', 0}), {u"a"}},
+        {"double zero stops early", units({u'a', 0, 0, u'b', 0, 0}), {u"a"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // An exactly sized heap copy: the sanitizer catches any read past it.
+        auto copy = std::make_unique<std::uint8_t[]>(c.bytes.size());
+        std::copy(c.bytes.begin(), c.bytes.end(), copy.get());
+        EXPECT_EQ(readArgumentArea(copy.get(), c.bytes.size()), c.read);
+    }
+}
+
+}  // namespace
+}  // namespace kite
