@@ -149,6 +149,21 @@ class ClassPathAndOptions(JavaLaunch):
         result = launcher.run(["x"])
         self.assertEqual(self.class_path_seen(result), str(launcher.folder / "lib" / "args.jar"))
 
+    def test_class_path_longer_than_a_windows_command_line(self):
+        # 2,500 jars with long names make a class path of about 200,000
+        # characters; the VM receives it whole, in folder order.
+        launcher = self.launcher("ArgsApp", class_path="\\lib\\*.jar")
+        lib = launcher.folder / "lib"
+        lib.mkdir()
+        shutil.copy(jar("args"), lib / "a-application.jar")
+        filler = "x" * 60
+        for number in range(2500):
+            shutil.copy(jar("args"), lib / f"library-{number:05d}-{filler}.jar")
+        seen = self.class_path_seen(launcher.run(["x"])).split(":")
+        self.assertEqual(len(seen), 2501)
+        self.assertEqual(seen[0], str(lib / "a-application.jar"))
+        self.assertGreater(sum(len(entry) + 1 for entry in seen), 32767 * 5)
+
     def test_embedded_jar(self):
         launcher = self.launcher("ArgsApp", application={"Embedded Jar": "Yes"})
         # The executable carries the application's classes as a zip archive at its end.

@@ -14,6 +14,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <clocale>
@@ -24,6 +25,7 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "foundation/utf.h"
 #include "platform/common/date_pictures.h"
@@ -338,11 +340,16 @@ bool PosixPlatform::findFiles(const WideString& pattern, WideStringList& names) 
         setError(errno);
         return false;
     }
+    std::vector<std::string> matches;
     while (const dirent* entry = readdir(dir)) {
         // Only '*' and '?' are wildcards, as in a Windows directory search.
-        if (fnmatch(last.c_str(), entry->d_name, FNM_NOESCAPE) == 0) names.append(widenText(entry->d_name));
+        if (fnmatch(last.c_str(), entry->d_name, FNM_NOESCAPE) == 0) matches.emplace_back(entry->d_name);
     }
     closedir(dir);
+    // readdir's order depends on the file system's history; sorted names give
+    // the same class path on every machine, as a Windows (NTFS) search does.
+    std::sort(matches.begin(), matches.end());
+    for (const std::string& match : matches) names.append(widenText(match));
     if (names.empty()) setError(ENOENT);
     return !names.empty();
 }
