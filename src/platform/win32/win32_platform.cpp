@@ -373,7 +373,9 @@ void* Win32Platform::findSymbol(void* library, const char* name) {
 std::unique_ptr<ThreadHandle> Win32Platform::startThread(std::function<std::uint32_t()> body,
                                                          std::uint32_t stackSize) {
     auto* start = new ThreadStart{std::move(body)};
-    HANDLE thread = CreateThread(nullptr, stackSize, threadEntry, start, 0, nullptr);
+    // The size reserves address space for the stack; pages are committed as
+    // the thread uses them, so a large -Xss costs no memory up front.
+    HANDLE thread = CreateThread(nullptr, stackSize, threadEntry, start, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr) {
         delete start;
         return nullptr;
