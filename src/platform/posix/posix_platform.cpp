@@ -433,11 +433,17 @@ std::unique_ptr<RegistryHandle> PosixPlatform::openRegistryKey(const WideString&
 void* PosixPlatform::loadLibrary(const WideString& path) {
     errno = 0;
     void* library = dlopen(systemPath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (!library) setError(errno);
+    // dlopen leaves errno as the failing open set it; a file that opens but
+    // is no loadable library leaves no code, and ENOEXEC says what happened.
+    if (!library) setError(errno != 0 ? errno : ENOEXEC);
     return library;
 }
 
-void* PosixPlatform::findSymbol(void* library, const char* name) { return dlsym(library, name); }
+void* PosixPlatform::findSymbol(void* library, const char* name) {
+    void* symbol = dlsym(library, name);
+    if (!symbol) setError(ENOENT);
+    return symbol;
+}
 
 std::unique_ptr<ThreadHandle> PosixPlatform::startThread(std::function<std::uint32_t()> body,
                                                          std::uint32_t stackSize) {
