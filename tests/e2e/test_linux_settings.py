@@ -69,5 +69,27 @@ class LinuxSettings(unittest.TestCase):
                 self.assertEqual(result.code, 255)
 
 
+    def test_per_user_file_alone_decides_the_runtime_folder(self):
+        # The JDK's own launcher class answers for the missing class "Missing":
+        # its message on stderr shows that Java was started from that folder.
+        # A configured folder is used whatever the bounds; no other runtime
+        # meets them.
+        jdk = "/usr/lib/jvm/java-17-openjdk-amd64"
+        started_java = "Could not find or load main class Missing"
+        product = {"Product Name": "Kite Test", "Product Code": "K1"}
+        for settings_path, user_path, java_runs in ((jdk, "/nowhere", False), ("/nowhere", jdk, True)):
+            with self.subTest(settings=settings_path, user=user_path):
+                sandbox, kite = self.launcher()
+                kite.write_ini({"Java Runtime Environment": {"Main Class": "Missing", "JRE Path": settings_path,
+                                                               **UNREACHABLE},
+                                "Class Path": {"Class Path": str(sandbox.root)},
+                                "Product Information": product})
+                sandbox.write_ini("config/Kite Test/K1/app.ini",
+                                  {"Java Runtime Environment": {"JRE Path": user_path}})
+                result = kite.run(stdin=b"", extra_env={"XDG_CONFIG_HOME": str(sandbox.path("config"))})
+                self.assertEqual(started_java in result.stderr, java_runs, result.stdout + result.stderr)
+                self.assertEqual(result.code, 1 if java_runs else 255)
+
+
 if __name__ == "__main__":
     unittest.main()
