@@ -1,5 +1,6 @@
 #include "discovery/runtime_candidates.h"
 
+#include <string>
 #include <string_view>
 
 #include "foundation/path_helpers.h"
@@ -83,6 +84,29 @@ bool findPrivateRuntime(Platform& platform, WideString& home) {
         if (hasJavaDll(platform, jre)) home = jre;
     }
     return true;
+}
+
+WideString jvmTypeName(JvmType type) {
+    switch (type) {
+        case JvmType::Server: return u"server";
+        case JvmType::FavorServer: return u"favor_server";
+        case JvmType::Default: break;
+    }
+    return u"default";
+}
+
+WideString versionBoundText(const JavaVersion& bound) {
+    if (bound.isUnbounded()) return u"any";
+    std::size_t last = 1;
+    for (std::size_t i = 0; i < bound.parts.size(); ++i) {
+        if (bound.parts[i] != 0 && bound.parts[i] != JavaVersion::kOpen) last = i + 1;
+    }
+    WideString text;
+    for (std::size_t i = 0; i < last; ++i) {
+        if (i > 0) text += u'.';
+        text += fromAscii(std::to_string(bound.parts[i]));
+    }
+    return text;
 }
 
 WideString withTrailingSeparator(Platform& platform, const WideString& home) {

@@ -22,6 +22,11 @@ bool hasJavaDll(Platform& platform, const WideString& home);
 bool executableDirectory(Platform& platform, WideString& out);
 // True with the private runtime's home, or true with an empty home when there is none.
 bool findPrivateRuntime(Platform& platform, WideString& home);
+// The "JVM Type" as the settings write it, for the trace: default, server, favor_server.
+WideString jvmTypeName(JvmType type);
+// A version bound as the trace shows it: "any" for an open bound, otherwise
+// the parts without the trailing fill values (a maximum of 17 is 17, not 17.65535).
+WideString versionBoundText(const JavaVersion& bound);
 // home with a trailing separator.
 WideString withTrailingSeparator(Platform& platform, const WideString& home);
 

@@ -9,14 +9,24 @@ namespace kite {
 
 void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<JreCandidate>& candidates) {
     Platform& platform = launcher.platform();
+    const Trace& trace = launcher.trace;
     const bool sun = launcher.sunAllowed || launcher.sunFavoured;
-    if (!sun) return;
+    if (!sun) {
+        trace.write([&] { return u"folders under " + root + u": not searched (\"VM Provider\")"; });
+        return;
+    }
     WideStringList found;
     platform.findFiles(root + u"/*", found);
     std::vector<WideString> names(found.begin(), found.end());
     std::sort(names.begin(), names.end());
     for (const bool jdkPass : {true, false}) {
-        if (!(launcher.bothSources || (jdkPass ? launcher.jdkWanted : launcher.jreWanted))) continue;
+        if (!(launcher.bothSources || (jdkPass ? launcher.jdkWanted : launcher.jreWanted))) {
+            trace.write([&] {
+                return WideString(jdkPass ? u"JDK" : u"JRE") + u" folders under " + root +
+                       u": not searched (\"JVM Source\")";
+            });
+            continue;
+        }
         for (const WideString& name : names) {
             if (name == u"." || name == u"..") continue;
             const WideString folder = root + u"/" + name + u"/";
@@ -27,13 +37,32 @@ void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<
             // Without a JAVA_VERSION line the version is 0.0.0.0, like a
             // registry sub-key name without digits.
             candidate.version.parse(releaseVersion(platform, folder), 0);
-            if (candidate.version.greater(launcher.maxVersion) || candidate.version.less(launcher.minVersion)) continue;
+            auto entry = [&] {
+                return u"  folder " + folder + u" (" + (jdk ? u"JDK" : u"JRE") + u", version " +
+                       candidate.version.toText() + u"): ";
+            };
+            if (candidate.version.greater(launcher.maxVersion)) {
+                trace.write([&] {
+                    return entry() + u"skipped, above \"Maximum Version\" " + versionBoundText(launcher.maxVersion);
+                });
+                continue;
+            }
+            if (candidate.version.less(launcher.minVersion)) {
+                trace.write([&] {
+                    return entry() + u"skipped, below \"Minimum Version\" " + versionBoundText(launcher.minVersion);
+                });
+                continue;
+            }
             candidate.home = folder;
             if (jdk && platform.fileExists(folder + u"jre")) candidate.home += u"jre/";
             // Like the JavaSoft JRE key, a JRE counts as server only when it has no other JVM.
             const JvmType type = !jdk && launcher.jvmType == JvmType::FavorServer ? JvmType::Default : launcher.jvmType;
-            if (findJvmLibrary(platform, candidate.home, type, candidate.hasServerVm).empty()) continue;
+            if (findJvmLibrary(platform, candidate.home, type, candidate.hasServerVm).empty()) {
+                trace.write([&] { return entry() + u"skipped, no JVM library for JVM Type " + jvmTypeName(type); });
+                continue;
+            }
             candidate.favoured = (jdk ? launcher.jdkWanted : launcher.jreWanted) && launcher.sunFavoured;
+            trace.write([&] { return entry() + u"kept, home " + candidate.home; });
             candidates.push_back(candidate);
         }
     }

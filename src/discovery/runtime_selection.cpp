@@ -1,12 +1,14 @@
 // Chooses the Java runtime: the configured "JRE Path", a private runtime
 // beside the executable, the vendors' registry keys (on Linux the runtime
-// folders under /usr/lib/jvm), and last the runtime-not-found dialog.
+// folders under /usr/lib/jvm), the runtime named by JAVA_HOME, and last the
+// runtime-not-found dialog. Every decision is written to the trace.
 #include <algorithm>
 
 #include "discovery/image_header.h"
 #include "discovery/registry_key.h"
 #include "discovery/runtime_candidates.h"
 #include "discovery/runtime_folders.h"
+#include "discovery/runtime_keys.h"
 #include "foundation/message_catalog.h"
 #include "launcher/launcher.h"
 #include "platform/platform.h"
@@ -15,73 +17,127 @@ namespace kite {
 
 namespace {
 
-const WideString kJavaSoftJdk = u"Software\\JavaSoft\\Java Development Kit\\";
-const WideString kJavaSoftJre = u"Software\\JavaSoft\\Java Runtime Environment\\";
-const WideString kJrockitJre = u"Software\\JRockit\\Java Runtime Environment\\";
-const WideString kJrockitJdk = u"Software\\JRockit\\Java Development Kit\\";
-const WideString kIbmJre = u"Software\\IBM\\Java2 Runtime Environment\\";
-
-bool isJdkKey(const WideString& keyPath) { return keyPath == kJavaSoftJdk || keyPath == kJrockitJdk; }
+const char16_t* viewName(bool otherView) { return otherView ? u"other view" : u"own view"; }
+const char16_t* yesNo(bool value) { return value ? u"yes" : u"no"; }
 
 }  // namespace
 
 bool Launcher::discoverRuntime() {
     bool server = false;
+    auto found = [this](const char16_t* source) {
+        trace.write([&] { return WideString(u"chosen by ") + source + u": JVM library " + jvmLibraryPath; });
+        return true;
+    };
+    auto unchecked = [this](const char16_t* why) {
+        trace.write([&] { return WideString(u"image check: not made for ") + why; });
+    };
+    auto noLibrary = [this](const char16_t* source, const WideString& home) {
+        trace.write([&] {
+            return WideString(u"source ") + source + u": " + home + u" holds no JVM library for JVM Type " +
+                   jvmTypeName(jvmType) + u", passed over";
+        });
+    };
     // 1. The configured folder wins, whatever its version.
     if (!jrePath.empty()) {
-        jvmLibraryPath = findJvmLibrary(platform_, withTrailingSeparator(platform_, jrePath), jvmType, server);
+        const WideString home = withTrailingSeparator(platform_, jrePath);
+        jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
         if (!jvmLibraryPath.empty()) {
             checkJvmLibraryImage();
-            return true;
+            return found(u"\"JRE Path\"");
         }
+        noLibrary(u"\"JRE Path\"", home);
+    } else {
+        trace.write([] { return WideString(u"source \"JRE Path\": not set"); });
     }
     // 2. A private runtime beside the executable. Without one nothing is
     // looked up: the bare layouts would name folders below the current one.
     WideString home;
     if (findPrivateRuntime(platform_, home) && !home.empty()) {
         jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
-        if (!jvmLibraryPath.empty()) return true;
+        if (!jvmLibraryPath.empty()) {
+            unchecked(u"a private runtime");
+            return found(u"the private runtime");
+        }
+        noLibrary(u"private runtime", home);
+    } else {
+        trace.write([] { return WideString(u"source private runtime: none beside the executable"); });
     }
     // 3. The registered runtimes, in the launcher's own view, then the other one.
     if (searchRegistry(false, home) || searchRegistry(true, home)) {
         jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
-        if (!jvmLibraryPath.empty()) return true;
+        if (!jvmLibraryPath.empty()) {
+            // The registry view it came from tells the processor kind.
+            if (platform_.style() == OsStyle::Posix) {
+                unchecked(u"a runtime folder");
+                return found(u"the runtime folders");
+            }
+            unchecked(u"a registered runtime (its registry view tells its processor kind)");
+            return found(u"the registered runtimes");
+        }
     }
-    // 4. Nothing found: the user is asked for a runtime folder.
+    // 4. A runtime named by JAVA_HOME, before anybody is asked.
+    jvmLibraryPath = javaHomeLibrary();
+    if (!jvmLibraryPath.empty()) {
+        checkJvmLibraryImage();
+        return found(u"JAVA_HOME");
+    }
+    // 5. Nothing found: the user is asked for a runtime folder.
     const MessageId id = jvmType == JvmType::Server ? MessageId::JreNotFoundServer : MessageId::JreNotFound;
     const WideString message = MessageCatalog::format(id, {versionRequirementText()});
     WideString library;
     WideString folder;
-    if (platform_.runtimeNotFoundDialog(message, static_cast<int>(jvmType), library, folder) != 1) return false;
+    trace.write([] { return WideString(u"no runtime found: the runtime-not-found dialog opens"); });
+    const int answer = platform_.runtimeNotFoundDialog(message, static_cast<int>(jvmType), library, folder);
+    if (answer != 1) {
+        trace.write([&] {
+            return WideString(answer == 2 ? u"runtime-not-found dialog: cancelled, the start ends"
+                                          : u"runtime-not-found dialog: could not be shown, the start ends");
+        });
+        return false;
+    }
     jvmLibraryPath = library;
     checkJvmLibraryImage();
     recordJrePath(folder);
-    return true;
+    return found(u"the runtime-not-found dialog");
 }
 
 bool Launcher::searchRegistry(bool otherView, WideString& home) {
-    if (otherView && pairProduct.empty()) return false;
+    const WideString source = platform_.style() == OsStyle::Posix ? WideString(u"runtime folders /usr/lib/jvm")
+                                                                  : WideString(u"registry, ") + viewName(otherView);
+    // Linux has one source in place of the registry and no second view.
+    if (otherView && platform_.style() == OsStyle::Posix) return false;
+    if (otherView && pairProduct.empty()) {
+        trace.write([&] { return u"source " + source + u": not searched (no \"Pair Product\")"; });
+        return false;
+    }
     std::vector<JreCandidate> candidates;
     if (platform_.style() == OsStyle::Posix) {
-        // Linux has one source in place of the registry and no second view.
-        if (otherView) return false;
+        trace.write([&] { return u"source " + source + u": searching"; });
         scanRuntimeFolders(*this, u"/usr/lib/jvm", candidates);
     } else {
-        const bool sun = sunAllowed || sunFavoured;
-        const bool jrockit = jrockitAllowed || jrockitFavoured;
-        const bool ibm = ibmAllowed || ibmFavoured;
-        const bool jdk = bothSources || jdkWanted;
-        const bool jre = bothSources || jreWanted;
-        if (jdk && sun) scanVendorKey(candidates, kJavaSoftJdk, otherView);
-        if (jre && sun) scanVendorKey(candidates, kJavaSoftJre, otherView);
-        if (jre && jrockit) scanVendorKey(candidates, kJrockitJre, otherView);
-        if (jdk && jrockit) scanVendorKey(candidates, kJrockitJdk, otherView);
-        if (jre && ibm) scanVendorKey(candidates, kIbmJre, otherView);
+        trace.write([&] { return u"source " + source + u": searching"; });
+        for (const RuntimeKeySource& key : runtimeKeySources()) {
+            if (runtimeKeySearched(*this, key)) {
+                scanVendorKey(candidates, key.keyPath, otherView);
+            } else {
+                trace.write([&] {
+                    return WideString(u"key ") + key.keyPath + u": not searched (\"JVM Source\", \"VM Provider\")";
+                });
+            }
+        }
     }
     JreCandidate chosen;
-    if (!selectCandidate(candidates, chosen)) return false;
+    if (!selectCandidate(candidates, chosen)) {
+        trace.write([&] { return u"source " + source + u": no suitable runtime"; });
+        return false;
+    }
     home = chosen.home;
     if (otherView) launchPairProduct = true;
+    trace.write([&] {
+        WideString line = u"source " + source + u": chose version " + chosen.version.toText() + u" at " + home;
+        if (otherView) line += u"; found in the other view, so the paired executable starts instead";
+        return line;
+    });
     return true;
 }
 
@@ -96,16 +152,33 @@ void Launcher::sortCandidates(std::vector<JreCandidate>& candidates) const {
 bool Launcher::selectCandidate(std::vector<JreCandidate>& candidates, JreCandidate& chosen) const {
     if (candidates.empty()) return false;
     sortCandidates(candidates);
+    if (trace.on()) {
+        trace.write([] { return WideString(u"candidates, best first:"); });
+        std::int64_t rank = 0;
+        for (const JreCandidate& c : candidates) {
+            trace.write([&] {
+                return u"  " + traceNumber(++rank) + u". version " + c.version.toText() + u" at " + c.home +
+                       u" (favoured " + yesNo(c.favoured) + u", server VM " + yesNo(c.hasServerVm) +
+                       (c.origin ? WideString(u", key ") + c.origin : WideString()) + u")";
+            });
+        }
+    }
     for (const WideString& preference : preferredVersions) {
         JavaVersion pattern;
         pattern.parse(preference, 0);
         for (const JreCandidate& candidate : candidates) {
             if (candidate.version.matches(pattern)) {
+                trace.write([&] {
+                    return u"preferred version " + traceQuoted(preference) + u" matched version " +
+                           candidate.version.toText() + u" at " + candidate.home;
+                });
                 chosen = candidate;
                 return true;
             }
         }
+        trace.write([&] { return u"preferred version " + traceQuoted(preference) + u" matched no candidate"; });
     }
+    trace.write([] { return WideString(u"no preferred version matched: the best-ranked candidate is taken"); });
     chosen = candidates.front();
     return true;
 }
@@ -121,45 +194,93 @@ WideString Launcher::versionRequirementText() const {
 }
 
 void Launcher::scanVendorKey(std::vector<JreCandidate>& candidates, const WideString& keyPath, bool otherView) {
-    const WideStringList names = RegistryKey(platform_, keyPath, otherView).subKeyNames();
-    bool favoured = false;
-    if (keyPath == kJavaSoftJdk) favoured = jdkWanted && sunFavoured;
-    else if (keyPath == kJavaSoftJre) favoured = jreWanted && sunFavoured;
-    else if (keyPath == kJrockitJre) favoured = jreWanted && jrockitFavoured;
-    else if (keyPath == kJrockitJdk) favoured = jdkWanted && jrockitFavoured;
-    else if (keyPath == kIbmJre) favoured = jreWanted && ibmFavoured;
+    const RuntimeKeySource* source = findRuntimeKeySource(keyPath);
+    if (source == nullptr) return;
+    const RegistryKey key(platform_, keyPath, otherView);
+    const WideStringList names = key.subKeyNames();
+    trace.write([&] {
+        return u"key " + keyPath + u" (" + viewName(otherView) + u"): " +
+               (key.isOpen() ? traceNumber(static_cast<std::int64_t>(names.size())) + u" sub-keys"
+                             : WideString(u"not present"));
+    });
+    const bool favoured = runtimeKeyFavoured(*this, *source);
     for (const WideString& name : names) {
         JavaVersion version;
         version.parse(name, 0);
-        if (version.greater(maxVersion) || version.less(minVersion)) continue;
+        auto subKey = [&] { return u"  sub-key " + traceQuoted(name) + u" (version " + version.toText() + u"): "; };
+        if (version.greater(maxVersion)) {
+            trace.write([&] {
+                return subKey() + u"skipped, above \"Maximum Version\" " + versionBoundText(maxVersion);
+            });
+            continue;
+        }
+        if (version.less(minVersion)) {
+            trace.write([&] {
+                return subKey() + u"skipped, below \"Minimum Version\" " + versionBoundText(minVersion);
+            });
+            continue;
+        }
         JreCandidate candidate;
         if (!checkRuntimeKey(keyPath, name, candidate.home, candidate.hasServerVm, otherView)) continue;
         candidate.version = version;
         candidate.favoured = favoured;
+        candidate.origin = source->keyPath;
+        trace.write([&] {
+            return subKey() + u"kept, home " + candidate.home + u", server VM " + yesNo(candidate.hasServerVm) +
+                   u", favoured " + yesNo(favoured);
+        });
         candidates.push_back(candidate);
     }
 }
 
 bool Launcher::checkRuntimeKey(const WideString& keyPath, const WideString& name, WideString& home, bool& hasServer,
                                bool otherView) {
-    if (!RegistryKey(platform_, keyPath + name, otherView).readString(u"JavaHome", home) || home.empty()) return false;
+    home.clear();
+    const RuntimeKeySource* source = findRuntimeKeySource(keyPath);
+    if (source == nullptr) return false;
+    const WideString valueKey = keyPath + name + source->valuePath;
+    if (!RegistryKey(platform_, valueKey, otherView).readString(source->valueName, home) || home.empty()) {
+        trace.write([&] {
+            return u"  sub-key " + traceQuoted(name) + u": skipped, no value " + traceQuoted(source->valueName) +
+                   u" in " + valueKey;
+        });
+        home.clear();
+        return false;
+    }
     if (home.back() != u'\\') home.push_back(u'\\');
-    if (isJdkKey(keyPath)) home += u"jre\\";
+    if (source->embeddedJre) home += u"jre\\";
     // The JavaSoft JRE counts as a server runtime only when it has no other JVM.
-    const JvmType type = keyPath == kJavaSoftJre && jvmType == JvmType::FavorServer ? JvmType::Default : jvmType;
+    const JvmType type = source->serverOnlyAlone && jvmType == JvmType::FavorServer ? JvmType::Default : jvmType;
     hasServer = false;
-    return !findJvmLibrary(platform_, home, type, hasServer).empty();
+    if (!findJvmLibrary(platform_, home, type, hasServer).empty()) return true;
+    trace.write([&] {
+        return u"  sub-key " + traceQuoted(name) + u": skipped, no JVM library for JVM Type " + jvmTypeName(type) +
+               u" under " + home;
+    });
+    return false;
 }
 
 void Launcher::checkJvmLibraryImage() {
     launchPairProduct = false;
-    if (pairProduct.empty()) return;
+    if (pairProduct.empty()) {
+        trace.write([] { return WideString(u"image check: not made (no \"Pair Product\")"); });
+        return;
+    }
     auto image = platform_.mapFile(jvmLibraryPath);
-    if (!image) return;
+    if (!image) {
+        trace.write([&] { return u"image check: " + jvmLibraryPath + u" cannot be read, loaded here"; });
+        return;
+    }
     // Windows loads PE images only, Linux ELF images only.
     const auto machine = platform_.style() == OsStyle::Windows ? peMachine(image->data(), image->size())
                                                                : elfMachine(image->data(), image->size());
     if (machine && *machine != platform_.imageMachine()) launchPairProduct = true;
+    trace.write([&] {
+        if (!machine) return u"image check: " + jvmLibraryPath + u" is no image of this system, loaded here";
+        return u"image check: machine " + traceHex(*machine) + u", own " + traceHex(platform_.imageMachine()) +
+               (launchPairProduct ? WideString(u": the paired executable starts instead")
+                                  : WideString(u": loaded here"));
+    });
 }
 
 }  // namespace kite

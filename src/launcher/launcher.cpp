@@ -11,7 +11,24 @@ namespace kite {
 
 Launcher* currentLauncher = nullptr;
 
-Launcher::Launcher(Platform& platform) : platform_(platform) { currentLauncher = this; }
+namespace {
+
+// The options handed to the JVM, one per trace line; VM creation appends
+// its two hooks after them.
+void traceJvmOptions(Launcher& launcher) {
+    if (!launcher.trace.on()) return;
+    launcher.trace.write([&] {
+        return u"JVM options (" + traceNumber(static_cast<std::int64_t>(launcher.jvmOptions.size())) +
+               u", then the hooks \"abort\" and \"exit\"):";
+    });
+    for (const std::string& option : launcher.jvmOptions) {
+        launcher.trace.write([&] { return u"  " + launcher.platform().widenText(option); });
+    }
+}
+
+}  // namespace
+
+Launcher::Launcher(Platform& platform) : trace(platform), platform_(platform) { currentLauncher = this; }
 
 Launcher::~Launcher() {
     destroyJavaVm();
@@ -30,11 +47,15 @@ bool Launcher::init() {
 }
 
 std::int32_t Launcher::run() {
-    if (launchPairProduct) return runPairedProduct();
+    if (launchPairProduct) {
+        trace.write([&] { return u"paired executable " + pairProduct + u" starts in this one's place"; });
+        return runPairedProduct();
+    }
     if (singleInstance && !isPrimary) return waitForPrimary();
     setUpLibraryPath();
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
     assembleJvmOptions();
+    traceJvmOptions(*this);
     return runJavaMain() == 0 ? 0 : -1;
 }
 

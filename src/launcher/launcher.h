@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "discovery/java_version.h"
+#include "foundation/trace.h"
 #include "foundation/wide_string.h"
 
 struct JavaVM_;
@@ -41,6 +42,8 @@ struct JreCandidate {
     WideString home;
     bool hasServerVm = false;
     bool favoured = false;
+    // The registry key it was found under, for the trace; null for a runtime folder.
+    const char16_t* origin = nullptr;
 };
 
 class Launcher {
@@ -72,6 +75,9 @@ public:
     void scanVendorKey(std::vector<JreCandidate>& candidates, const WideString& keyPath, bool otherView);
     bool checkRuntimeKey(const WideString& keyPath, const WideString& name, WideString& home,
                          bool& hasServer, bool otherView);
+    // The runtime home named by JAVA_HOME, tried when every other source
+    // found nothing: its JVM library, or empty.
+    WideString javaHomeLibrary();
     void checkJvmLibraryImage();
 
     // --- JVM hosting (jvm/) -------------------------------------------------------
@@ -141,6 +147,8 @@ public:
     void* createJavaVm = nullptr;
     void* getDefaultJavaVmInitArgs = nullptr;
     void* findClassFromBootLoader = nullptr;
+    // The diagnostic trace (KITE_TRACE=1), decided once when the Launcher is made.
+    Trace trace;
 
 private:
     Platform& platform_;

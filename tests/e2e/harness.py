@@ -29,6 +29,10 @@ WIN64_DIR = pathlib.Path(os.environ.get("KITE_WIN64_DIR", SOURCE_DIR / "build" /
 WIN32_DIR = pathlib.Path(os.environ.get("KITE_WIN32_DIR", SOURCE_DIR / "build" / "win32"))
 KITE_BIN = pathlib.Path(os.environ.get("KITE_BIN", HOST_DIR / "kite"))
 
+# Variables of the caller's environment that change which runtime the launcher
+# finds or what it writes to standard error; the suites set them themselves.
+ISOLATED_VARIABLES = ("JAVA_HOME", "KITE_TRACE")
+
 # The exact line the launcher prints for a missing "Main Class".
 MAIN_CLASS_MISSING = "Error: Main class in der INI-Datei nicht spezifiziert. \n"
 
@@ -115,6 +119,10 @@ class LinuxLauncher:
 
     def run(self, args=(), env=None, cwd=None, timeout=60, stdin=None, extra_env=None) -> Result:
         environment = dict(os.environ if env is None else env)
+        if env is None:
+            # The caller's own Java settings must not decide what a test finds.
+            for name in ISOLATED_VARIABLES:
+                environment.pop(name, None)
         environment.setdefault("XDG_CONFIG_HOME", str(self.sandbox.path("config")))
         environment.update(extra_env or {})
         return _run([str(self.path), *args], environment, cwd or self.folder, timeout, stdin)
@@ -130,6 +138,8 @@ class Wine:
         self.env = dict(os.environ)
         self.env.update(WINEPREFIX=str(self.root / "prefix"), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("DISPLAY", None)
+        for name in ISOLATED_VARIABLES:
+            self.env.pop(name, None)
         # The first start creates the prefix.
         subprocess.run([WINE64, "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=300)

@@ -162,6 +162,18 @@ bool FakePlatform::modulePath(WideString& out) {
 
 void FakePlatform::writeStdout(const WideString& text) { stdoutText += toUtf8(text); }
 void FakePlatform::writeStderr(const WideString& text) { stderrText += toUtf8(text); }
+
+std::vector<std::string> FakePlatform::stderrLines() const {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < stderrText.size()) {
+        std::size_t end = stderrText.find('\n', start);
+        if (end == std::string::npos) end = stderrText.size();
+        lines.push_back(stderrText.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
 std::string FakePlatform::narrowText(const WideString& text) { return toUtf8(text); }
 WideString FakePlatform::widenText(const std::string& text) { return fromUtf8(text); }
 

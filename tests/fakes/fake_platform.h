@@ -45,6 +45,8 @@ public:
     std::map<WideString, void*> libraries;
     std::string stdoutText;  // UTF-8
     std::string stderrText;  // UTF-8
+    // stderrText cut into lines (the trace writes one line per decision).
+    std::vector<std::string> stderrLines() const;
     std::vector<WideString> removedDirectories;
     std::uint32_t lastThreadStackSize = 0;
     bool threadsFail = false;

@@ -1,0 +1,32 @@
+#include "foundation/trace.h"
+
+#include <string>
+
+#include "foundation/utf.h"
+#include "platform/platform.h"
+
+namespace kite {
+
+Trace::Trace(Platform& platform) : platform_(platform) {
+    WideString value;
+    on_ = platform_.getEnvironment(u"KITE_TRACE", value) && value == u"1";
+}
+
+void Trace::emit(const WideString& text) const { platform_.writeStderr(u"kite: " + text + u"\n"); }
+
+WideString traceNumber(std::int64_t value) { return fromAscii(std::to_string(value)); }
+
+WideString traceHex(std::uint32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    do {
+        text.insert(text.begin(), kDigits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    while (text.size() < 4) text.insert(text.begin(), '0');
+    return fromAscii("0x" + text);
+}
+
+WideString traceQuoted(const WideString& text) { return u"\"" + text + u"\""; }
+
+}  // namespace kite

@@ -1,0 +1,45 @@
+// The diagnostic trace: with the environment variable KITE_TRACE set to 1
+// the launcher writes one line per decision of a start (sources tried,
+// registry keys and sub-keys, ranking, the chosen library, the image check,
+// the JVM options) to standard error, each beginning with "kite: ". Standard
+// output is left alone: it carries the error lines. The trace texts are
+// English; the launcher's messages to users stay German.
+//
+// The variable is read once, when the trace is made. Lines are built by a
+// callable that runs only when the trace is on, so a start without the
+// variable pays one environment lookup and nothing else.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "foundation/wide_string.h"
+
+namespace kite {
+
+class Platform;
+
+class Trace {
+public:
+    explicit Trace(Platform& platform);
+
+    bool on() const { return on_; }
+    // Writes "kite: " + make() + newline when the trace is on.
+    template <typename Make>
+    void write(Make&& make) const {
+        if (on_) emit(std::forward<Make>(make)());
+    }
+
+private:
+    void emit(const WideString& text) const;
+
+    Platform& platform_;
+    bool on_ = false;
+};
+
+// Small formatters for trace texts.
+WideString traceNumber(std::int64_t value);
+WideString traceHex(std::uint32_t value);  // 0x014C
+WideString traceQuoted(const WideString& text);  // "text"
+
+}  // namespace kite
