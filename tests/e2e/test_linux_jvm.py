@@ -178,6 +178,17 @@ class ClassPathAndOptions(JavaLaunch):
         self.assertEqual(result.code, 0, result.stdout + result.stderr)
         self.assertIn("kite.test=<a b>\n", result.stdout)
 
+    def test_memory_share_reaches_the_vm_in_kilobytes(self):
+        physical = os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
+        result = self.run_app("ArgsApp", "args",
+                              jre={"Virtual Machine Parameters": "-Dkite.inputs=1 -Xmx10P -Xms1:64:64p"})
+        self.assertEqual(result.code, 0, result.stdout + result.stderr)
+        inputs = [line[6:] for line in result.stdout.splitlines() if line.startswith("input=")]
+        xmx = next(value for value in inputs if value.startswith("-Xmx"))
+        self.assertRegex(xmx, r"^-Xmx\d+K$")
+        self.assertAlmostEqual(int(xmx[4:-1]), physical // 10 // 1024, delta=physical // 1024 // 1000)
+        self.assertIn("-Xms65536K", inputs)
+
     def test_xss_sizes_the_java_main_thread(self):
         # The launcher's own thread runs main: only its stack size decides.
         deep = self.run_app("DeepApp", "stack", ["200000"], jre={"Virtual Machine Parameters": "-Xss256m"})

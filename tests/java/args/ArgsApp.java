@@ -1,5 +1,6 @@
 // Prints every argument on its own line between < and >, then the number of
-// arguments and the properties the tests pass through VM parameters.
+// arguments and the properties the tests pass through VM parameters; with
+// -Dkite.inputs set also the options the VM was created with.
 import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 
@@ -16,5 +17,10 @@ public class ArgsApp {
         String property = System.getProperty("kite.test");
         if (property != null) out.println("kite.test=<" + property + ">");
         out.println("class.path=" + System.getProperty("java.class.path"));
+        if (System.getProperty("kite.inputs") != null) {
+            for (String input : java.lang.management.ManagementFactory.getRuntimeMXBean().getInputArguments()) {
+                out.println("input=" + input);
+            }
+        }
     }
 }
