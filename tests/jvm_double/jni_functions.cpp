@@ -15,6 +15,7 @@
 #include "java_methods.h"
 #include "jni_slot_names.h"
 #include "record.h"
+#include "script.h"
 #include "text_encoding.h"
 #include "vm_state.h"
 
@@ -93,7 +94,7 @@ const MethodInfo* lookUpMethod(JNIEnv* env, jclass type, const char* name, const
     const JavaObject* owner = resolveAs(thread, type, JavaObject::Kind::Class, slot);
     if (owner == nullptr || name == nullptr || descriptor == nullptr) fatal(std::string(slot) + ": null argument");
     const MethodInfo* method = findMethod(owner->classId, name, descriptor, isStatic);
-    if (method == nullptr) {
+    if (method == nullptr && script().missingMethodThrows) {
         // HotSpot's wording: "static Lcom/example/App;.stop()V"
         throwNew(thread, "java.lang.NoSuchMethodError", std::string(isStatic ? "static " : "") + "L" +
                                                             className(owner->classId) + ";." + name + descriptor);

@@ -18,8 +18,11 @@
 //   attach_result=<n>        [0] result of AttachCurrentThread; non-zero attaches nothing
 //   refuse_option=<text>     (repeatable) an option string the VM does not recognise
 //   launcher_helper=yes|no   [yes] whether sun/launcher/LauncherHelper exists
+//   record=<path>            the record file when KITE_DOUBLE_RECORD is not set (in jvm_double.script)
 //   main_class=<a/b/App>     [none] the application class, slash form
 //   has_main=yes|no          [yes] it has static main([Ljava/lang/String;)V
+//   missing_method_throws=yes|no  [yes] no: GetMethodID/GetStaticMethodID of a missing
+//                            method return null without a pending NoSuchMethodError
 //   has_stop=yes|no          [no]  it has static stop()V
 //   secondary_main=none|void|int  [none] its static secondaryMain([Ljava/lang/String;) returning V or I
 //   secondary_result=<n>     [0] what the int variant returns

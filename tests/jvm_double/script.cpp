@@ -92,8 +92,10 @@ bool parseLine(std::string_view key, std::string_view value, Script& s) {
     if (key == "attach_result") return parseNumber(value, s.attachResult);
     if (key == "launcher_helper") return parseYesNo(value, s.launcherHelper);
     if (key == "has_main") return parseYesNo(value, s.hasMain);
+    if (key == "missing_method_throws") return parseYesNo(value, s.missingMethodThrows);
     if (key == "has_stop") return parseYesNo(value, s.hasStop);
     if (key == "secondary_result") return parseNumber(value, s.secondaryResult);
+    if (key == "record") return true;  // the record's path, read by pathFromEnvironment
     if (key == "main_class") {
         s.mainClass = value;
         return true;

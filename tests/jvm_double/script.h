@@ -37,6 +37,7 @@ struct Script {
     bool launcherHelper = true;
     std::string mainClass;  // slash form; empty: the application has no class
     bool hasMain = true;
+    bool missingMethodThrows = true;  // no: a failed method lookup leaves no exception pending
     bool hasStop = false;
     SecondaryMain secondaryMain = SecondaryMain::None;
     jint secondaryResult = 0;

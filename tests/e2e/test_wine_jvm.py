@@ -1,0 +1,276 @@
+"""kite64.exe hosting a Java application under Wine, with the test-double
+jvm.dll as the runtime's JVM library: arguments and exit codes, the exact
+creation arguments the VM receives, the failures of loading the library,
+creating the VM and finding the main class, and the output files.
+
+The double plays the Java application from a script and records what it saw
+(options, arguments, calls, threads); see tests/jvm_double/README.md."""
+
+import datetime
+import time
+import unittest
+
+import harness
+
+MAIN_CLASS = "com.example.App"
+CREATE_FAILED = "Error: JNI Fehler: konnte die Java VM nicht erzeugen\nReason: {}.\n \n"
+MAIN_CLASS_NOT_FOUND = "Error: Konnte die Main class {} nicht finden.\n \n"
+MAIN_METHOD_NOT_FOUND = "Error: Keine Main class in der angegebenen Klasse gefunden.\n \n"
+CLASS_PATH_MISSING = "Error: Java-Klassenpfad wurde in der INI-Datei nicht angegeben. \n"
+LIBRARY_LOAD_FAILED = "Error: Konnte Java VM Bibliothek: {} (Fehlernummer= {}) nicht laden.\n \n"
+ENTRY_POINT_MISSING = "Error: Windows Fehler: Kann CreateJavaVM JNI nicht finden (Fehlernummer = {}).\n \n"
+ERROR_BAD_EXE_FORMAT = 193
+ERROR_PROC_NOT_FOUND = 127
+
+
+class JvmApp:
+    """app.exe beside its INI, with a runtime home whose JVM library is the double (or another file)."""
+
+    def __init__(self, test: unittest.TestCase, wine: harness.Wine, script: list, jre: dict | None = None,
+                 application: dict | None = None, class_path: str | None = "D:\\Libs\\app.jar",
+                 variant: str = "full", library=None):
+        self.sandbox = harness.Sandbox(test)
+        self.launcher = harness.WineLauncher(wine, self.sandbox)
+        self.sandbox.copy(library or harness.jvm_double(variant), "jre/bin/client/jvm.dll")
+        self.home = harness.Wine.winpath(self.sandbox.path("jre"))
+        sections = {"Java Runtime Environment": {"Main Class": MAIN_CLASS, "JRE Path": self.home, **(jre or {})}}
+        if class_path is not None:
+            sections["Class Path"] = {"Class Path": class_path}
+        if application:
+            sections["Application"] = application
+        # A settings file without a byte order mark is read in the ANSI code page.
+        self.launcher.write_ini(sections, encoding="cp1252")
+        script_file = self.sandbox.write("script.txt", "\n".join(["main_class=com/example/App", *script]) + "\n")
+        self.record_file = self.sandbox.path("record.txt")
+        self.env = {"KITE_DOUBLE_SCRIPT": str(script_file), "KITE_DOUBLE_RECORD": str(self.record_file)}
+
+    def winpath(self, *parts) -> str:
+        return harness.Wine.winpath(self.sandbox.path(*parts))
+
+    def run(self, args=(), extra_env=None) -> harness.Result:
+        return self.launcher.run(args, timeout=60, extra_env={**self.env, **(extra_env or {})})
+
+    def record(self) -> list:
+        return self.record_file.read_text(encoding="utf-8").splitlines() if self.record_file.exists() else []
+
+    def options(self) -> list:
+        """The option strings in order, the hook options (extraInfo set) marked with a leading '+'."""
+        return [line[7:] if line.startswith("option=") else "+" + line[18:] for line in self.record()
+                if line.startswith(("option=", "option_with_extra="))]
+
+    def facts(self, prefix: str) -> list:
+        """The values of the record lines that start with prefix."""
+        return [line[len(prefix):] for line in self.record() if line.startswith(prefix)]
+
+
+class WineJvm(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        harness.win64_exe()
+        harness.jvm_double()
+        cls.wine = harness.Wine()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def app(self, script: list, **settings) -> JvmApp:
+        return JvmApp(self, self.wine, script, **settings)
+
+    def assert_result(self, result: harness.Result, code: int, stdout: str):
+        self.assertEqual((result.code, result.stdout), (code, stdout), result.stderr)
+
+    # --- running main -------------------------------------------------------------------
+
+    def test_arguments_and_cmd_words_reach_main(self):
+        app = self.app(["main=out hello"], application={"Cmd": '-a "two words" "" %KITE_TEST_WORD%'})
+        emoji = "\U0001F600"
+        result = app.run(["a b", "", f"Gr\u00fc\u00dfe {emoji}"], extra_env={"KITE_TEST_WORD": "expanded"})
+        self.assert_result(result, 0, "hello\r\n")
+        # The empty "Cmd" word is dropped; the character outside the BMP travels as a
+        # surrogate pair and comes back whole.
+        self.assertEqual(app.facts("arg"), ["s=6", "=a b", "=", f"=Gr\u00fc\u00dfe {emoji}", "=-a",
+                                            "=two words", "=expanded"])
+        # Without arguments main gets an empty array, not null.
+        plain = self.app([])
+        self.assert_result(plain.run(), 0, "")
+        self.assertEqual(plain.facts("arg"), ["s=0"])
+        self.assertEqual(plain.record()[-3:], ["detached=main", "destroy_called thread=unattached",
+                                               "destroy_returned"])
+
+    def test_system_exit_and_throwing_main(self):
+        app = self.app(["main=out exiting", "main=exit 3"])
+        self.assert_result(app.run(), 3, "exiting\r\n")
+        # Outside service mode the exit hook has nothing to forward and returns to the VM.
+        self.assertEqual(app.record()[-2:], ["system_exit=3 thread=main", "exit_hook_returned"])
+
+        app = self.app(["main=out before", "main=throw java.lang.IllegalStateException kaputt"])
+        result = app.run()
+        self.assert_result(result, 0, "before\r\n")
+        self.assertEqual(result.stderr, 'Exception in thread "main" java.lang.IllegalStateException: kaputt\r\n')
+        # The exception is left pending for the VM, which reports it when the thread detaches.
+        self.assertEqual(app.facts("uncaught="), ["java.lang.IllegalStateException: kaputt thread=main"])
+        self.assertEqual(app.facts("exception_described="), [])
+
+    def test_non_daemon_thread_keeps_the_process_alive(self):
+        app = self.app(["main=thread 1500 worker done", "main=out main returns"])
+        started = time.monotonic()
+        result = app.run()
+        self.assertGreaterEqual(time.monotonic() - started, 1.5)
+        self.assert_result(result, 0, "main returns\r\nworker done\r\n")
+        record = app.record()
+        worker = app.facts("thread_started=")[0]
+        self.assertEqual(record[record.index("main_returned"):],
+                         ["main_returned", "detached=main", "destroy_called thread=unattached",
+                          f"destroy_waiting={worker}", f"thread_ended={worker}", "destroy_returned"])
+
+    # --- what JNI_CreateJavaVM receives ---------------------------------------------------
+
+    def test_creation_arguments_follow_the_settings(self):
+        vm_parameters = '-Xmx64m   -Dkite.words="a b" -Dkite.umlaut=Gr\u00fc\u00dfe -Xss8m'
+        # Relative entries are searched beside the exe (a missing one adds nothing); absolute
+        # ones without '*' are taken as written.
+        class_path = "\\lib\\*.jar;D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;\\missing.jar;\\lib\\a.jar"
+        app = self.app([], class_path=class_path,
+                       jre={"Library Path": "D:\\native", "Virtual Machine Parameters": vm_parameters})
+        for jar in ("a.jar", "b.jar"):
+            app.sandbox.write(f"app/lib/{jar}", b"PK")
+        self.assert_result(app.run(), 0, "")
+        home, exe_dir = app.home, app.winpath("app")
+        self.assertEqual(app.facts("env.KITE_JVM_PATH="), [home + "\\bin\\client\\jvm.dll"])
+        self.assertEqual(app.facts("env.KITE_JVM_HOME="), [home])
+        path = app.facts("env.Path=")[0]
+        self.assertTrue(path.endswith(";" + home + "\\bin"), path)
+        old_path = path[:-len(";" + home + "\\bin")]
+        jars = [f"{exe_dir}\\lib\\{name}" for name in ("a.jar", "b.jar")]
+        class_paths = [";".join(order) + f";D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;{exe_dir}\\lib\\a.jar;"
+                       for order in (jars, jars[::-1])]  # the directory search's own order
+        options = app.options()
+        self.assertIn(options[1], ["-Djava.class.path=" + text for text in class_paths])
+        self.assertEqual(options[:1] + options[2:], [
+            f"-Djava.library.path=D:\\native;{exe_dir}\\;.;{old_path};{home}\\lib",
+            "-Xmx64m", "-Dkite.words=a b", "-Dkite.umlaut=Gr\u00fc\u00dfe", "-Xss8m",
+            "+abort", "+exit"])
+        self.assertEqual([line for line in app.record() if line.startswith(("version=", "options=", "ignore"))],
+                         ["version=0x10002", "options=8", "ignoreUnrecognized=0"])
+        # -Xss sizes the thread that creates the VM; the library's default is not asked for.
+        self.assertGreaterEqual(int(app.facts("create_thread_stack=")[0]), 8 << 20)
+        self.assertEqual(app.facts("default_args"), [])
+
+    def test_embedded_jar_and_missing_class_path(self):
+        app = self.app(["java_stack_size=6291456"], class_path=None, application={"Embedded Jar": "YES"})
+        self.assert_result(app.run(), 0, "")
+        self.assertEqual(app.options(), [f"-Djava.class.path={app.winpath('app', 'app.exe')};",
+                                         "+abort", "+exit"])
+        # Without -Xss the Java main thread gets the library's default stack size.
+        self.assertEqual(app.facts("default_args "), ["version=0x10001 zeroed=1"])
+        self.assertGreaterEqual(int(app.facts("create_thread_stack=")[0]), 6 << 20)
+        # No class path at all: the report, then the VM is created with the hooks alone and main runs.
+        app = self.app(["main=out still runs"], class_path=None,
+                       jre={"Virtual Machine Parameters": "-Xmx64m"}, application={"Cmd": "ignored"})
+        self.assert_result(app.run(), 0, CLASS_PATH_MISSING + "still runs\r\n")
+        self.assertEqual(app.options(), ["+abort", "+exit"])
+        self.assertEqual(app.facts("arg"), ["s=0"])
+
+    # --- failures -------------------------------------------------------------------------
+
+    def test_creation_failures(self):
+        cases = [
+            (["create_result=-4"], {}, "nicht gen\u00fcgend Arbeitsspeicher"),
+            (["create_result=7"], {}, ""),
+            # Unrecognised options are not ignored: the VM refuses one itself.
+            ([], {"Virtual Machine Parameters": "-Xbogus"}, "unbekannt"),
+        ]
+        for script, jre, reason in cases:
+            with self.subTest(script=script, jre=jre):
+                app = self.app(script + ["main=out never"], jre=jre)
+                result = app.run()
+                self.assert_result(result, 255, CREATE_FAILED.format(reason))
+                self.assertEqual(app.facts("main_called"), [])
+                self.assertEqual(app.facts("destroy_called"), [])
+                if jre:
+                    self.assertEqual(result.stderr, "Unrecognized option: -Xbogus\r\n")
+
+    def test_library_failures(self):
+        # Not an image at all: it passes discovery (no machine to compare) and fails to load.
+        garbage = harness.Sandbox(self).write("garbage.dll", b"MZ" + b"\0" * 30 + b"not a library")
+        app = self.app([], library=garbage)
+        path = app.home + "\\bin\\client\\jvm.dll"
+        self.assert_result(app.run(), 255, LIBRARY_LOAD_FAILED.format(path, ERROR_BAD_EXE_FORMAT))
+
+        app = self.app(["main=out never"], variant="no_default_args")
+        self.assert_result(app.run(), 255, ENTRY_POINT_MISSING.format(ERROR_PROC_NOT_FOUND))
+        self.assertEqual(app.facts("create_result="), [])
+
+    def test_main_class_lookup_failures(self):
+        missing_class = ["main_class=com/example/Other"]
+        # The JDK's launcher class reports a missing class itself and ends the VM with 1.
+        app = self.app(missing_class)
+        result = app.run()
+        self.assert_result(result, 1, "")
+        self.assertIn("Error: Could not find or load main class com.example.App", result.stderr)
+        self.assertEqual(app.facts("check_and_load_main="), ["com.example.App printToStderr=1 mode=1"])
+
+        cases = [
+            # Without the launcher class FindClass decides; the VM prints its exception first.
+            ("no_boot_loader", missing_class, MAIN_CLASS_NOT_FOUND.format("com/example/App"),
+             "java.lang.NoClassDefFoundError: com/example/App"),
+            ("full", ["launcher_helper=no", *missing_class], MAIN_CLASS_NOT_FOUND.format("com/example/App"),
+             "java.lang.NoClassDefFoundError: com/example/App"),
+            # A missing main with an exception pending: the VM prints it, the launcher adds nothing.
+            ("no_boot_loader", ["has_main=no"], "",
+             "java.lang.NoSuchMethodError: static Lcom/example/App;.main([Ljava/lang/String;)V"),
+            ("no_boot_loader", ["has_main=no", "missing_method_throws=no"], MAIN_METHOD_NOT_FOUND, None),
+        ]
+        for variant, script, stdout, exception in cases:
+            with self.subTest(variant=variant, script=script):
+                # The VM's reports follow the error file; the launcher's own lines stay on the console.
+                app = self.app(script, variant=variant, application={"Error File": "%KITE_LOGS%\\err.txt"})
+                result = app.run(extra_env={"KITE_LOGS": app.winpath("logs")})
+                self.assert_result(result, 255, stdout)
+                err = app.sandbox.path("logs", "err.txt").read_bytes().decode()
+                self.assertEqual(err, f'Exception in thread "main" {exception}\r\n' if exception else "")
+                self.assertEqual(app.facts("main_called"), [])
+                # The Java main thread detached, so the teardown's DestroyJavaVM did not wait for it.
+                self.assertEqual(app.record()[-3:], ["detached=main", "destroy_called thread=unattached",
+                                                     "destroy_returned"])
+
+    # --- output files -----------------------------------------------------------------------
+
+    def test_output_and_error_files(self):
+        def run_twice(append: str):
+            app = self.app([], application={
+                "Output File": "%KITE_LOGS%\\new\\out_%yyyyMMdd%.txt", "Output Append": append,
+                "Error File": "%KITE_LOGS%\\new\\err_%yyyyMMdd%.txt", "Error Append": append})
+            logs = app.sandbox.path("logs")
+            days = set()
+            for tag in ("one", "two"):
+                app.sandbox.write("script.txt", f"main_class=com/example/App\nmain=out out {tag}\n"
+                                                f"main=err err {tag}\n")
+                days.add(datetime.date.today().strftime("%Y%m%d"))
+                result = app.run(extra_env={"KITE_LOGS": harness.Wine.winpath(logs)})
+                days.add(datetime.date.today().strftime("%Y%m%d"))
+                self.assertEqual((result.code, result.stdout, result.stderr), (0, "", ""))
+            names = sorted(path.name for path in (logs / "new").iterdir())
+            day = next((d for d in sorted(days) if f"out_{d}.txt" in names), None)
+            self.assertEqual(names, [f"err_{day}.txt", f"out_{day}.txt"])
+            return tuple((logs / "new" / f"{name}_{day}.txt").read_bytes().decode() for name in ("out", "err"))
+
+        # Only "yes" appends; "Yes" replaces the files like no setting at all.
+        self.assertEqual(run_twice("Yes"), ("out two\r\n", "err two\r\n"))
+        self.assertEqual(run_twice("yes"), ("out one\r\nout two\r\n", "err one\r\nerr two\r\n"))
+
+    def test_unopenable_output_file_leaves_the_console(self):
+        app = self.app(["main=out to console", "main=err on stderr"],
+                       application={"Output File": "Z:\\proc\\kite-nowhere\\out.txt"})
+        result = app.run()
+        self.assert_result(result, 0, "to console\r\n")
+        lines = result.stderr.splitlines()
+        self.assertEqual(len(lines), 2, result.stderr)
+        self.assertTrue(lines[0].startswith('Exception in thread "main" java.io.FileNotFoundException: '
+                                            'Z:\\proc\\kite-nowhere\\out.txt ('), lines[0])
+        self.assertEqual(lines[1], "on stderr")
+
+
+if __name__ == "__main__":
+    unittest.main()
