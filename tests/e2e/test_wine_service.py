@@ -1,0 +1,220 @@
+"""kite64.exe as a Windows service under Wine, with the test-double jvm.dll
+playing the Java application: installed with sc create, started with net
+start or sc start (start arguments reach main), stopped with net stop or sc
+stop (the Java stop() is called), and reported stopped when main returns or
+calls System.exit(0).
+
+A service does not get the test's environment, so the double reads its
+script from jvm_double.script beside the jvm.dll, and the script names the
+record file. Service processes live only as long as the wineserver, which is
+kept persistent for the whole suite."""
+
+import collections
+import itertools
+import re
+import subprocess
+import time
+import unittest
+
+import harness
+
+RUNNING, STOP_PENDING, STOPPED = 4, 3, 1
+Status = collections.namedtuple("Status", "state wait_hint exit_code")
+
+
+class ServiceApp:
+    """app.exe in service mode beside its INI, a runtime whose jvm.dll is the
+    double playing script, and the service NAME installed for it."""
+
+    names = itertools.count(1)
+
+    def __init__(self, test: unittest.TestCase, wine: harness.Wine, script: list, application: dict = None,
+                 command_line: str = ""):
+        self.test = test
+        self.wine = wine
+        self.name = f"KiteSvc{next(self.names)}"
+        self.sandbox = harness.Sandbox(test)
+        self.launcher = harness.WineLauncher(wine, self.sandbox)
+        self.sandbox.copy(harness.jvm_double(), "jre/bin/client/jvm.dll")
+        self.launcher.write_ini({
+            "Java Runtime Environment": {"Main Class": "com.example.App", "Maximum Version": "any",
+                                         "JRE Path": wine.winpath(self.sandbox.path("jre"))},
+            "Class Path": {"Class Path": "\\app.jar"},
+            "Application": {"Application Type": "service", **(application or {})},
+        })
+        self.sandbox.write("app/app.jar", b"")
+        self.record_file = self.sandbox.path("record.txt")
+        self.sandbox.write("jre/bin/client/jvm_double.script",
+                           "\n".join([f"record={self.record_file}", "main_class=com/example/App", *script]) + "\n")
+        self.bin_path = (wine.winpath(self.launcher.path) + " " + command_line).strip()
+
+    def install(self):
+        result = self.wine_command("sc", "create", self.name, "binPath=", self.bin_path)
+        self.test.assertEqual(result.code, 0, result.stdout)
+        # A service stuck in a state (its process already gone) ends with the wineserver.
+        self.test.addCleanup(self.wine_command, "sc", "delete", self.name)
+
+    def wine_command(self, *args) -> harness.Result:
+        return self.wine.run(args[0], args[1:], cwd=self.sandbox.root, timeout=60)
+
+    def query(self) -> Status:
+        """The service's status as sc query shows it."""
+        deadline = time.monotonic() + 5
+        while True:
+            # Now and then Wine's sc prints nothing at all: ask again.
+            result = self.wine_command("sc", "query", self.name)
+            state = re.search(r"STATE\s*:\s*(\d+)", result.stdout)
+            hint = re.search(r"WAIT_HINT\s*:\s*0x([0-9a-fA-F]+)", result.stdout)
+            code = re.search(r"WIN32_EXIT_CODE\s*:\s*(\d+)", result.stdout)
+            if state and hint and code:
+                return Status(int(state.group(1)), int(hint.group(1), 16), int(code.group(1)))
+            if time.monotonic() > deadline:
+                self.test.fail(f"sc query {self.name} ended with {result.code}: {result.stdout}{result.stderr}")
+            time.sleep(0.1)
+
+    def wait_for_state(self, state: int, timeout: float = 30) -> Status:
+        deadline = time.monotonic() + timeout
+        while True:
+            current = self.query()
+            if current.state == state or time.monotonic() > deadline:
+                self.test.assertEqual(current.state, state, "\n".join(self.record()))
+                return current
+            time.sleep(0.1)
+
+    def record(self) -> list:
+        return self.record_file.read_text(encoding="utf-8").splitlines() if self.record_file.exists() else []
+
+    def wait_for(self, fact: str, timeout: float = 30):
+        deadline = time.monotonic() + timeout
+        while fact not in self.record():
+            if time.monotonic() > deadline:
+                self.test.fail(f"no {fact} in the record:\n" + "\n".join(self.record()))
+            time.sleep(0.1)
+
+    def main_arguments(self) -> list:
+        return [line[len("arg="):] for line in self.record() if line.startswith("arg=")]
+
+
+class WineService(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        harness.win64_exe()
+        harness.jvm_double()
+        cls.wine = harness.Wine()
+        # Service processes end with the wineserver: replace the one that created
+        # the prefix by a persistent one. Booting again starts the service manager
+        # with no pipe of the test as its standard handles (a run would wait for
+        # their end) and with one instance of it only.
+        quiet = dict(env=cls.wine.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        try:
+            subprocess.run([harness.WINESERVER, "-k"], **quiet)
+            subprocess.run([harness.WINESERVER, "-w"], **quiet)
+            subprocess.run([harness.WINESERVER, "-p"], **quiet)
+            subprocess.run([harness.WINE64, "wineboot"], **quiet)
+        except BaseException:
+            cls.wine.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def test_stop_control_calls_java_stop_and_the_service_stops(self):
+        service = ServiceApp(self, self.wine, ["has_stop=yes", "main=wait_stop", "stop=out stopping"])
+        service.install()
+        result = service.wine_command("net", "start", service.name)
+        self.assertEqual(result.code, 0, result.stdout)
+        service.wait_for("waiting_for_stop thread=main")
+        self.assertEqual(service.query(), (RUNNING, 0, 0))
+
+        result = service.wine_command("net", "stop", service.name)
+        self.assertEqual(result.code, 0, result.stdout)
+        # The wait hint of the stop request stays in the last report.
+        self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 3000, 0))
+        record = service.record()
+        # stop() releases main's wait: the two return in either order.
+        stop = record.index("stop_called thread=Thread-0")
+        self.assertLess(stop, record.index("main_returned"))
+        self.assertIn("stop_returned", record[stop:])
+        self.assertIn("detached=Thread-0", record[stop:])
+        self.assertEqual(service.main_arguments(), [service.name])
+        # The dispatcher has returned: the teardown destroys the VM.
+        service.wait_for("destroy_returned")
+
+    def test_start_arguments_follow_the_command_line(self):
+        cases = [
+            # The "Cmd" words come after the start arguments.
+            ({"Cmd": "c1"}, ["a", "b c"], ["cmd", "NAME", "a", "b c", "c1"]),
+            ({}, [], ["cmd", "NAME"]),
+            # Any text sets "Omit Service Name", even one that means no.
+            ({"Omit Service Name": "no"}, ["a", "b c"], ["cmd", "a", "b c"]),
+        ]
+        for application, start_args, expected in cases:
+            with self.subTest(application=application, start_args=start_args):
+                # main returns at once: running, then stopped without a stop control.
+                service = ServiceApp(self, self.wine, [], application, command_line="cmd")
+                service.install()
+                result = service.wine_command("sc", "start", service.name, *start_args)
+                self.assertEqual(result.code, 0, result.stdout)
+                service.wait_for_state(STOPPED)
+                service.wait_for("main_returned")
+                self.assertEqual(service.main_arguments(),
+                                 [service.name if arg == "NAME" else arg for arg in expected])
+
+    def test_how_the_application_ends_decides_the_last_report(self):
+        cases = [
+            # System.exit(0) through the exit hook reports stopped before the process ends.
+            (["main=sleep 300", "main=exit 0"], "exit_hook_returned", STOPPED),
+            # A VM that cannot be created shows only as an early stop.
+            (["create_result=-4"], "create_result=-4", STOPPED),
+            # Any other exit code reports nothing: the running state stands.
+            (["main=sleep 300", "main=exit 1"], "exit_hook_returned", RUNNING),
+        ]
+        for script, fact, state in cases:
+            with self.subTest(script=script):
+                service = ServiceApp(self, self.wine, script)
+                service.install()
+                result = service.wine_command("net", "start", service.name)
+                self.assertEqual(result.code, 0, result.stdout)
+                service.wait_for(fact)
+                if state == RUNNING:
+                    # The exit hook has returned: whatever it reports is in place.
+                    self.assertEqual(service.query(), (RUNNING, 0, 0))
+                else:
+                    self.assertEqual(service.wait_for_state(state), (STOPPED, 0, 0))
+                self.assertNotIn("main_returned", service.record())
+
+    def test_without_java_stop_the_service_stays_stop_pending_until_main_ends(self):
+        service = ServiceApp(self, self.wine, ["main=sleep 4000"])
+        service.install()
+        self.assertEqual(service.wine_command("net", "start", service.name).code, 0)
+        service.wait_for("main_called thread=main")
+        result = service.wine_command("sc", "stop", service.name)
+        self.assertEqual(result.code, 0, result.stdout)
+        service.wait_for("exception_described=java.lang.NoSuchMethodError: static Lcom/example/App;.stop()V"
+                         " thread=Thread-0")
+        self.assertEqual(service.query(), (STOP_PENDING, 3000, 0))
+        self.assertNotIn("main_returned", service.record())
+        service.wait_for_state(STOPPED)
+        self.assertIn("main_returned", service.record())
+
+    def test_started_from_a_console(self):
+        # Under Wine the failing dispatcher call may first wait up to 10 s for
+        # the pipe of the service started last.
+        cases = [
+            # Not started by the service manager: nothing printed, no VM, 1063 (39 in 8 bits).
+            ("service", 1063 & 0xFF, []),
+            # The comparison is case-sensitive: an ordinary console launch.
+            ("Service", 0, ["x"]),
+        ]
+        for application_type, code, arguments in cases:
+            with self.subTest(application_type=application_type):
+                service = ServiceApp(self, self.wine, [], {"Application Type": application_type})
+                result = service.launcher.run(["x"])
+                self.assertEqual((result.code, result.stdout), (code, ""))
+                self.assertEqual(service.main_arguments(), arguments)
+                self.assertEqual(any(line.startswith("library=") for line in service.record()), bool(arguments))
+
+
+if __name__ == "__main__":
+    unittest.main()
