@@ -195,6 +195,23 @@ def jvm_double(variant: str = "full") -> pathlib.Path:
     return dll
 
 
+class WineSuite(unittest.TestCase):
+    """A suite that runs kite64.exe in one private Wine prefix (self.wine);
+    needs_double: the suite also needs the test-double jvm.dll."""
+    needs_double = False
+
+    @classmethod
+    def setUpClass(cls):
+        win64_exe()
+        if cls.needs_double:
+            jvm_double()
+        cls.wine = Wine()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+
 class WineLauncher:
     """kite64.exe copied into a sandbox as app.exe (or another name) beside its INI."""
 

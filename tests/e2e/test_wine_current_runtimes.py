@@ -21,16 +21,11 @@ MICROSOFT_JDK = "Software\\Microsoft\\JDK"
 SCRIPT = "main_class=com/example/App\nmain=exit 0\n"
 
 
-class WineCurrentRuntimes(unittest.TestCase):
+class WineCurrentRuntimes(harness.WineSuite):
     @classmethod
     def setUpClass(cls):
-        harness.win64_exe()
         cls.double = harness.jvm_double()
-        cls.wine = harness.Wine()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.close()
+        super().setUpClass()
 
     def setUp(self):
         self.sandbox = harness.Sandbox(self)

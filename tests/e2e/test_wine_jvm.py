@@ -63,16 +63,8 @@ class JvmApp:
         return [line[len(prefix):] for line in self.record() if line.startswith(prefix)]
 
 
-class WineJvm(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        harness.win64_exe()
-        harness.jvm_double()
-        cls.wine = harness.Wine()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.close()
+class WineJvm(harness.WineSuite):
+    needs_double = True
 
     def app(self, script: list, **settings) -> JvmApp:
         return JvmApp(self, self.wine, script, **settings)

@@ -11,16 +11,7 @@ import harness
 UNREACHABLE = {"Minimum Version": "99"}
 
 
-class WineSettings(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        harness.win64_exe()
-        cls.wine = harness.Wine()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.close()
-
+class WineSettings(harness.WineSuite):
     def launcher(self, relative="app/app.exe"):
         sandbox = harness.Sandbox(self)
         return sandbox, harness.WineLauncher(self.wine, sandbox, relative)

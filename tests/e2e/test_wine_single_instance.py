@@ -71,16 +71,8 @@ class WineInstance:
         return lists
 
 
-class WineSingleInstance(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        harness.win64_exe()
-        harness.jvm_double()
-        cls.wine = harness.Wine()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.close()
+class WineSingleInstance(harness.WineSuite):
+    needs_double = True
 
     def test_void_secondary_main_releases_the_second_start_at_once(self):
         instance = WineInstance(self, self.wine, ["secondary_main=void", "secondary=sleep 4000",
