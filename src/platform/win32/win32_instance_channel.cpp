@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/win32/kernel_handle.h"
+
 namespace kite {
 
 namespace {
@@ -104,15 +106,14 @@ public:
     Win32InstanceChannel& operator=(const Win32InstanceChannel&) = delete;
 
     ~Win32InstanceChannel() override {
-        if (listener_ == nullptr) return;
+        if (!listener_.valid()) return;
         // Repeated, because a listener that has no queue yet loses the first post.
         for (;;) {
             PostThreadMessageW(listenerThreadId_, WM_QUIT, 0, 0);
             DWORD code = 0;
-            if (!GetExitCodeThread(listener_, &code) || code != STILL_ACTIVE) break;
-            WaitForSingleObject(listener_, 10);
+            if (!GetExitCodeThread(listener_.get(), &code) || code != STILL_ACTIVE) break;
+            WaitForSingleObject(listener_.get(), 10);
         }
-        CloseHandle(listener_);
     }
 
     bool startPrimary(std::function<void(std::shared_ptr<ForwardedStart>)> onForward) override {
@@ -124,8 +125,8 @@ public:
         storeField(shared_->block, kMessageIdOffset, shared_->messageId);
         storeField(shared_->block, kProcessIdOffset, GetCurrentProcessId());
         context_ = std::make_unique<ListenerContext>(ListenerContext{shared_, std::move(onForward)});
-        listener_ = CreateThread(nullptr, 0, listenerMain, context_.get(), 0, &listenerThreadId_);
-        return listener_ != nullptr;
+        listener_.reset(CreateThread(nullptr, 0, listenerMain, context_.get(), 0, &listenerThreadId_));
+        return listener_.valid();
     }
 
     void signalMainStarted() override {
@@ -143,10 +144,10 @@ public:
     }
 
     std::int32_t waitForReply() override {
-        HANDLE primary =
-            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, loadField(shared_->block, kProcessIdOffset));
+        const KernelHandle primary(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, loadField(shared_->block, kProcessIdOffset)));
         // The primary's state cannot be read: nothing to wait for.
-        if (primary == nullptr) return 0;
+        if (!primary.valid()) return 0;
         std::int32_t result = 0;
         for (;;) {
             MSG message;
@@ -155,14 +156,13 @@ public:
                 break;
             }
             DWORD code = 0;
-            if (!GetExitCodeProcess(primary, &code)) break;  // 0 as well
+            if (!GetExitCodeProcess(primary.get(), &code)) break;  // 0 as well
             if (code != STILL_ACTIVE) {
                 result = static_cast<std::int32_t>(code);
                 break;
             }
             Sleep(100);
         }
-        CloseHandle(primary);
         return result;
     }
 
@@ -171,7 +171,7 @@ private:
     WideString name_;
     UINT messageId_ = 0;  // secondary: the id the primary registered
     std::unique_ptr<ListenerContext> context_;
-    HANDLE listener_ = nullptr;
+    KernelHandle listener_;
     DWORD listenerThreadId_ = 0;
 };
 

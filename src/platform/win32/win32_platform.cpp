@@ -4,6 +4,7 @@
 
 #include "foundation/utf.h"
 #include "platform/common/date_pictures.h"
+#include "platform/win32/kernel_handle.h"
 #include "platform/win32/win32_instance_channel.h"
 
 namespace kite {
@@ -17,26 +18,6 @@ WideString fromWide(const wchar_t* text, std::size_t length) {
 }
 WideString fromWide(const wchar_t* text) { return WideString(reinterpret_cast<const char16_t*>(text)); }
 
-// Closes a kernel handle when it goes out of scope.
-class Handle {
-public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() {
-        if (valid()) CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() {
-        HANDLE handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 void writeHandle(DWORD which, const WideString& text) {
     HANDLE out = GetStdHandle(which);
@@ -62,8 +43,8 @@ public:
     std::size_t size() const override { return size_; }
 
 private:
-    Handle file_;
-    Handle mapping_;
+    KernelHandle file_;
+    KernelHandle mapping_;
     const void* view_;
     std::size_t size_;
 };
@@ -114,7 +95,7 @@ public:
     }
 
 private:
-    Handle thread_;
+    KernelHandle thread_;
 };
 
 SYSTEMTIME toSystemTime(const LocalTime& time) {
@@ -291,7 +272,7 @@ bool Win32Platform::removeDirectory(const WideString& path) { return RemoveDirec
 bool Win32Platform::deleteFile(const WideString& path) { return DeleteFileW(wide(path)) != 0; }
 
 std::int32_t Win32Platform::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
-    Handle file(CreateFileW(wide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    KernelHandle file(CreateFileW(wide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return static_cast<std::int32_t>(GetLastError());
     DWORD read = 0;
     if (!ReadFile(file.get(), head, sizeof head, &read, nullptr)) return static_cast<std::int32_t>(GetLastError());
@@ -302,14 +283,14 @@ std::unique_ptr<MappedFile> Win32Platform::mapFile(const WideString& path) {
     HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
-    Handle fileGuard(file);
+    KernelHandle fileGuard(file);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 ||
         static_cast<unsigned long long>(size.QuadPart) > static_cast<SIZE_T>(-1))
         return nullptr;
     HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (mapping == nullptr) return nullptr;
-    Handle mappingGuard(mapping);
+    KernelHandle mappingGuard(mapping);
     const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
     if (view == nullptr) return nullptr;
     // The mapped file takes over both handles.
@@ -391,8 +372,8 @@ std::int32_t Win32Platform::startPairedProcess(const WideString& program, bool w
     std::wstring commandLine = GetCommandLineW();
     CreateProcessW(wide(program), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                    &process);
-    Handle processHandle(process.hProcess);
-    Handle threadHandle(process.hThread);
+    KernelHandle processHandle(process.hProcess);
+    KernelHandle threadHandle(process.hThread);
     if (!wait || !processHandle.valid()) return 0;
     WaitForSingleObject(processHandle.get(), INFINITE);
     DWORD code = 0;
