@@ -8,6 +8,7 @@ every run two figures are taken:
   to main   wall-clock time from just before the process is spawned until main
             is entered (the probe prints Instant.now() as its first action)
   process   wall-clock time from the spawn until the process has ended
+  peak RSS  the process's peak resident memory (the kernel's maximum RSS)
 
 The medians and the ratios kite/java of the medians are printed.
 
@@ -16,6 +17,7 @@ Usage: bench/startup_bench.py [--kite build/host/kite] [--jdk /usr/lib/jvm/java-
 """
 
 import argparse
+import os
 import pathlib
 import shlex
 import shutil
@@ -44,13 +46,21 @@ def prepare(folder: pathlib.Path, kite: pathlib.Path, jdk: pathlib.Path, vm_opti
 
 
 def measure(command) -> tuple:
-    started = time.time_ns()
-    completed = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    ended = time.time_ns()
-    if completed.returncode != 0:
-        raise SystemExit(f"{command[0]} failed ({completed.returncode}): {completed.stdout!r} {completed.stderr!r}")
-    entered = int(completed.stdout.split()[0])
-    return (entered - started) / 1e6, (ended - started) / 1e6
+    """(ms to main, ms for the whole process, peak RSS in MiB) of one run."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        started = time.time_ns()
+        process = subprocess.Popen(command, stdout=out, stderr=err)
+        # wait4 reaps this one child and reports its own peak RSS.
+        _, status, usage = os.wait4(process.pid, 0)
+        ended = time.time_ns()
+        process.returncode = code = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        stdout, stderr = out.read(), err.read()
+    if code != 0:
+        raise SystemExit(f"{command[0]} failed ({code}): {stdout!r} {stderr!r}")
+    entered = int(stdout.split()[0])
+    return (entered - started) / 1e6, (ended - started) / 1e6, usage.ru_maxrss / 1024
 
 
 def main() -> int:
@@ -73,13 +83,13 @@ def main() -> int:
             samples["java"].append(measure(java))
 
     print(f"{options.runs} runs each, alternating; JDK {options.jdk}; VM options: {options.vm_options or '(none)'}")
-    print(f"{'':8}{'to main (ms)':>14}{'process (ms)':>14}")
+    print(f"{'':10}{'to main (ms)':>14}{'process (ms)':>14}{'peak RSS (MiB)':>16}")
     medians = {}
     for name, runs in samples.items():
-        medians[name] = (statistics.median(r[0] for r in runs), statistics.median(r[1] for r in runs))
-        print(f"{name:8}{medians[name][0]:14.1f}{medians[name][1]:14.1f}")
-    print(f"{'kite/java':8}{medians['kite'][0] / medians['java'][0]:14.3f}"
-          f"{medians['kite'][1] / medians['java'][1]:14.3f}")
+        medians[name] = [statistics.median(r[i] for r in runs) for i in range(3)]
+        print(f"{name:10}{medians[name][0]:14.1f}{medians[name][1]:14.1f}{medians[name][2]:16.1f}")
+    ratios = [k / j for k, j in zip(medians["kite"], medians["java"])]
+    print(f"{'kite/java':10}{ratios[0]:14.3f}{ratios[1]:14.3f}{ratios[2]:16.3f}")
     return 0
 
 
