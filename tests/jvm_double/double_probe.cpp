@@ -20,32 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "jdk11_init_args.h"
+
 namespace {
 
 using CreateJavaVm = decltype(&JNI_CreateJavaVM);
 using GetDefaultJavaVmInitArgs = decltype(&JNI_GetDefaultJavaVMInitArgs);
 using FindClassFromBootLoader = jclass(JNICALL*)(JNIEnv*, const char*);
-
-struct Jdk11InitArgs {
-    jint version;
-    char** properties;
-    jint checkSource;
-    jint nativeStackSize;
-    jint javaStackSize;
-    jint minHeapSize;
-    jint maxHeapSize;
-    jint verifyMode;
-    char* classpath;
-    void* vfprintf;
-    void* exit;
-    void* abort;
-    jint enableClassGC;
-    jint enableVerboseGC;
-    jint disableAsyncGC;
-    jint verbose;
-    jboolean debugging;
-    jint debugPort;
-};
 
 struct Probe {
     CreateJavaVm createJavaVm = nullptr;
@@ -263,7 +244,7 @@ int wmain(int argc, wchar_t** argv) {
     if (probe.createJavaVm == nullptr) return 2;
     DWORD stackSize = 0;
     if (getDefaults != nullptr) {
-        Jdk11InitArgs defaults{};
+        JDK1_1InitArgs defaults{};
         defaults.version = JNI_VERSION_1_1;
         getDefaults(&defaults);
         stackSize = defaults.javaStackSize > 0 ? static_cast<DWORD>(defaults.javaStackSize) : 0;

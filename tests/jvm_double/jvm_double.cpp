@@ -85,6 +85,7 @@
 
 #include "environment.h"
 #include "invoke_interface.h"
+#include "jdk11_init_args.h"
 #include "java_streams.h"
 #include "jni_functions.h"
 #include "record.h"
@@ -103,28 +104,6 @@ const char* const variantName = "no_default_args";
 #else
 const char* const variantName = "full";
 #endif
-
-// The JNI 1.1 initialisation record (no longer declared by jni.h).
-struct JDK1_1InitArgs {
-    jint version;
-    char** properties;
-    jint checkSource;
-    jint nativeStackSize;
-    jint javaStackSize;
-    jint minHeapSize;
-    jint maxHeapSize;
-    jint verifyMode;
-    char* classpath;
-    jint(JNICALL* vfprintf)(FILE* stream, const char* format, va_list arguments);
-    void(JNICALL* exit)(jint code);
-    void(JNICALL* abort)();
-    jint enableClassGC;
-    jint enableVerboseGC;
-    jint disableAsyncGC;
-    jint verbose;
-    jboolean debugging;
-    jint debugPort;
-};
 
 void requireScript() {
     if (!script().error.empty()) fatal("script: " + script().error);
