@@ -1,0 +1,79 @@
+"""The user documentation stays true: every settings example in docs/ and the
+README is started by the Linux build and gets past the settings and the
+runtime search, and every message number of the catalog has a row in
+docs/messages.md."""
+
+import re
+import textwrap
+import unittest
+
+import harness
+
+KITE_SECTIONS = {"product information", "java runtime environment", "java runtime environment+",
+                 "class path", "class path+", "application", "application+"}
+# What a fragment (an example of a few keys) is completed with, so that it can start.
+BASE = {"java runtime environment": {"Main Class": "com.example.App"},
+        "class path": {"Class Path": "\\app.jar"}}
+
+
+def ini_examples():
+    """(page, number, text) of every ```ini block in the README and docs/."""
+    pages = [harness.SOURCE_DIR / "README.md", *sorted((harness.SOURCE_DIR / "docs").glob("*.md"))]
+    for page in pages:
+        blocks = re.findall(r"^([ \t]*)```ini\n(.*?)^[ \t]*```", page.read_text(encoding="utf-8"),
+                            re.MULTILINE | re.DOTALL)
+        for number, (_, block) in enumerate(blocks, 1):
+            yield page.name, number, textwrap.dedent(block)
+
+
+def parse(text):
+    """{section (lower case): {key: value}} in the order written; comments dropped."""
+    sections, current = {}, None
+    for line in text.splitlines():
+        line = line.strip()
+        if not line or line.startswith(";"):
+            continue
+        if line.startswith("[") and line.endswith("]"):
+            current = sections.setdefault(line[1:-1].lower(), {})
+        elif current is not None and "=" in line:
+            key, value = line.split("=", 1)
+            current[key.strip()] = value.strip()
+    return sections
+
+
+class DocsStayTrue(unittest.TestCase):
+    def test_every_settings_example_gets_past_settings_and_discovery(self):
+        started = 0
+        for page, number, text in ini_examples():
+            sections = parse(text)
+            if not KITE_SECTIONS & sections.keys():
+                continue  # not a settings file of Kite's (a systemd unit, say)
+            with self.subTest(page=page, example=number):
+                complete = {name: dict(keys) for name, keys in BASE.items()}
+                for name, keys in sections.items():
+                    complete.setdefault(name, {}).update(keys)
+                sandbox = harness.Sandbox(self)
+                kite = harness.LinuxLauncher(sandbox)
+                kite.write_ini(complete)
+                # The files the examples' relative class path entries name.
+                for jar in ("app/app.jar", "app/lib/app.jar"):
+                    sandbox.write(jar, b"")
+                result = kite.run(stdin=b"", timeout=60, extra_env={"KITE_TRACE": "1"})
+                self.assertNotIn("INI-Datei", result.stdout, result.stderr)
+                self.assertIn("kite: chosen by ", result.stderr)
+                started += 1
+        print(f"{started} settings examples started")
+        self.assertGreaterEqual(started, 10)
+
+    def test_every_catalog_message_has_a_row(self):
+        header = (harness.SOURCE_DIR / "src" / "foundation" / "message_catalog.h").read_text(encoding="utf-8")
+        catalog = set(re.findall(r"^\s+\w+ = (\d+),", header, re.MULTILINE))
+        page = (harness.SOURCE_DIR / "docs" / "messages.md").read_text(encoding="utf-8")
+        documented = set(re.findall(r"^\| (\d{3}) \|", page, re.MULTILINE))
+        self.assertTrue(catalog)
+        self.assertEqual(sorted(catalog - documented), [], "catalog messages without a row in docs/messages.md")
+        self.assertEqual(sorted(documented - catalog), [], "rows in docs/messages.md for no catalog message")
+
+
+if __name__ == "__main__":
+    unittest.main()
