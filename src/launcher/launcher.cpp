@@ -56,7 +56,8 @@ std::int32_t Launcher::run() {
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
     assembleJvmOptions();
     traceJvmOptions(*this);
-    return runJavaMain() == 0 ? 0 : -1;
+    if (runJavaMain() != 0) return -1;
+    return mainThrew ? 1 : 0;
 }
 
 std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl) {

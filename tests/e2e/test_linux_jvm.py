@@ -84,9 +84,9 @@ class ArgumentsAndExitCodes(JavaLaunch):
             result = self.run_app("ExitApp", "exitcode", [str(status)])
             self.assertEqual((result.code, result.stdout), (status, "exiting\n"), result.stderr)
 
-    def test_main_throwing_ends_with_zero_and_a_stack_trace(self):
+    def test_main_throwing_ends_with_one_and_a_stack_trace(self):
         result = self.run_app("ThrowApp", "throws")
-        self.assertEqual(result.code, 0)
+        self.assertEqual(result.code, 1)
         self.assertEqual(result.stdout, "before\n")
         self.assertIn('Exception in thread "main" java.lang.IllegalStateException: kaputt', result.stderr)
 

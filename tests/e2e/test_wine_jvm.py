@@ -98,7 +98,8 @@ class WineJvm(harness.WineSuite):
 
         app = self.app(["main=out before", "main=throw java.lang.IllegalStateException kaputt"])
         result = app.run()
-        self.assert_result(result, 0, "before\r\n")
+        # As with the java command, an exception out of main ends the process with 1.
+        self.assert_result(result, 1, "before\r\n")
         self.assertEqual(result.stderr, 'Exception in thread "main" java.lang.IllegalStateException: kaputt\r\n')
         # The exception is left pending for the VM, which reports it when the thread detaches.
         self.assertEqual(app.facts("uncaught="), ["java.lang.IllegalStateException: kaputt thread=main"])
