@@ -2,7 +2,11 @@
 
 #include "fake_platform.h"
 #include "fake_service_control.h"
+#include "platform/posix/posix_service_control.h"
 #include "service/service_host.h"
+
+#include <atomic>
+#include <csignal>
 
 namespace kite {
 namespace {
@@ -135,6 +139,33 @@ TEST(ServiceAdapter, StopWithoutAVmAfterTheLaunchEndedDoesNothing) {
     adapter.run({});  // the launch fails without a VM
     adapter.stopWhenVmExists();  // returns at once instead of waiting for a VM
     EXPECT_EQ(launcher.javaVm, nullptr);
+}
+
+// A stop signal that comes before the service has reported running is kept
+// and delivered as the stop control once it has.
+TEST(PosixServiceControl, StopSignalBeforeRunningIsDeliveredOnceRunning) {
+    struct Callbacks : ServiceCallbacks {
+        explicit Callbacks(PosixServiceControl& control) : serviceControl(control) {}
+        void serviceMain(const WideStringList& arguments) override {
+            name = arguments;
+            std::raise(SIGTERM);
+            serviceControl.registerHandler();
+            ServiceStatus running;
+            running.currentState = kServiceRunning;
+            serviceControl.reportStatus(running);
+        }
+        void control(std::uint32_t code) override {
+            if (code == kServiceControlStop) ++stops;
+        }
+        PosixServiceControl& serviceControl;
+        WideStringList name;
+        std::atomic<int> stops{0};
+    };
+    PosixServiceControl control("/opt/app/svc");
+    Callbacks callbacks(control);
+    EXPECT_EQ(control.runDispatcher(callbacks), 0);
+    EXPECT_EQ(callbacks.stops, 1);
+    EXPECT_EQ(callbacks.name, WideStringList{u"svc"});
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ private:
 
     std::string programName_;
     pthread_mutex_t lock_ = PTHREAD_MUTEX_INITIALIZER;
-    bool handlerRegistered_ = false;
+    bool runningSent_ = false;
     bool stoppingSent_ = false;
 };
 
