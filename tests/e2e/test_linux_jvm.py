@@ -229,6 +229,14 @@ class OutputFiles(JavaLaunch):
     def test_files_with_append(self):
         self.assertEqual(self.run_twice(append=True), ("out one\nout two\n", "err one\nerr two\n"))
 
+    def test_one_file_for_both_streams(self):
+        log = harness.Sandbox(self).path("logs", "all.log")
+        launcher = self.launcher("StreamsApp", class_path=str(classes("streams")),
+                                 application={"Output File": str(log), "Error File": str(log)})
+        result = launcher.run(["x"])
+        self.assertEqual((result.code, result.stdout, result.stderr), (0, "", ""))
+        self.assertEqual(log.read_text(), "out x\nerr x\n")
+
     def test_unopenable_output_file_leaves_the_stream_on_the_console(self):
         launcher = self.launcher("StreamsApp", class_path=str(classes("streams")),
                                  application={"Output File": "/proc/kite-nowhere/out.txt"})

@@ -253,6 +253,16 @@ class WineJvm(harness.WineSuite):
         self.assertEqual(run_twice("Yes"), ("out two\r\n", "err two\r\n"))
         self.assertEqual(run_twice("yes"), ("out one\r\nout two\r\n", "err one\r\nerr two\r\n"))
 
+    def test_one_file_for_both_streams(self):
+        # The names differ in letter case only: one stream serves both, in write order.
+        app = self.app(["main=out first", "main=err second", "main=out third"],
+                       application={"Output File": "%KITE_LOGS%\\all.log", "Error File": "%KITE_LOGS%\\ALL.LOG"})
+        logs = app.sandbox.path("logs")
+        result = app.run(extra_env={"KITE_LOGS": harness.Wine.winpath(logs)})
+        self.assert_result(result, 0, "")
+        self.assertEqual((logs / "all.log").read_bytes(), b"first\r\nsecond\r\nthird\r\n")
+        self.assertEqual(len(app.facts("file_opened=")), 1)
+
     def test_unopenable_output_file_leaves_the_console(self):
         app = self.app(["main=out to console", "main=err on stderr"],
                        application={"Output File": "Z:\\proc\\kite-nowhere\\out.txt"})
