@@ -60,19 +60,39 @@ std::int32_t Launcher::run() {
     return mainThrew ? 1 : 0;
 }
 
+namespace {
+
+// The objects of one launch. Members are destroyed in reverse order, so the
+// Launcher's teardown, which destroys the Java VM, runs while the service
+// objects still live: the VM's exit hook may run during that teardown and then
+// finds a live listener. After the Launcher is gone the hook finds none.
+struct Launch {
+    Launch(Platform& platform, ServiceControl& serviceControl)
+        : serviceHost(serviceControl), serviceAdapter(serviceHost, launcher), launcher(platform) {}
+    ~Launch() { serviceAdapter.waitForStopThreads(); }
+    Launch(const Launch&) = delete;
+    Launch& operator=(const Launch&) = delete;
+
+    ServiceHost serviceHost;
+    // Keeps only a reference to the Launcher, made next.
+    ServiceAdapter serviceAdapter;
+    Launcher launcher;
+};
+
+}  // namespace
+
 std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl) {
     std::int32_t exitCode = -1;
-    Launcher launcher(platform);
-    ServiceHost serviceHost(serviceControl);
-    ServiceAdapter serviceAdapter(serviceHost, launcher);
+    Launch launch(platform, serviceControl);
+    Launcher& launcher = launch.launcher;
     platform.initLocale();
     if (!launcher.init()) return exitCode;
     if (launcher.serviceMode) {
         WideString module;
         if (modulePath(platform, module)) {
-            serviceHost.setApplication(&serviceAdapter);
-            launcher.vmExitListener = &serviceAdapter;
-            exitCode = serviceHost.runDispatcher();
+            launch.serviceHost.setApplication(&launch.serviceAdapter);
+            launcher.vmExitListener = &launch.serviceAdapter;
+            exitCode = launch.serviceHost.runDispatcher();
         }
     } else {
         exitCode = launcher.run();

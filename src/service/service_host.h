@@ -56,11 +56,15 @@ public:
     // The body of a stop thread: waits until the VM exists (or the launch has
     // ended), then calls the Java "stop".
     void stopWhenVmExists();
+    // Waits until every stop thread has finished with the adapter and the
+    // Launcher; called before either is destroyed.
+    void waitForStopThreads();
 
 private:
     ServiceHost& host_;
     Launcher& launcher_;
     std::atomic<bool> runFinished_{false};
+    std::atomic<int> stopThreads_{0};
 };
 
 }  // namespace kite

@@ -184,6 +184,16 @@ class WineService(unittest.TestCase):
                     self.assertEqual(service.wait_for_state(state), (STOPPED, 0, 0))
                 self.assertNotIn("main_returned", service.record())
 
+    def test_exit_hook_during_teardown_finds_a_live_listener(self):
+        # main returns at once; a non-daemon thread calls System.exit(0) while the
+        # teardown's DestroyJavaVM waits for it, after the dispatcher has returned.
+        service = ServiceApp(self, self.wine, ["main=thread_exit 1500 0"])
+        service.install()
+        self.assertEqual(service.wine_command("net", "start", service.name).code, 0)
+        service.wait_for("exit_hook_returned")
+        record = service.record()
+        self.assertLess(record.index("destroy_called thread=unattached"), record.index("system_exit=0 thread=Thread-0"))
+
     def test_without_java_stop_the_service_stays_stop_pending_until_main_ends(self):
         service = ServiceApp(self, self.wine, ["main=sleep 4000"])
         service.install()
