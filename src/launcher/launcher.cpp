@@ -1,5 +1,6 @@
 #include "launcher/launcher.h"
 
+#include "foundation/message_catalog.h"
 #include "launcher/command_line.h"
 #include "launcher/file_locations.h"
 #include "platform/instance_channel.h"
@@ -68,8 +69,14 @@ namespace {
 // finds a live listener. After the Launcher is gone the hook finds none.
 struct Launch {
     Launch(Platform& platform, ServiceControl& serviceControl)
-        : serviceHost(serviceControl), serviceAdapter(serviceHost, launcher), launcher(platform) {}
-    ~Launch() { serviceAdapter.waitForStopThreads(); }
+        : serviceHost(serviceControl), serviceAdapter(serviceHost, launcher), launcher(platform) {
+        // In service mode every error line also goes to the service log.
+        setErrorLog(&serviceAdapter);
+    }
+    ~Launch() {
+        serviceAdapter.waitForStopThreads();
+        setErrorLog(nullptr);
+    }
     Launch(const Launch&) = delete;
     Launch& operator=(const Launch&) = delete;
 
@@ -82,22 +89,20 @@ struct Launch {
 }  // namespace
 
 std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl) {
-    std::int32_t exitCode = -1;
     Launch launch(platform, serviceControl);
     Launcher& launcher = launch.launcher;
     platform.initLocale();
-    if (!launcher.init()) return exitCode;
-    if (launcher.serviceMode) {
-        WideString module;
-        if (modulePath(platform, module)) {
-            launch.serviceHost.setApplication(&launch.serviceAdapter);
-            launcher.vmExitListener = &launch.serviceAdapter;
-            exitCode = launch.serviceHost.runDispatcher();
-        }
-    } else {
-        exitCode = launcher.run();
-    }
-    return exitCode;
+    const bool started = launcher.init();
+    if (!launcher.serviceMode) return started ? launcher.run() : -1;
+    WideString module;
+    if (!modulePath(platform, module)) return -1;
+    // A service whose start failed still reports to the service manager, so
+    // that the failure shows and its recovery actions run.
+    if (!started) launch.serviceHost.setStartFailure(-1);
+    launch.serviceHost.setApplication(&launch.serviceAdapter);
+    launcher.vmExitListener = &launch.serviceAdapter;
+    const std::int32_t exitCode = launch.serviceHost.runDispatcher();
+    return started ? exitCode : -1;
 }
 
 }  // namespace kite

@@ -52,8 +52,10 @@ void ServiceAdapter::stopWhenVmExists() {
     launcher_.callJavaStop();
 }
 
-void ServiceAdapter::onVmExit(std::int32_t exitCode) {
-    if (exitCode == 0) host_.reportStopped();
+void ServiceAdapter::onVmExit(std::int32_t exitCode) { host_.reportStopped(exitCode); }
+
+void ServiceAdapter::write(const WideString& line) {
+    if (launcher_.serviceMode) host_.logError(line);
 }
 
 }  // namespace kite

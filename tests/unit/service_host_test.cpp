@@ -38,16 +38,34 @@ TEST(ServiceHost, ReportsRunningThenStoppedAroundRun) {
     ServiceHost host(control);
     ScriptedApplication application;
     host.setApplication(&application);
-    EXPECT_EQ(host.runDispatcher(), 0);
+    // The application's exit code is the dispatcher's result.
+    EXPECT_EQ(host.runDispatcher(), -1);
     ASSERT_EQ(control.reports.size(), 2u);
     const ServiceStatus& running = control.reports[0];
     EXPECT_EQ(running.serviceType, 0x10u);
     EXPECT_EQ(running.currentState, kServiceRunning);
     EXPECT_EQ(running.controlsAccepted, 5u);
     EXPECT_EQ(running.waitHint, 0u);
+    // A failed run is reported as a service-specific error carrying its exit code.
     EXPECT_EQ(control.reports[1].currentState, kServiceStopped);
-    EXPECT_EQ(control.reports[1].win32ExitCode, 0u);
+    EXPECT_EQ(control.reports[1].win32ExitCode, 1066u);
+    EXPECT_EQ(control.reports[1].serviceSpecificExitCode, 0xFFFFFFFFu);
     EXPECT_EQ(application.runArguments, (WideStringList{u"KiteService"}));
+}
+
+TEST(ServiceHost, AFailedStartIsReportedStoppedWithItsCodeAndRunsNothing) {
+    FakeServiceControl control;
+    ServiceHost host(control);
+    ScriptedApplication application;
+    host.setApplication(&application);
+    host.setStartFailure(-1);
+    EXPECT_EQ(host.runDispatcher(), -1);
+    ASSERT_EQ(control.reports.size(), 1u);
+    EXPECT_EQ(control.reports[0].serviceType, 0x10u);
+    EXPECT_EQ(control.reports[0].currentState, kServiceStopped);
+    EXPECT_EQ(control.reports[0].win32ExitCode, 1066u);
+    EXPECT_EQ(control.reports[0].serviceSpecificExitCode, 0xFFFFFFFFu);
+    EXPECT_EQ(application.runs, 0);
 }
 
 TEST(ServiceHost, StopAndShutdownReportStopPendingBeforeStopping) {
@@ -108,7 +126,7 @@ TEST(ServiceHost, FailuresStopTheSequenceWhereTheyHappen) {
     }
 }
 
-TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedOnExitZero) {
+TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedWithTheExitCode) {
     for (bool omit : {false, true}) {
         FakePlatform platform;
         Launcher launcher(platform);
@@ -122,11 +140,35 @@ TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedOnExitZero) {
                                              : WideStringList{u"cmd", u"KiteService", u"-p", u""};
         EXPECT_EQ(launcher.arguments, expected);
 
-        adapter.onVmExit(1);
-        EXPECT_TRUE(control.reports.empty());
         adapter.onVmExit(0);
         ASSERT_EQ(control.reports.size(), 1u);
         EXPECT_EQ(control.reports[0].currentState, kServiceStopped);
+        EXPECT_EQ(control.reports[0].win32ExitCode, 0u);
+        // A non-zero System.exit is reported as a service-specific error.
+        adapter.onVmExit(3);
+        ASSERT_EQ(control.reports.size(), 2u);
+        EXPECT_EQ(control.reports[1].currentState, kServiceStopped);
+        EXPECT_EQ(control.reports[1].win32ExitCode, 1066u);
+        EXPECT_EQ(control.reports[1].serviceSpecificExitCode, 3u);
+    }
+}
+
+// The event log call: in service mode every error line also reaches the service log.
+TEST(ServiceAdapter, ErrorLinesGoToTheServiceLogInServiceModeOnly) {
+    for (bool service : {false, true}) {
+        FakePlatform platform;
+        Launcher launcher(platform);
+        launcher.serviceMode = service;
+        FakeServiceControl control;
+        ServiceHost host(control);
+        ServiceAdapter adapter(host, launcher);
+        setErrorLog(&adapter);
+        printMessage(platform, MessageId::MainClassMissing, {});
+        setErrorLog(nullptr);
+        ASSERT_EQ(control.loggedLines.size(), service ? 1u : 0u);
+        if (service) {
+            EXPECT_EQ(testing::utf8(control.loggedLines[0]), platform.stdoutText);
+        }
     }
 }
 

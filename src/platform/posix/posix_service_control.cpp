@@ -141,6 +141,11 @@ void PosixServiceControl::serialized(const std::function<void()>& action) {
     pthread_mutex_unlock(&lock_);
 }
 
+void PosixServiceControl::logError(const WideString& line) {
+    const std::string text = toUtf8(line);
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text.data(), text.size());
+}
+
 void PosixServiceControl::notify(const char* message) {
     const char* socketPath = std::getenv("NOTIFY_SOCKET");
     if (socketPath == nullptr || socketPath[0] == '\0') return;

@@ -19,6 +19,7 @@ public:
     bool registerHandler() override;
     bool reportStatus(const ServiceStatus& status) override;
     void serialized(const std::function<void()>& action) override;
+    void logError(const WideString& line) override;
 
 private:
     void notify(const char* message);
