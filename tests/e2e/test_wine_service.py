@@ -186,6 +186,16 @@ class WineService(unittest.TestCase):
                 self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 0, exit_code, service_exit_code))
                 self.assertNotIn("main_returned", service.record())
 
+    def test_a_start_without_runtime_fails_without_a_dialog(self):
+        # No runtime: the start ends before the VM, with no dialog, and the service
+        # manager is told so. The error line also goes to the event log, which
+        # Wine does not keep (checked in the unit tests).
+        service = ServiceApp(self, self.wine, [], java={"JRE Path": "Z:\\proc\\kite-nowhere"})
+        service.install()
+        service.wine_command("net", "start", service.name)
+        self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 0, SERVICE_SPECIFIC_ERROR, 0xFFFFFFFF))
+        self.assertEqual(service.record(), [])
+
     def test_exit_hook_during_teardown_finds_a_live_listener(self):
         # main returns at once; a non-daemon thread calls System.exit(0) while the
         # teardown's DestroyJavaVM waits for it, after the dispatcher has returned.

@@ -172,6 +172,38 @@ TEST(ServiceAdapter, ErrorLinesGoToTheServiceLogInServiceModeOnly) {
     }
 }
 
+// A service whose runtime is missing: no dialog, the message on the console
+// and in the service log, and the failure reported to the service manager.
+TEST(ServiceAdapter, AStartWithoutARuntimeIsLoggedAndReportedAsFailed) {
+    for (const char* type : {"service", "Service"}) {
+        FakePlatform platform;
+        platform.addFile(u"C:\\App\\app.ini",
+                         std::string("[Java Runtime Environment]\r\nMain Class=App\r\n[Application]\r\n"
+                                     "Application Type=") + type + "\r\n");
+        FakeServiceControl control;
+        EXPECT_EQ(launcherMain(platform, control), -1);
+        const bool service = type == std::string("service");
+        EXPECT_EQ(platform.dialogCalls, service ? 0 : 1);
+        if (!service) {
+            // Outside service mode only the dialog speaks (it could not be shown here).
+            EXPECT_EQ(platform.stdoutText, "");
+            EXPECT_TRUE(control.reports.empty());
+            EXPECT_TRUE(control.loggedLines.empty());
+            continue;
+        }
+        const std::string line =
+            "Error: Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
+            "eine JRE (neueste Version) von: \n";
+        EXPECT_EQ(platform.stdoutText, line);
+        ASSERT_EQ(control.loggedLines.size(), 1u);
+        EXPECT_EQ(testing::utf8(control.loggedLines[0]), line);
+        ASSERT_EQ(control.reports.size(), 1u);
+        EXPECT_EQ(control.reports[0].currentState, kServiceStopped);
+        EXPECT_EQ(control.reports[0].win32ExitCode, 1066u);
+        EXPECT_EQ(control.reports[0].serviceSpecificExitCode, 0xFFFFFFFFu);
+    }
+}
+
 TEST(ServiceAdapter, StopWithoutAVmAfterTheLaunchEndedDoesNothing) {
     FakePlatform platform;
     Launcher launcher(platform);
