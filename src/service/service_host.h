@@ -51,7 +51,9 @@ private:
     ServiceApplication* application_ = nullptr;
     ServiceStatus status_;
     std::int32_t startFailure_ = 0;
-    std::atomic<std::int32_t> exitCode_{0};
+    // Stays -1 when the service main ends without running the application
+    // (the handler registration or the first report failed).
+    std::atomic<std::int32_t> exitCode_{-1};
 };
 
 // Connects the host and the JVM's exit hook to the Launcher, and in service

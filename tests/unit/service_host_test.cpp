@@ -90,13 +90,13 @@ TEST(ServiceHost, StopAndShutdownReportStopPendingBeforeStopping) {
 }
 
 TEST(ServiceHost, FailuresStopTheSequenceWhereTheyHappen) {
-    {  // Registration fails: nothing is reported and the application never runs.
+    {  // Registration fails: nothing is reported, the application never runs, the process ends with -1.
         FakeServiceControl control;
         control.registrationFails = true;
         ServiceHost host(control);
         ScriptedApplication application;
         host.setApplication(&application);
-        EXPECT_EQ(host.runDispatcher(), 0);
+        EXPECT_EQ(host.runDispatcher(), -1);
         EXPECT_TRUE(control.reports.empty());
         EXPECT_EQ(application.runs, 0);
     }
