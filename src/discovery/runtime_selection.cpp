@@ -84,6 +84,14 @@ bool Launcher::discoverRuntime() {
     // 5. Nothing found: the user is asked for a runtime folder.
     const MessageId id = jvmType == JvmType::Server ? MessageId::JreNotFoundServer : MessageId::JreNotFound;
     const WideString message = MessageCatalog::format(id, {versionRequirementText()});
+    if (serviceMode) {
+        // A service has no user: in session 0 the dialog would be invisible and
+        // hold the start, on a desktop it would be a folder browser running with
+        // the service's rights. The start ends as a cancelled dialog ends it.
+        trace.write([] { return WideString(u"no runtime found: no dialog in service mode, the start ends"); });
+        printError(platform_, message);
+        return false;
+    }
     WideString library;
     WideString folder;
     trace.write([] { return WideString(u"no runtime found: the runtime-not-found dialog opens"); });

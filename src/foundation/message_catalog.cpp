@@ -95,8 +95,18 @@ WideString formatText(const WideString& pattern, std::initializer_list<MessageAr
     return out;
 }
 
+namespace {
+
+ErrorLog* errorLog = nullptr;
+
+}  // namespace
+
+void setErrorLog(ErrorLog* log) { errorLog = log; }
+
 void printError(Platform& platform, const WideString& text) {
-    platform.writeStdout(u"Error: " + text + u" \n");
+    const WideString line = u"Error: " + text + u" \n";
+    platform.writeStdout(line);
+    if (errorLog != nullptr) errorLog->write(line);
 }
 
 void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments) {

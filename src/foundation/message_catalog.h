@@ -53,7 +53,18 @@ public:
 // Fills %s and %d placeholders of a printf-style text in order; "%%" gives '%'.
 WideString formatText(const WideString& pattern, std::initializer_list<MessageArgument> arguments);
 
-// Writes "Error: <text> \n" to standard output.
+// A second receiver of every error line, besides standard output.
+class ErrorLog {
+public:
+    virtual ~ErrorLog() = default;
+    virtual void write(const WideString& line) = 0;
+};
+
+// Makes log receive every later error line (null: none). Set by the process
+// entry before any other thread exists.
+void setErrorLog(ErrorLog* log);
+
+// Writes "Error: <text> \n" to standard output, and to the error log when one is set.
 void printError(Platform& platform, const WideString& text);
 // Formats a catalog text and prints it with printError.
 void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments);

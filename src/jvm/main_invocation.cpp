@@ -63,7 +63,7 @@ jclass loadThroughFindClass(Launcher& launcher, JNIEnv* env) {
 
 // Everything up to and including the call of main; false when main could
 // not be called. An exception thrown by main is left pending: the VM reports
-// it as uncaught when the thread detaches.
+// it as uncaught when the thread detaches, and the launch ends with 1.
 bool callMain(Launcher& launcher, JNIEnv* env) {
     jclass mainClass = loadThroughLauncherHelper(launcher, env);
     if (mainClass == nullptr) mainClass = loadThroughFindClass(launcher, env);
@@ -85,6 +85,7 @@ bool callMain(Launcher& launcher, JNIEnv* env) {
     // A second start of a single-instance application waits for this.
     if (launcher.instanceChannel) launcher.instanceChannel->signalMainStarted();
     env->CallStaticVoidMethod(mainClass, main, arguments);
+    launcher.mainThrew = env->ExceptionOccurred() != nullptr;
     return true;
 }
 

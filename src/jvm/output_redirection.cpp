@@ -16,6 +16,46 @@ void describePendingException(JNIEnv* env) {
     if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
 }
 
+// Whether two expanded names name the same file: Windows file names do not
+// differ in letter case (ASCII and Latin-1 letters are folded here).
+bool sameFileName(OsStyle style, const WideString& a, const WideString& b) {
+    if (style != OsStyle::Windows) return a == b;
+    auto fold = [](char16_t c) {
+        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<char16_t>(c + 32);
+        return c;
+    };
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) return false;
+    }
+    return true;
+}
+
+// A PrintStream on fileName, its missing folders made first; null with the
+// Java exception pending when it cannot be opened.
+jobject openFileStream(Platform& platform, JNIEnv* env, const WideString& fileName, bool append) {
+    // A folder that cannot be made shows up as the file open's exception.
+    ensureParentDirectories(platform, fileName);
+    jstring javaName = makeJavaString(fileName, env);
+    if (javaName == nullptr) return nullptr;
+    return openPrintStream(env, javaName, append);
+}
+
+// Installs printStream as System.out or System.err; true when installed.
+bool installStream(JNIEnv* env, jobject printStream, JavaStream stream) {
+    jclass system = env->FindClass("java/lang/System");
+    if (system == nullptr) return false;
+    const char* setter = stream == JavaStream::Output ? "setOut" : "setErr";
+    jmethodID install = env->GetStaticMethodID(system, setter, "(Ljava/io/PrintStream;)V");
+    if (install == nullptr) return false;
+    env->CallStaticVoidMethod(system, install, printStream);
+    if (env->ExceptionOccurred() != nullptr) {
+        env->ExceptionDescribe();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void redirectOutputStreams(Launcher& launcher) {
@@ -26,6 +66,16 @@ void redirectOutputStreams(Launcher& launcher) {
         const LocalTime now = platform.localTime();
         if (hasPercent(launcher.outputFile)) expandDateTime(platform, launcher.outputFile, now);
         if (hasPercent(launcher.errorFile)) expandDateTime(platform, launcher.errorFile, now);
+    }
+    if (!launcher.outputFile.empty() && sameFileName(platform.style(), launcher.outputFile, launcher.errorFile)) {
+        // One stream serves both: two streams on one file would write over
+        // each other's bytes. "Output Append" decides for both.
+        jobject shared = openFileStream(platform, env, launcher.outputFile, launcher.outputAppend);
+        if (shared == nullptr || !installStream(env, shared, JavaStream::Output) ||
+            !installStream(env, shared, JavaStream::Error)) {
+            describePendingException(env);
+        }
+        return;
     }
     // Output first: a failure to open its file is still printed on the
     // original error stream.
@@ -40,23 +90,8 @@ void redirectOutputStreams(Launcher& launcher) {
 }
 
 bool redirectStream(Platform& platform, JNIEnv* env, const WideString& fileName, bool append, JavaStream stream) {
-    // A folder that cannot be made shows up as the file open's exception.
-    ensureParentDirectories(platform, fileName);
-    jstring javaName = makeJavaString(fileName, env);
-    if (javaName == nullptr) return false;
-    jobject printStream = openPrintStream(env, javaName, append);
-    if (printStream == nullptr) return false;
-    jclass system = env->FindClass("java/lang/System");
-    if (system == nullptr) return false;
-    const char* setter = stream == JavaStream::Output ? "setOut" : "setErr";
-    jmethodID install = env->GetStaticMethodID(system, setter, "(Ljava/io/PrintStream;)V");
-    if (install == nullptr) return false;
-    env->CallStaticVoidMethod(system, install, printStream);
-    if (env->ExceptionOccurred() != nullptr) {
-        env->ExceptionDescribe();
-        return false;
-    }
-    return true;
+    jobject printStream = openFileStream(platform, env, fileName, append);
+    return printStream != nullptr && installStream(env, printStream, stream);
 }
 
 jobject openPrintStream(JNIEnv* env, jstring fileName, bool append) {

@@ -15,8 +15,9 @@ class Platform;
 enum class JavaStream { Output, Error };
 
 // Expands the date/time pictures of outputFile and errorFile (one local time
-// for both) and installs the configured streams, output first. Failures are
-// printed by the VM (ExceptionDescribe) and never stop the launch.
+// for both) and installs the configured streams, output first; when both name
+// the same file, one stream serves both. Failures are printed by the VM
+// (ExceptionDescribe) and never stop the launch.
 void redirectOutputStreams(Launcher& launcher);
 
 // Creates the missing folders, opens the file and installs it as the stream;

@@ -1,5 +1,6 @@
 #include "launcher/launcher.h"
 
+#include "foundation/message_catalog.h"
 #include "launcher/command_line.h"
 #include "launcher/file_locations.h"
 #include "platform/instance_channel.h"
@@ -56,27 +57,52 @@ std::int32_t Launcher::run() {
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
     assembleJvmOptions();
     traceJvmOptions(*this);
-    return runJavaMain() == 0 ? 0 : -1;
+    if (runJavaMain() != 0) return -1;
+    return mainThrew ? 1 : 0;
 }
 
-std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl) {
-    std::int32_t exitCode = -1;
-    Launcher launcher(platform);
-    ServiceHost serviceHost(serviceControl);
-    ServiceAdapter serviceAdapter(serviceHost, launcher);
-    platform.initLocale();
-    if (!launcher.init()) return exitCode;
-    if (launcher.serviceMode) {
-        WideString module;
-        if (modulePath(platform, module)) {
-            serviceHost.setApplication(&serviceAdapter);
-            launcher.vmExitListener = &serviceAdapter;
-            exitCode = serviceHost.runDispatcher();
-        }
-    } else {
-        exitCode = launcher.run();
+namespace {
+
+// The objects of one launch. Members are destroyed in reverse order, so the
+// Launcher's teardown, which destroys the Java VM, runs while the service
+// objects still live: the VM's exit hook may run during that teardown and then
+// finds a live listener. After the Launcher is gone the hook finds none.
+struct Launch {
+    Launch(Platform& platform, ServiceControl& serviceControl)
+        : serviceHost(serviceControl), serviceAdapter(serviceHost, launcher), launcher(platform) {
+        // In service mode every error line also goes to the service log.
+        setErrorLog(&serviceAdapter);
     }
-    return exitCode;
+    ~Launch() {
+        serviceAdapter.waitForStopThreads();
+        setErrorLog(nullptr);
+    }
+    Launch(const Launch&) = delete;
+    Launch& operator=(const Launch&) = delete;
+
+    ServiceHost serviceHost;
+    // Keeps only a reference to the Launcher, made next.
+    ServiceAdapter serviceAdapter;
+    Launcher launcher;
+};
+
+}  // namespace
+
+std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl) {
+    Launch launch(platform, serviceControl);
+    Launcher& launcher = launch.launcher;
+    platform.initLocale();
+    const bool started = launcher.init();
+    if (!launcher.serviceMode) return started ? launcher.run() : -1;
+    WideString module;
+    if (!modulePath(platform, module)) return -1;
+    // A service whose start failed still reports to the service manager, so
+    // that the failure shows and its recovery actions run.
+    if (!started) launch.serviceHost.setStartFailure(-1);
+    launch.serviceHost.setApplication(&launch.serviceAdapter);
+    launcher.vmExitListener = &launch.serviceAdapter;
+    const std::int32_t exitCode = launch.serviceHost.runDispatcher();
+    return started ? exitCode : -1;
 }
 
 }  // namespace kite

@@ -144,6 +144,8 @@ public:
     bool overrideWorkingDir = false;
     std::uint32_t mainThreadStackSize = 0;
     bool launchPairProduct = false;
+    // main ended with an exception: the launch ends with 1, as the java command does.
+    bool mainThrew = false;
     void* createJavaVm = nullptr;
     void* getDefaultJavaVmInitArgs = nullptr;
     void* findClassFromBootLoader = nullptr;

@@ -31,6 +31,8 @@ inline constexpr std::uint32_t kServiceAcceptShutdown = 4;
 inline constexpr std::uint32_t kServiceControlStop = 1;
 inline constexpr std::uint32_t kServiceControlInterrogate = 4;
 inline constexpr std::uint32_t kServiceControlShutdown = 5;
+// ERROR_SERVICE_SPECIFIC_ERROR: the service-specific field holds the exit code.
+inline constexpr std::uint32_t kErrorServiceSpecificError = 1066;
 
 // What the dispatcher calls back.
 class ServiceCallbacks {
@@ -55,6 +57,10 @@ public:
     // Runs action while no other thread runs one: keeps each change of the
     // shared status record and its report together.
     virtual void serialized(const std::function<void()>& action) = 0;
+    // Writes an error line where a service's failures are kept, since a service
+    // has no console: the Application event log (event source named after the
+    // executable) on Windows, standard error (the journal) on Linux.
+    virtual void logError(const WideString& line) = 0;
 };
 
 }  // namespace kite

@@ -22,13 +22,23 @@ std::int32_t ServiceAdapter::run(const WideStringList& arguments) {
 }
 
 void ServiceAdapter::requestStop() {
-    // The thread handle is closed at once; the thread runs on by itself.
-    launcher_.platform().startThread(
+    // The thread handle is closed at once; the thread runs on by itself, and
+    // the teardown waits for it (waitForStopThreads).
+    ++stopThreads_;
+    auto thread = launcher_.platform().startThread(
         [this] {
             stopWhenVmExists();
+            --stopThreads_;
             return std::uint32_t{0};
         },
         0);
+    if (!thread) --stopThreads_;
+}
+
+void ServiceAdapter::waitForStopThreads() {
+    // A stop thread ends soon after the launch has: it either finds no VM or
+    // returns from the Java "stop", which the VM's destruction would wait for too.
+    while (stopThreads_.load() > 0) launcher_.platform().sleepMilliseconds(10);
 }
 
 void ServiceAdapter::stopWhenVmExists() {
@@ -42,8 +52,10 @@ void ServiceAdapter::stopWhenVmExists() {
     launcher_.callJavaStop();
 }
 
-void ServiceAdapter::onVmExit(std::int32_t exitCode) {
-    if (exitCode == 0) host_.reportStopped();
+void ServiceAdapter::onVmExit(std::int32_t exitCode) { host_.reportStopped(exitCode); }
+
+void ServiceAdapter::write(const WideString& line) {
+    if (launcher_.serviceMode) host_.logError(line);
 }
 
 }  // namespace kite

@@ -4,8 +4,22 @@ namespace kite {
 
 bool ServiceHost::report() { return control_.reportStatus(status_); }
 
+std::int32_t ServiceHost::runDispatcher() {
+    const std::int32_t error = control_.runDispatcher(*this);
+    return error != 0 ? error : exitCode_.load();
+}
+
 void ServiceHost::serviceMain(const WideStringList& arguments) {
     if (!control_.registerHandler()) return;
+    if (startFailure_ != 0) {
+        // No running state for a start that has already failed.
+        control_.serialized([&] {
+            status_ = ServiceStatus{};
+            status_.serviceType = kServiceWin32OwnProcess;
+        });
+        reportStopped(startFailure_);
+        return;
+    }
     bool reported = false;
     control_.serialized([&] {
         status_ = ServiceStatus{};
@@ -15,8 +29,7 @@ void ServiceHost::serviceMain(const WideStringList& arguments) {
         reported = report();
     });
     if (!reported || application_ == nullptr) return;
-    application_->run(arguments);
-    reportStopped();
+    reportStopped(application_->run(arguments));
 }
 
 void ServiceHost::control(std::uint32_t code) {
@@ -35,9 +48,14 @@ void ServiceHost::control(std::uint32_t code) {
     if (reported && application_ != nullptr) application_->requestStop();
 }
 
-void ServiceHost::reportStopped() {
+void ServiceHost::reportStopped(std::int32_t exitCode) {
+    exitCode_ = exitCode;
     control_.serialized([&] {
         status_.currentState = kServiceStopped;
+        if (exitCode != 0) {
+            status_.win32ExitCode = kErrorServiceSpecificError;
+            status_.serviceSpecificExitCode = static_cast<std::uint32_t>(exitCode);
+        }
         report();
     });
 }

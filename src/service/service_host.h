@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "foundation/message_catalog.h"
 #include "launcher/launcher.h"
 #include "platform/service_control.h"
 
@@ -25,13 +26,21 @@ public:
     explicit ServiceHost(ServiceControl& control) : control_(control) {}
 
     void setApplication(ServiceApplication* application) { application_ = application; }
-    // Enters the dispatcher; its result is the process exit code.
-    std::int32_t runDispatcher() { return control_.runDispatcher(*this); }
+    // The start has already failed with exitCode: the service main reports
+    // it as stopped with that code and runs nothing.
+    void setStartFailure(std::int32_t exitCode) { startFailure_ = exitCode; }
+    // Enters the dispatcher: its error code when the call fails, otherwise
+    // the application's exit code.
+    std::int32_t runDispatcher();
 
     void serviceMain(const WideStringList& arguments) override;
     void control(std::uint32_t code) override;
-    // Reports SERVICE_STOPPED (the VM exits with 0, or run returned).
-    void reportStopped();
+    // Reports SERVICE_STOPPED (the VM exits, or run returned). A non-zero
+    // exitCode is reported as ERROR_SERVICE_SPECIFIC_ERROR with the code as
+    // the service-specific code, so that the service manager's recovery sees
+    // the failure.
+    void reportStopped(std::int32_t exitCode);
+    void logError(const WideString& line) { control_.logError(line); }
 
     ServiceStatus status() const { return status_; }
 
@@ -41,10 +50,15 @@ private:
     ServiceControl& control_;
     ServiceApplication* application_ = nullptr;
     ServiceStatus status_;
+    std::int32_t startFailure_ = 0;
+    // Stays -1 when the service main ends without running the application
+    // (the handler registration or the first report failed).
+    std::atomic<std::int32_t> exitCode_{-1};
 };
 
-// Connects the host and the JVM's exit hook to the Launcher.
-class ServiceAdapter : public ServiceApplication, public VmExitListener {
+// Connects the host and the JVM's exit hook to the Launcher, and in service
+// mode the error lines to the host's log.
+class ServiceAdapter : public ServiceApplication, public VmExitListener, public ErrorLog {
 public:
     ServiceAdapter(ServiceHost& host, Launcher& launcher) : host_(host), launcher_(launcher) {}
 
@@ -52,15 +66,21 @@ public:
     void requestStop() override;
     void onVmExit(std::int32_t exitCode) override;
     void onVmAbort() override {}
+    // Passes the line on to the service log when the Launcher is in service mode.
+    void write(const WideString& line) override;
 
     // The body of a stop thread: waits until the VM exists (or the launch has
     // ended), then calls the Java "stop".
     void stopWhenVmExists();
+    // Waits until every stop thread has finished with the adapter and the
+    // Launcher; called before either is destroyed.
+    void waitForStopThreads();
 
 private:
     ServiceHost& host_;
     Launcher& launcher_;
     std::atomic<bool> runFinished_{false};
+    std::atomic<int> stopThreads_{0};
 };
 
 }  // namespace kite

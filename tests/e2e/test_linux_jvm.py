@@ -84,9 +84,9 @@ class ArgumentsAndExitCodes(JavaLaunch):
             result = self.run_app("ExitApp", "exitcode", [str(status)])
             self.assertEqual((result.code, result.stdout), (status, "exiting\n"), result.stderr)
 
-    def test_main_throwing_ends_with_zero_and_a_stack_trace(self):
+    def test_main_throwing_ends_with_one_and_a_stack_trace(self):
         result = self.run_app("ThrowApp", "throws")
-        self.assertEqual(result.code, 0)
+        self.assertEqual(result.code, 1)
         self.assertEqual(result.stdout, "before\n")
         self.assertIn('Exception in thread "main" java.lang.IllegalStateException: kaputt', result.stderr)
 
@@ -228,6 +228,14 @@ class OutputFiles(JavaLaunch):
 
     def test_files_with_append(self):
         self.assertEqual(self.run_twice(append=True), ("out one\nout two\n", "err one\nerr two\n"))
+
+    def test_one_file_for_both_streams(self):
+        log = harness.Sandbox(self).path("logs", "all.log")
+        launcher = self.launcher("StreamsApp", class_path=str(classes("streams")),
+                                 application={"Output File": str(log), "Error File": str(log)})
+        result = launcher.run(["x"])
+        self.assertEqual((result.code, result.stdout, result.stderr), (0, "", ""))
+        self.assertEqual(log.read_text(), "out x\nerr x\n")
 
     def test_unopenable_output_file_leaves_the_stream_on_the_console(self):
         launcher = self.launcher("StreamsApp", class_path=str(classes("streams")),

@@ -22,11 +22,11 @@ class LinuxService(unittest.TestCase):
         self.sandbox = harness.Sandbox(self)
         self.launcher = harness.LinuxLauncher(self.sandbox, "app/svc")
 
-    def start(self, extra_app=None, extra_env=None):
+    def start(self, extra_app=None, extra_env=None, extra_java=None):
         application = {"Application Type": "service"}
         application.update(extra_app or {})
         self.launcher.write_ini({
-            "Java Runtime Environment": {"Main Class": "ServiceApp", "Maximum Version": "any"},
+            "Java Runtime Environment": {"Main Class": "ServiceApp", "Maximum Version": "any", **(extra_java or {})},
             "Class Path": {"Class Path": str(JARS / "service.jar")},
             "Application": application,
         })
@@ -68,6 +68,13 @@ class LinuxService(unittest.TestCase):
         self.assertEqual(receiver.recv(100), b"STOPPING=1")
         process.communicate(timeout=60)
         self.assertEqual(process.returncode, 0)
+
+    def test_start_without_runtime_fails_on_both_streams_without_a_prompt(self):
+        process, first = self.start(extra_java={"Minimum Version": "99", "JRE Path": "/proc/kite-nowhere"})
+        out, err = process.communicate(timeout=60)
+        line = ("Error: Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren "
+                "Sie eine JRE (minimum Version 99.0) von: \n")
+        self.assertEqual((process.returncode, first + out, err), (255, line, line))
 
 
 if __name__ == "__main__":

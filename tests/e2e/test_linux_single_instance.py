@@ -161,6 +161,8 @@ class LinuxPairedStart(unittest.TestCase):
         cases = [
             ({"Pair Product": recorder, "Pair Return Code": "yes"}, "9", 9),
             ({"Pair Product": recorder, "Pair Return Code": "YES"}, "-2", 254),
+            # Killed by SIGKILL: 128 + 9, as a shell reports it.
+            ({"Pair Product": recorder, "Pair Return Code": "yes"}, "sig9", 137),
             ({"Pair Product": recorder}, "9", 0),
         ]
         for application, code, expected in cases:

@@ -98,7 +98,8 @@ class WineJvm(harness.WineSuite):
 
         app = self.app(["main=out before", "main=throw java.lang.IllegalStateException kaputt"])
         result = app.run()
-        self.assert_result(result, 0, "before\r\n")
+        # As with the java command, an exception out of main ends the process with 1.
+        self.assert_result(result, 1, "before\r\n")
         self.assertEqual(result.stderr, 'Exception in thread "main" java.lang.IllegalStateException: kaputt\r\n')
         # The exception is left pending for the VM, which reports it when the thread detaches.
         self.assertEqual(app.facts("uncaught="), ["java.lang.IllegalStateException: kaputt thread=main"])
@@ -251,6 +252,16 @@ class WineJvm(harness.WineSuite):
         # Only "yes" appends; "Yes" replaces the files like no setting at all.
         self.assertEqual(run_twice("Yes"), ("out two\r\n", "err two\r\n"))
         self.assertEqual(run_twice("yes"), ("out one\r\nout two\r\n", "err one\r\nerr two\r\n"))
+
+    def test_one_file_for_both_streams(self):
+        # The names differ in letter case only: one stream serves both, in write order.
+        app = self.app(["main=out first", "main=err second", "main=out third"],
+                       application={"Output File": "%KITE_LOGS%\\all.log", "Error File": "%KITE_LOGS%\\ALL.LOG"})
+        logs = app.sandbox.path("logs")
+        result = app.run(extra_env={"KITE_LOGS": harness.Wine.winpath(logs)})
+        self.assert_result(result, 0, "")
+        self.assertEqual((logs / "all.log").read_bytes(), b"first\r\nsecond\r\nthird\r\n")
+        self.assertEqual(len(app.facts("file_opened=")), 1)
 
     def test_unopenable_output_file_leaves_the_console(self):
         app = self.app(["main=out to console", "main=err on stderr"],

@@ -19,7 +19,8 @@ import unittest
 import harness
 
 RUNNING, STOP_PENDING, STOPPED = 4, 3, 1
-Status = collections.namedtuple("Status", "state wait_hint exit_code")
+SERVICE_SPECIFIC_ERROR = 1066
+Status = collections.namedtuple("Status", "state wait_hint exit_code service_exit_code")
 
 
 class ServiceApp:
@@ -29,7 +30,7 @@ class ServiceApp:
     names = itertools.count(1)
 
     def __init__(self, test: unittest.TestCase, wine: harness.Wine, script: list, application: dict = None,
-                 command_line: str = ""):
+                 command_line: str = "", java: dict = None):
         self.test = test
         self.wine = wine
         self.name = f"KiteSvc{next(self.names)}"
@@ -38,7 +39,7 @@ class ServiceApp:
         self.sandbox.copy(harness.jvm_double(), "jre/bin/client/jvm.dll")
         self.launcher.write_ini({
             "Java Runtime Environment": {"Main Class": "com.example.App", "Maximum Version": "any",
-                                         "JRE Path": wine.winpath(self.sandbox.path("jre"))},
+                                         "JRE Path": wine.winpath(self.sandbox.path("jre")), **(java or {})},
             "Class Path": {"Class Path": "\\app.jar"},
             "Application": {"Application Type": "service", **(application or {})},
         })
@@ -66,8 +67,10 @@ class ServiceApp:
             state = re.search(r"STATE\s*:\s*(\d+)", result.stdout)
             hint = re.search(r"WAIT_HINT\s*:\s*0x([0-9a-fA-F]+)", result.stdout)
             code = re.search(r"WIN32_EXIT_CODE\s*:\s*(\d+)", result.stdout)
-            if state and hint and code:
-                return Status(int(state.group(1)), int(hint.group(1), 16), int(code.group(1)))
+            service_code = re.search(r"SERVICE_EXIT_CODE\s*:\s*(-?\d+)", result.stdout)
+            if state and hint and code and service_code:
+                return Status(int(state.group(1)), int(hint.group(1), 16), int(code.group(1)),
+                              int(service_code.group(1)) & 0xFFFFFFFF)
             if time.monotonic() > deadline:
                 self.test.fail(f"sc query {self.name} ended with {result.code}: {result.stdout}{result.stderr}")
             time.sleep(0.1)
@@ -125,12 +128,12 @@ class WineService(unittest.TestCase):
         result = service.wine_command("net", "start", service.name)
         self.assertEqual(result.code, 0, result.stdout)
         service.wait_for("waiting_for_stop thread=main")
-        self.assertEqual(service.query(), (RUNNING, 0, 0))
+        self.assertEqual(service.query(), (RUNNING, 0, 0, 0))
 
         result = service.wine_command("net", "stop", service.name)
         self.assertEqual(result.code, 0, result.stdout)
         # The wait hint of the stop request stays in the last report.
-        self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 3000, 0))
+        self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 3000, 0, 0))
         record = service.record()
         # stop() releases main's wait: the two return in either order.
         stop = record.index("stop_called thread=Thread-0")
@@ -164,25 +167,44 @@ class WineService(unittest.TestCase):
     def test_how_the_application_ends_decides_the_last_report(self):
         cases = [
             # System.exit(0) through the exit hook reports stopped before the process ends.
-            (["main=sleep 300", "main=exit 0"], "exit_hook_returned", STOPPED),
-            # A VM that cannot be created shows only as an early stop.
-            (["create_result=-4"], "create_result=-4", STOPPED),
-            # Any other exit code reports nothing: the running state stands.
-            (["main=sleep 300", "main=exit 1"], "exit_hook_returned", RUNNING),
+            (["main=sleep 300", "main=exit 0"], "exit_hook_returned", 0, 0),
+            # A VM that cannot be created: stopped with the launcher's -1 as the service's code.
+            (["create_result=-4"], "create_result=-4", SERVICE_SPECIFIC_ERROR, 0xFFFFFFFF),
+            # Any other System.exit code is reported as the service's code, before the process ends.
+            (["main=sleep 300", "main=exit 3"], "exit_hook_returned", SERVICE_SPECIFIC_ERROR, 3),
+            # main throws: 1, as the java command ends.
+            (["main=throw java.lang.IllegalStateException kaputt"], "main_threw=java.lang.IllegalStateException",
+             SERVICE_SPECIFIC_ERROR, 1),
         ]
-        for script, fact, state in cases:
+        for script, fact, exit_code, service_exit_code in cases:
             with self.subTest(script=script):
                 service = ServiceApp(self, self.wine, script)
                 service.install()
                 result = service.wine_command("net", "start", service.name)
                 self.assertEqual(result.code, 0, result.stdout)
                 service.wait_for(fact)
-                if state == RUNNING:
-                    # The exit hook has returned: whatever it reports is in place.
-                    self.assertEqual(service.query(), (RUNNING, 0, 0))
-                else:
-                    self.assertEqual(service.wait_for_state(state), (STOPPED, 0, 0))
+                self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 0, exit_code, service_exit_code))
                 self.assertNotIn("main_returned", service.record())
+
+    def test_a_start_without_runtime_fails_without_a_dialog(self):
+        # No runtime: the start ends before the VM, with no dialog, and the service
+        # manager is told so. The error line also goes to the event log, which
+        # Wine does not keep (checked in the unit tests).
+        service = ServiceApp(self, self.wine, [], java={"JRE Path": "Z:\\proc\\kite-nowhere"})
+        service.install()
+        service.wine_command("net", "start", service.name)
+        self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 0, SERVICE_SPECIFIC_ERROR, 0xFFFFFFFF))
+        self.assertEqual(service.record(), [])
+
+    def test_exit_hook_during_teardown_finds_a_live_listener(self):
+        # main returns at once; a non-daemon thread calls System.exit(0) while the
+        # teardown's DestroyJavaVM waits for it, after the dispatcher has returned.
+        service = ServiceApp(self, self.wine, ["main=thread_exit 1500 0"])
+        service.install()
+        self.assertEqual(service.wine_command("net", "start", service.name).code, 0)
+        service.wait_for("exit_hook_returned")
+        record = service.record()
+        self.assertLess(record.index("destroy_called thread=unattached"), record.index("system_exit=0 thread=Thread-0"))
 
     def test_without_java_stop_the_service_stays_stop_pending_until_main_ends(self):
         service = ServiceApp(self, self.wine, ["main=sleep 4000"])
@@ -193,7 +215,7 @@ class WineService(unittest.TestCase):
         self.assertEqual(result.code, 0, result.stdout)
         service.wait_for("exception_described=java.lang.NoSuchMethodError: static Lcom/example/App;.stop()V"
                          " thread=Thread-0")
-        self.assertEqual(service.query(), (STOP_PENDING, 3000, 0))
+        self.assertEqual(service.query(), (STOP_PENDING, 3000, 0, 0))
         self.assertNotIn("main_returned", service.record())
         service.wait_for_state(STOPPED)
         self.assertIn("main_returned", service.record())

@@ -16,6 +16,7 @@ public:
     int failReportNumber = -1;  // 0-based index of a report that fails
     WideStringList startArguments{u"KiteService"};
     std::vector<ServiceStatus> reports;
+    std::vector<WideString> loggedLines;
 
     std::int32_t runDispatcher(ServiceCallbacks& callbacks) override {
         if (dispatcherError != 0) return dispatcherError;
@@ -33,6 +34,7 @@ public:
         return ok;
     }
     void serialized(const std::function<void()>& action) override { action(); }
+    void logError(const WideString& line) override { loggedLines.push_back(line); }
 
     // Delivers a control as the dispatcher thread would.
     void sendControl(std::uint32_t code) { callbacks_->control(code); }

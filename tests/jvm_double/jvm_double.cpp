@@ -38,6 +38,7 @@
 //   wait_stop                block until stop() has been called
 //   thread <ms> [<text>]     start a non-daemon Java thread that sleeps ms, prints text
 //                            on System.out and ends; DestroyJavaVM waits for it
+//   thread_exit <ms> <n>     the same thread, but it ends with System.exit(n)
 // Unknown options: strings not of a form a HotSpot VM accepts (-D, -X<known>, -XX:,
 // -verbose, -ea..., -agent..., exit, abort, vfprintf) or named by refuse_option make
 // JNI_CreateJavaVM print "Unrecognized option: <text>" and return -1, unless

@@ -78,6 +78,11 @@ bool parseStep(std::string_view text, std::vector<Step>& steps) {
         auto [milliseconds, line] = firstWord(rest);
         if (!parseNumber(milliseconds, step.number) || step.number < 0) return false;
         step.text = line;
+    } else if (verb == "thread_exit") {
+        step.kind = Step::Kind::ThreadExit;
+        auto [milliseconds, code] = firstWord(rest);
+        if (!parseNumber(milliseconds, step.number) || step.number < 0) return false;
+        if (!parseNumber(code, step.exitCode)) return false;
     } else {
         return false;
     }

@@ -20,11 +20,13 @@ struct Step {
         Sleep,      // sleep <ms>
         WaitStop,   // wait_stop: block until stop() has been called
         Thread,     // thread <ms> [<text>]: start a non-daemon thread that runs for ms
+        ThreadExit, // thread_exit <ms> <n>: start a non-daemon thread that calls System.exit(n) after ms
     };
     Kind kind;
     long long number = 0;
     std::string text;    // UTF-8
     std::string detail;  // the exception message of Throw
+    long long exitCode = 0;  // of ThreadExit
 };
 
 enum class SecondaryMain { None, Void, Int };

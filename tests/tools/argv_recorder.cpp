@@ -1,7 +1,9 @@
 // Stands in for a paired executable in the Linux end-to-end tests: appends
 // its argument vector, program name included, to the file named by
 // KITE_RECORDER_FILE (one line per start, arguments between < and >) and exits
-// with the code in KITE_RECORDER_EXIT (0 when unset).
+// with the code in KITE_RECORDER_EXIT (0 when unset); "sig<n>" there ends it
+// through signal n instead.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,5 +18,9 @@ int main(int argc, char** argv) {
         }
     }
     const char* code = std::getenv("KITE_RECORDER_EXIT");
+    if (code != nullptr && std::string(code).starts_with("sig")) {
+        std::signal(std::atoi(code + 3), SIG_DFL);
+        std::raise(std::atoi(code + 3));
+    }
     return code ? std::atoi(code) : 0;
 }

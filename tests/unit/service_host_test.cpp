@@ -2,7 +2,11 @@
 
 #include "fake_platform.h"
 #include "fake_service_control.h"
+#include "platform/posix/posix_service_control.h"
 #include "service/service_host.h"
+
+#include <atomic>
+#include <csignal>
 
 namespace kite {
 namespace {
@@ -34,16 +38,34 @@ TEST(ServiceHost, ReportsRunningThenStoppedAroundRun) {
     ServiceHost host(control);
     ScriptedApplication application;
     host.setApplication(&application);
-    EXPECT_EQ(host.runDispatcher(), 0);
+    // The application's exit code is the dispatcher's result.
+    EXPECT_EQ(host.runDispatcher(), -1);
     ASSERT_EQ(control.reports.size(), 2u);
     const ServiceStatus& running = control.reports[0];
     EXPECT_EQ(running.serviceType, 0x10u);
     EXPECT_EQ(running.currentState, kServiceRunning);
     EXPECT_EQ(running.controlsAccepted, 5u);
     EXPECT_EQ(running.waitHint, 0u);
+    // A failed run is reported as a service-specific error carrying its exit code.
     EXPECT_EQ(control.reports[1].currentState, kServiceStopped);
-    EXPECT_EQ(control.reports[1].win32ExitCode, 0u);
+    EXPECT_EQ(control.reports[1].win32ExitCode, 1066u);
+    EXPECT_EQ(control.reports[1].serviceSpecificExitCode, 0xFFFFFFFFu);
     EXPECT_EQ(application.runArguments, (WideStringList{u"KiteService"}));
+}
+
+TEST(ServiceHost, AFailedStartIsReportedStoppedWithItsCodeAndRunsNothing) {
+    FakeServiceControl control;
+    ServiceHost host(control);
+    ScriptedApplication application;
+    host.setApplication(&application);
+    host.setStartFailure(-1);
+    EXPECT_EQ(host.runDispatcher(), -1);
+    ASSERT_EQ(control.reports.size(), 1u);
+    EXPECT_EQ(control.reports[0].serviceType, 0x10u);
+    EXPECT_EQ(control.reports[0].currentState, kServiceStopped);
+    EXPECT_EQ(control.reports[0].win32ExitCode, 1066u);
+    EXPECT_EQ(control.reports[0].serviceSpecificExitCode, 0xFFFFFFFFu);
+    EXPECT_EQ(application.runs, 0);
 }
 
 TEST(ServiceHost, StopAndShutdownReportStopPendingBeforeStopping) {
@@ -68,13 +90,13 @@ TEST(ServiceHost, StopAndShutdownReportStopPendingBeforeStopping) {
 }
 
 TEST(ServiceHost, FailuresStopTheSequenceWhereTheyHappen) {
-    {  // Registration fails: nothing is reported and the application never runs.
+    {  // Registration fails: nothing is reported, the application never runs, the process ends with -1.
         FakeServiceControl control;
         control.registrationFails = true;
         ServiceHost host(control);
         ScriptedApplication application;
         host.setApplication(&application);
-        EXPECT_EQ(host.runDispatcher(), 0);
+        EXPECT_EQ(host.runDispatcher(), -1);
         EXPECT_TRUE(control.reports.empty());
         EXPECT_EQ(application.runs, 0);
     }
@@ -104,7 +126,7 @@ TEST(ServiceHost, FailuresStopTheSequenceWhereTheyHappen) {
     }
 }
 
-TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedOnExitZero) {
+TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedWithTheExitCode) {
     for (bool omit : {false, true}) {
         FakePlatform platform;
         Launcher launcher(platform);
@@ -118,11 +140,67 @@ TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedOnExitZero) {
                                              : WideStringList{u"cmd", u"KiteService", u"-p", u""};
         EXPECT_EQ(launcher.arguments, expected);
 
-        adapter.onVmExit(1);
-        EXPECT_TRUE(control.reports.empty());
         adapter.onVmExit(0);
         ASSERT_EQ(control.reports.size(), 1u);
         EXPECT_EQ(control.reports[0].currentState, kServiceStopped);
+        EXPECT_EQ(control.reports[0].win32ExitCode, 0u);
+        // A non-zero System.exit is reported as a service-specific error.
+        adapter.onVmExit(3);
+        ASSERT_EQ(control.reports.size(), 2u);
+        EXPECT_EQ(control.reports[1].currentState, kServiceStopped);
+        EXPECT_EQ(control.reports[1].win32ExitCode, 1066u);
+        EXPECT_EQ(control.reports[1].serviceSpecificExitCode, 3u);
+    }
+}
+
+// The event log call: in service mode every error line also reaches the service log.
+TEST(ServiceAdapter, ErrorLinesGoToTheServiceLogInServiceModeOnly) {
+    for (bool service : {false, true}) {
+        FakePlatform platform;
+        Launcher launcher(platform);
+        launcher.serviceMode = service;
+        FakeServiceControl control;
+        ServiceHost host(control);
+        ServiceAdapter adapter(host, launcher);
+        setErrorLog(&adapter);
+        printMessage(platform, MessageId::MainClassMissing, {});
+        setErrorLog(nullptr);
+        ASSERT_EQ(control.loggedLines.size(), service ? 1u : 0u);
+        if (service) {
+            EXPECT_EQ(testing::utf8(control.loggedLines[0]), platform.stdoutText);
+        }
+    }
+}
+
+// A service whose runtime is missing: no dialog, the message on the console
+// and in the service log, and the failure reported to the service manager.
+TEST(ServiceAdapter, AStartWithoutARuntimeIsLoggedAndReportedAsFailed) {
+    for (const char* type : {"service", "Service"}) {
+        FakePlatform platform;
+        platform.addFile(u"C:\\App\\app.ini",
+                         std::string("[Java Runtime Environment]\r\nMain Class=App\r\n[Application]\r\n"
+                                     "Application Type=") + type + "\r\n");
+        FakeServiceControl control;
+        EXPECT_EQ(launcherMain(platform, control), -1);
+        const bool service = type == std::string("service");
+        EXPECT_EQ(platform.dialogCalls, service ? 0 : 1);
+        if (!service) {
+            // Outside service mode only the dialog speaks (it could not be shown here).
+            EXPECT_EQ(platform.stdoutText, "");
+            EXPECT_TRUE(control.reports.empty());
+            EXPECT_TRUE(control.loggedLines.empty());
+            continue;
+        }
+        const std::string line =
+            "Error: Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
+            "eine JRE (neueste Version) von: \n";
+        EXPECT_EQ(platform.stdoutText, line);
+        ASSERT_EQ(control.loggedLines.size(), 1u);
+        EXPECT_EQ(testing::utf8(control.loggedLines[0]), line);
+        ASSERT_EQ(control.reports.size(), 1u);
+        EXPECT_EQ(control.reports[0].currentState, kServiceStopped);
+        EXPECT_EQ(control.reports[0].win32ExitCode, 1066u);
+        EXPECT_EQ(control.reports[0].serviceSpecificExitCode, 0xFFFFFFFFu);
     }
 }
 
@@ -135,6 +213,33 @@ TEST(ServiceAdapter, StopWithoutAVmAfterTheLaunchEndedDoesNothing) {
     adapter.run({});  // the launch fails without a VM
     adapter.stopWhenVmExists();  // returns at once instead of waiting for a VM
     EXPECT_EQ(launcher.javaVm, nullptr);
+}
+
+// A stop signal that comes before the service has reported running is kept
+// and delivered as the stop control once it has.
+TEST(PosixServiceControl, StopSignalBeforeRunningIsDeliveredOnceRunning) {
+    struct Callbacks : ServiceCallbacks {
+        explicit Callbacks(PosixServiceControl& control) : serviceControl(control) {}
+        void serviceMain(const WideStringList& arguments) override {
+            name = arguments;
+            std::raise(SIGTERM);
+            serviceControl.registerHandler();
+            ServiceStatus running;
+            running.currentState = kServiceRunning;
+            serviceControl.reportStatus(running);
+        }
+        void control(std::uint32_t code) override {
+            if (code == kServiceControlStop) ++stops;
+        }
+        PosixServiceControl& serviceControl;
+        WideStringList name;
+        std::atomic<int> stops{0};
+    };
+    PosixServiceControl control("/opt/app/svc");
+    Callbacks callbacks(control);
+    EXPECT_EQ(control.runDispatcher(callbacks), 0);
+    EXPECT_EQ(callbacks.stops, 1);
+    EXPECT_EQ(callbacks.name, WideStringList{u"svc"});
 }
 
 }  // namespace

@@ -478,7 +478,10 @@ std::int32_t PosixPlatform::startPairedProcess(const WideString& program, bool w
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) return 0;
     }
-    return WIFEXITED(status) ? static_cast<std::int32_t>(static_cast<std::int8_t>(WEXITSTATUS(status))) : 0;
+    if (WIFEXITED(status)) return static_cast<std::int32_t>(static_cast<std::int8_t>(WEXITSTATUS(status)));
+    // A child ended by a signal gives 128 + the signal number, as shells report it.
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return 0;
 }
 
 std::unique_ptr<InstanceChannel> PosixPlatform::openInstanceChannel(const WideString& instanceName,

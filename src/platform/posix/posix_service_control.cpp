@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "foundation/utf.h"
 
@@ -19,10 +20,16 @@ namespace {
 // The signal handler passes the signal number through this pipe to the dispatcher loop.
 int signalPipe[2] = {-1, -1};
 
+// The other bytes on the pipe: the service main has returned, and the service
+// has reported running (its stop control is ready). No stop signal has these numbers.
+constexpr char kServiceMainDone = 0;
+constexpr char kServiceRunningByte = 0x7f;
+
+void writeToLoop(char byte) { [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1); }
+
 void onStopSignal(int number) {
     const int saved = errno;
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+    writeToLoop(static_cast<char>(number));
     errno = saved;
 }
 
@@ -34,8 +41,7 @@ struct ServiceMainStart {
 void* serviceMainThread(void* argument) {
     auto* start = static_cast<ServiceMainStart*>(argument);
     start->callbacks->serviceMain(start->arguments);
-    const char done = 0;
-    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &done, 1);
+    writeToLoop(kServiceMainDone);
     return nullptr;
 }
 
@@ -78,15 +84,28 @@ std::int32_t PosixServiceControl::runDispatcher(ServiceCallbacks& callbacks) {
         ServiceMainStart start{&callbacks, {fromUtf8(slash == std::string::npos ? programName_
                                                                                 : programName_.substr(slash + 1))}};
         pthread_t thread;
-        if (pthread_create(&thread, nullptr, serviceMainThread, &start) != 0) {
-            result = errno != 0 ? errno : EAGAIN;
+        // pthread_create returns its error code; it does not set errno.
+        if (const int error = pthread_create(&thread, nullptr, serviceMainThread, &start); error != 0) {
+            result = error;
         } else {
+            // A stop signal that comes before the service has reported running is
+            // kept and delivered as soon as it has: the host then stops the Java
+            // application once its VM exists, or the start ends on its own.
+            bool running = false;
+            bool stopPending = false;
             for (;;) {
                 char byte = 0;
                 const ssize_t n = read(signalPipe[0], &byte, 1);
                 if (n < 0 && errno == EINTR) continue;
-                if (n <= 0 || byte == 0) break;
-                if (handlerRegistered_) callbacks.control(kServiceControlStop);
+                if (n <= 0 || byte == kServiceMainDone) break;
+                if (byte == kServiceRunningByte) {
+                    running = true;
+                    if (!std::exchange(stopPending, false)) continue;
+                } else if (!running) {
+                    stopPending = true;
+                    continue;
+                }
+                callbacks.control(kServiceControlStop);
             }
             pthread_join(thread, nullptr);
         }
@@ -97,14 +116,17 @@ std::int32_t PosixServiceControl::runDispatcher(ServiceCallbacks& callbacks) {
     return result;
 }
 
-bool PosixServiceControl::registerHandler() {
-    handlerRegistered_ = true;
-    return true;
-}
+bool PosixServiceControl::registerHandler() { return true; }
 
 bool PosixServiceControl::reportStatus(const ServiceStatus& status) {
     if (status.currentState == kServiceRunning) {
         notify("READY=1");
+        // The stop control is taken from now on. The host reports under its lock,
+        // so a stop delivered now is reported after this running state.
+        if (!runningSent_) {
+            runningSent_ = true;
+            writeToLoop(kServiceRunningByte);
+        }
     } else if (!stoppingSent_ &&
                (status.currentState == kServiceStopPending || status.currentState == kServiceStopped)) {
         stoppingSent_ = true;
@@ -117,6 +139,11 @@ void PosixServiceControl::serialized(const std::function<void()>& action) {
     pthread_mutex_lock(&lock_);
     action();
     pthread_mutex_unlock(&lock_);
+}
+
+void PosixServiceControl::logError(const WideString& line) {
+    const std::string text = toUtf8(line);
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text.data(), text.size());
 }
 
 void PosixServiceControl::notify(const char* message) {

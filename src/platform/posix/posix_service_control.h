@@ -19,13 +19,14 @@ public:
     bool registerHandler() override;
     bool reportStatus(const ServiceStatus& status) override;
     void serialized(const std::function<void()>& action) override;
+    void logError(const WideString& line) override;
 
 private:
     void notify(const char* message);
 
     std::string programName_;
     pthread_mutex_t lock_ = PTHREAD_MUTEX_INITIALIZER;
-    bool handlerRegistered_ = false;
+    bool runningSent_ = false;
     bool stoppingSent_ = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace kite {
 
 namespace {
@@ -48,6 +50,21 @@ bool Win32ServiceControl::reportStatus(const ServiceStatus& status) {
                           status.win32ExitCode, status.serviceSpecificExitCode, status.checkPoint,
                           status.waitHint};
     return SetServiceStatus(statusHandle, &record) != 0;
+}
+
+void Win32ServiceControl::logError(const WideString& line) {
+    // The event source is the executable's file name without its extension.
+    std::vector<wchar_t> path(32768);
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size()) return;
+    std::wstring name(path.data(), length);
+    name.erase(0, name.find_last_of(L"\\/") + 1);
+    if (const std::size_t dot = name.rfind(L'.'); dot != std::wstring::npos && dot > 0) name.erase(dot);
+    HANDLE source = RegisterEventSourceW(nullptr, name.c_str());
+    if (source == nullptr) return;
+    LPCWSTR strings[] = {reinterpret_cast<const wchar_t*>(line.c_str())};
+    ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+    DeregisterEventSource(source);
 }
 
 void Win32ServiceControl::serialized(const std::function<void()>& action) {

@@ -13,6 +13,7 @@ public:
     bool registerHandler() override;
     bool reportStatus(const ServiceStatus& status) override;
     void serialized(const std::function<void()>& action) override;
+    void logError(const WideString& line) override;
 };
 
 }  // namespace kite
