@@ -198,7 +198,9 @@ class WineService(unittest.TestCase):
 
     def test_exit_hook_during_teardown_finds_a_live_listener(self):
         # main returns at once; a non-daemon thread calls System.exit(0) while the
-        # teardown's DestroyJavaVM waits for it, after the dispatcher has returned.
+        # teardown's DestroyJavaVM waits for it, after the dispatcher has returned:
+        # the hook runs to its end. (A call into destroyed service objects does not
+        # crash here on its own; what this pins is the order of the events.)
         service = ServiceApp(self, self.wine, ["main=thread_exit 1500 0"])
         service.install()
         self.assertEqual(service.wine_command("net", "start", service.name).code, 0)
