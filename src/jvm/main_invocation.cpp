@@ -99,9 +99,9 @@ std::uint32_t Launcher::runJavaMain() {
 
 bool Launcher::invokeMain() {
     const bool mainCalled = callMain(*this, jniEnv);
-    // Runtimes admitted by the IBM provider settings keep the Java main
-    // thread: the process then ends through System.exit or from outside.
-    if (mainCalled && (ibmAllowed || ibmFavoured)) platform_.sleepForever();
+    // A runtime from the IBM registry key keeps the Java main thread: the
+    // process then ends through System.exit or from outside.
+    if (mainCalled && ibmRuntime) platform_.sleepForever();
     // Detach on every path, failures included: a thread that created the VM
     // and ends attached makes the teardown's DestroyJavaVM wait for ever.
     const bool detached = javaVm->DetachCurrentThread() == JNI_OK;

@@ -79,6 +79,14 @@ class ArgumentsAndExitCodes(JavaLaunch):
         self.assertEqual(result.code, 0, result.stderr)
         self.assertEqual(self.argument_lines(result.stdout), ["count=3", "<first>", "<-a>", "<two words>"])
 
+    def test_main_returning_ends_the_process_whatever_vm_provider_admits(self):
+        # Providers that admit IBM runtimes keep the Java main thread only for a
+        # runtime from the IBM registry key, which Linux does not have.
+        for provider in ("favor_sun", "any"):
+            with self.subTest(provider=provider):
+                result = self.run_app("ArgsApp", "args", jre={"VM Provider": provider})
+                self.assertEqual((result.code, self.argument_lines(result.stdout)), (0, ["count=0"]), result.stderr)
+
     def test_system_exit_status_is_the_exit_code(self):
         for status in (3, 0):
             result = self.run_app("ExitApp", "exitcode", [str(status)])

@@ -13,11 +13,14 @@ struct JavaThreadStart {
     ThreadEnv* thread;
     long long milliseconds;
     std::string line;
+    bool exits;  // System.exit(exitCode) after the sleep
+    int exitCode;
 };
 
 DWORD WINAPI javaThreadMain(void* parameter) {
     JavaThreadStart* start = static_cast<JavaThreadStart*>(parameter);
     Sleep(static_cast<DWORD>(start->milliseconds));
+    if (start->exits) systemExit(*start->thread, start->exitCode);
     if (!start->line.empty()) printLine(false, start->line);
     {
         VmLock lock;
@@ -30,9 +33,9 @@ DWORD WINAPI javaThreadMain(void* parameter) {
 
 // A non-daemon Java thread: attached before this returns, so that a
 // DestroyJavaVM that follows at once still waits for it.
-void startJavaThread(long long milliseconds, const std::string& line) {
+void startJavaThread(long long milliseconds, const std::string& line, bool exits = false, int exitCode = 0) {
     VmLock lock;
-    auto start = new JavaThreadStart{nullptr, milliseconds, line};
+    auto start = new JavaThreadStart{nullptr, milliseconds, line, exits, exitCode};
     DWORD threadId = 0;
     HANDLE handle = CreateThread(nullptr, 0, javaThreadMain, start, CREATE_SUSPENDED, &threadId);
     if (handle == nullptr) fatal("cannot create a Java thread");
@@ -62,6 +65,7 @@ bool runSteps(ThreadEnv& thread, const std::vector<Step>& steps) {
             WaitForSingleObject(vm().stopEvent, INFINITE);
             break;
         case Step::Kind::Thread: startJavaThread(step.number, step.text); break;
+        case Step::Kind::ExitLater: startJavaThread(step.number, {}, true, static_cast<int>(step.code)); break;
         }
     }
     return true;

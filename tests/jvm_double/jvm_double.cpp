@@ -38,6 +38,7 @@
 //   wait_stop                block until stop() has been called
 //   thread <ms> [<text>]     start a non-daemon Java thread that sleeps ms, prints text
 //                            on System.out and ends; DestroyJavaVM waits for it
+//   exit_later <ms> <n>      start a non-daemon Java thread that sleeps ms, then System.exit(n)
 // Unknown options: strings not of a form a HotSpot VM accepts (-D, -X<known>, -XX:,
 // -verbose, -ea..., -agent..., exit, abort, vfprintf) or named by refuse_option make
 // JNI_CreateJavaVM print "Unrecognized option: <text>" and return -1, unless

@@ -78,6 +78,10 @@ bool parseStep(std::string_view text, std::vector<Step>& steps) {
         auto [milliseconds, line] = firstWord(rest);
         if (!parseNumber(milliseconds, step.number) || step.number < 0) return false;
         step.text = line;
+    } else if (verb == "exit_later") {
+        step.kind = Step::Kind::ExitLater;
+        auto [milliseconds, code] = firstWord(rest);
+        if (!parseNumber(milliseconds, step.number) || step.number < 0 || !parseNumber(code, step.code)) return false;
     } else {
         return false;
     }

@@ -20,9 +20,11 @@ struct Step {
         Sleep,      // sleep <ms>
         WaitStop,   // wait_stop: block until stop() has been called
         Thread,     // thread <ms> [<text>]: start a non-daemon thread that runs for ms
+        ExitLater,  // exit_later <ms> <n>: start a non-daemon thread that calls System.exit(n) after ms
     };
     Kind kind;
     long long number = 0;
+    long long code = 0;  // the exit code of ExitLater
     std::string text;    // UTF-8
     std::string detail;  // the exception message of Throw
 };
