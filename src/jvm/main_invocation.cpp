@@ -1,8 +1,9 @@
 // The Java main thread: creates the VM, finds the main class, calls its
-// static main with the arguments and detaches.
+// main method with the arguments and detaches.
 #include "foundation/message_catalog.h"
 #include "jvm/java_strings.h"
 #include "jvm/jvm_interface.h"
+#include "jvm/main_method.h"
 #include "launcher/launcher.h"
 #include "platform/instance_channel.h"
 #include "platform/platform.h"
@@ -68,23 +69,29 @@ bool callMain(Launcher& launcher, JNIEnv* env) {
     jclass mainClass = loadThroughLauncherHelper(launcher, env);
     if (mainClass == nullptr) mainClass = loadThroughFindClass(launcher, env);
     if (mainClass == nullptr) return false;
-    jmethodID main = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
-    if (main == nullptr) {
-        if (env->ExceptionOccurred() != nullptr) {
-            env->ExceptionDescribe();
-        } else {
+    MainMethod main;
+    const MainSelection selection = selectMainMethod(env, mainClass, main);
+    if (selection != MainSelection::Found) {
+        // A missing main that the VM reported as an exception needs no line
+        // of its own; a class that cannot be instantiated always gets one.
+        const bool reported = env->ExceptionOccurred() != nullptr;
+        describePendingException(env);
+        if (!reported || selection == MainSelection::NoConstructor) {
             printMessage(launcher.platform(), MessageId::MainMethodNotFound, {});
         }
         return false;
     }
-    jobjectArray arguments = makeJavaStringArray(launcher.arguments, env);
-    if (arguments == nullptr) {
-        describePendingException(env);
-        return false;
+    jobjectArray arguments = nullptr;
+    if (main.takesArguments) {
+        arguments = makeJavaStringArray(launcher.arguments, env);
+        if (arguments == nullptr) {
+            describePendingException(env);
+            return false;
+        }
     }
     // A second start of a single-instance application waits for this.
     if (launcher.instanceChannel) launcher.instanceChannel->signalMainStarted();
-    env->CallStaticVoidMethod(mainClass, main, arguments);
+    callMainMethod(env, mainClass, main, arguments);
     return true;
 }
 
