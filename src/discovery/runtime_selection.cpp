@@ -74,6 +74,7 @@ bool Launcher::discoverRuntime() {
             unchecked(u"a registered runtime (its registry view tells its processor kind)");
             return found(u"the registered runtimes");
         }
+        ibmRuntime = false;
     }
     // 4. A runtime named by JAVA_HOME, before anybody is asked.
     jvmLibraryPath = javaHomeLibrary();
@@ -141,9 +142,12 @@ bool Launcher::searchRegistry(bool otherView, WideString& home) {
     }
     home = chosen.home;
     if (otherView) launchPairProduct = true;
+    const RuntimeKeySource* origin = chosen.origin ? findRuntimeKeySource(chosen.origin) : nullptr;
+    ibmRuntime = origin != nullptr && origin->vendor == RuntimeVendor::Ibm;
     trace.write([&] {
         WideString line = u"source " + source + u": chose version " + chosen.version.toText() + u" at " + home;
         if (otherView) line += u"; found in the other view, so the paired executable starts instead";
+        if (ibmRuntime) line += u"; an IBM runtime: the Java main thread stays in the VM after main";
         return line;
     });
     return true;

@@ -54,8 +54,8 @@ void Launcher::deliverForwardedArguments(ForwardedStart& start) {
     if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK || env == nullptr) return;
     callSecondaryMain(*this, env, start);
     if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
-    // Runtimes admitted by the IBM provider settings keep their threads attached.
-    if (!ibmAllowed && !ibmFavoured) vm->DetachCurrentThread();
+    // A runtime from the IBM registry key keeps its threads attached.
+    if (!ibmRuntime) vm->DetachCurrentThread();
 }
 
 }  // namespace kite

@@ -1,8 +1,9 @@
 // The Java main thread: creates the VM, finds the main class, calls its
-// static main with the arguments and detaches.
+// main method with the arguments and detaches.
 #include "foundation/message_catalog.h"
 #include "jvm/java_strings.h"
 #include "jvm/jvm_interface.h"
+#include "jvm/main_method.h"
 #include "launcher/launcher.h"
 #include "platform/instance_channel.h"
 #include "platform/platform.h"
@@ -68,23 +69,29 @@ bool callMain(Launcher& launcher, JNIEnv* env) {
     jclass mainClass = loadThroughLauncherHelper(launcher, env);
     if (mainClass == nullptr) mainClass = loadThroughFindClass(launcher, env);
     if (mainClass == nullptr) return false;
-    jmethodID main = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
-    if (main == nullptr) {
-        if (env->ExceptionOccurred() != nullptr) {
-            env->ExceptionDescribe();
-        } else {
+    MainMethod main;
+    const MainSelection selection = selectMainMethod(env, mainClass, main);
+    if (selection != MainSelection::Found) {
+        // A missing main that the VM reported as an exception needs no line
+        // of its own; a class that cannot be instantiated always gets one.
+        const bool reported = env->ExceptionOccurred() != nullptr;
+        describePendingException(env);
+        if (!reported || selection == MainSelection::NoConstructor) {
             printMessage(launcher.platform(), MessageId::MainMethodNotFound, {});
         }
         return false;
     }
-    jobjectArray arguments = makeJavaStringArray(launcher.arguments, env);
-    if (arguments == nullptr) {
-        describePendingException(env);
-        return false;
+    jobjectArray arguments = nullptr;
+    if (main.takesArguments) {
+        arguments = makeJavaStringArray(launcher.arguments, env);
+        if (arguments == nullptr) {
+            describePendingException(env);
+            return false;
+        }
     }
     // A second start of a single-instance application waits for this.
     if (launcher.instanceChannel) launcher.instanceChannel->signalMainStarted();
-    env->CallStaticVoidMethod(mainClass, main, arguments);
+    callMainMethod(env, mainClass, main, arguments);
     launcher.mainThrew = env->ExceptionOccurred() != nullptr;
     return true;
 }
@@ -100,9 +107,9 @@ std::uint32_t Launcher::runJavaMain() {
 
 bool Launcher::invokeMain() {
     const bool mainCalled = callMain(*this, jniEnv);
-    // Runtimes admitted by the IBM provider settings keep the Java main
-    // thread: the process then ends through System.exit or from outside.
-    if (mainCalled && (ibmAllowed || ibmFavoured)) platform_.sleepForever();
+    // A runtime from the IBM registry key keeps the Java main thread: the
+    // process then ends through System.exit or from outside.
+    if (mainCalled && ibmRuntime) platform_.sleepForever();
     // Detach on every path, failures included: a thread that created the VM
     // and ends attached makes the teardown's DestroyJavaVM wait for ever.
     const bool detached = javaVm->DetachCurrentThread() == JNI_OK;

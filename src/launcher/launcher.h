@@ -122,6 +122,10 @@ public:
     bool jrockitFavoured = false;
     bool sunFavoured = true;
     bool ibmFavoured = false;
+    // The runtime was found under the IBM registry key. Only then are the
+    // IBM runtimes' thread rules followed: the Java main thread stays in the
+    // VM after main, and the threads that call into Java stay attached.
+    bool ibmRuntime = false;
     WideString productName;
     WideString productCode;
     std::vector<std::string> jvmOptions;

@@ -18,7 +18,8 @@ bool Launcher::callJavaStop() {
         }
     }
     if (env->ExceptionOccurred()) env->ExceptionDescribe();
-    if (!ibmAllowed && !ibmFavoured) vm->DetachCurrentThread();
+    // A runtime from the IBM registry key keeps its threads attached.
+    if (!ibmRuntime) vm->DetachCurrentThread();
     return true;
 }
 

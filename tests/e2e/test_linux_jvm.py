@@ -1,6 +1,8 @@
 """The Linux launcher running real Java applications on the machine's OpenJDK 17:
 arguments, exit codes, class-path forms, VM parameters, the main thread's
-stack, output files and the failures of VM creation and main class lookup.
+stack, output files and the failures of VM creation and main class lookup;
+main methods as Java 25 selects them (on Temurin 25 where the machine has it)
+and a modular application.
 
 The Java applications are tests/java/<app>/, compiled by CMake into
 $KITE_JAVA_CLASSES/classes/<app>/ and $KITE_JAVA_CLASSES/jars/<app>.jar."""
@@ -15,6 +17,8 @@ import unittest
 import harness
 
 JDK_HOME = pathlib.Path("/usr/lib/jvm/java-17-openjdk-amd64")
+# Present on some machines only; its cases are skipped where it is not.
+TEMURIN25_HOME = pathlib.Path("/usr/lib/jvm/temurin-25-jdk-amd64")
 JAVA_OUTPUT = pathlib.Path(os.environ.get("KITE_JAVA_CLASSES", harness.HOST_DIR / "tests" / "java"))
 
 CREATE_FAILED_UNKNOWN = "Error: JNI Fehler: konnte die Java VM nicht erzeugen\nReason: unbekannt.\n \n"
@@ -55,6 +59,10 @@ class JavaLaunch(unittest.TestCase):
         settings.setdefault("class_path", str(classes(app)))
         return self.launcher(main_class, **settings).run(args, timeout=60)
 
+    def run_main(self, main_class: str, home: pathlib.Path, args=()) -> harness.Result:
+        """A class of tests/java/instancemain on the runtime at home."""
+        return self.run_app(main_class, "instancemain", args, jre={"JRE Path": str(home)})
+
     def argument_lines(self, stdout: str) -> list:
         return [line for line in stdout.splitlines() if line.startswith(("count=", "<"))]
 
@@ -78,6 +86,14 @@ class ArgumentsAndExitCodes(JavaLaunch):
         result = self.run_app("ArgsApp", "args", ["first"], application={"Cmd": '-a "two words"'})
         self.assertEqual(result.code, 0, result.stderr)
         self.assertEqual(self.argument_lines(result.stdout), ["count=3", "<first>", "<-a>", "<two words>"])
+
+    def test_main_returning_ends_the_process_whatever_vm_provider_admits(self):
+        # Providers that admit IBM runtimes keep the Java main thread only for a
+        # runtime from the IBM registry key, which Linux does not have.
+        for provider in ("favor_sun", "any"):
+            with self.subTest(provider=provider):
+                result = self.run_app("ArgsApp", "args", jre={"VM Provider": provider})
+                self.assertEqual((result.code, self.argument_lines(result.stdout)), (0, ["count=0"]), result.stderr)
 
     def test_system_exit_status_is_the_exit_code(self):
         for status in (3, 0):
@@ -130,6 +146,56 @@ class MainClassFailures(JavaLaunch):
         self.assertEqual(result.code, 255)
         self.assertEqual(result.stdout, CREATE_FAILED_UNKNOWN)
         self.assertIn("Unrecognized option: -Xbogus", result.stderr)
+
+
+class MainMethods(JavaLaunch):
+    def test_static_main_comes_first_and_java_17_refuses_instance_mains(self):
+        result = self.run_main("StaticFirst", JDK_HOME, ["a"])
+        self.assertEqual((result.code, result.stdout), (0, "static main(String[]) count=1\n"), result.stderr)
+        # Before Java 25 the JDK's launcher class refuses a class with an instance main only.
+        result = self.run_main("InstanceNoArgs", JDK_HOME)
+        self.assertEqual((result.code, result.stdout), (1, ""))
+        self.assertIn("Error: Main method not found in class InstanceNoArgs", result.stderr)
+
+
+@unittest.skipUnless((TEMURIN25_HOME / "lib" / "server" / "libjvm.so").exists(), f"no Temurin 25 at {TEMURIN25_HOME}")
+class MainMethodsOnJava25(JavaLaunch):
+    def test_static_main_comes_first(self):
+        result = self.run_main("StaticFirst", TEMURIN25_HOME)
+        self.assertEqual((result.code, result.stdout), (0, "static main(String[]) count=0\n"), result.stderr)
+
+    def test_instance_main_without_parameters(self):
+        result = self.run_main("InstanceNoArgs", TEMURIN25_HOME, ["ignored"])
+        self.assertEqual((result.code, result.stdout), (0, "instance main() of InstanceNoArgs\n"), result.stderr)
+
+    def test_instance_main_with_arguments_before_main(self):
+        result = self.run_main("InstanceArgs", TEMURIN25_HOME, ["a b", "", "c"])
+        self.assertEqual((result.code, result.stdout), (0, "instance main(String[]) a b||c\n"), result.stderr)
+
+    def test_inherited_main(self):
+        result = self.run_main("InheritedMain", TEMURIN25_HOME, ["x", "y"])
+        self.assertEqual((result.code, result.stdout), (0, "inherited main in InheritedMain count=2\n"),
+                         result.stderr)
+
+    def test_private_constructor_is_refused_by_the_runtime(self):
+        # The JDK's launcher class refuses the class before main is looked up, as `java` does.
+        result = self.run_main("PrivateConstructor", TEMURIN25_HOME)
+        self.assertEqual((result.code, result.stdout), (1, ""))
+        self.assertIn("Error: no non-private zero argument constructor found in class PrivateConstructor",
+                      result.stderr)
+
+
+class ModularApplication(JavaLaunch):
+    def test_module_path_and_main_module_run_a_named_module(self):
+        # The recipe of docs/running-java.md: the same as `java -p mods -m kite.modular/kite.modular.ModApp`.
+        launcher = self.launcher("kite.modular.ModApp", class_path="\\mods",
+                                 jre={"Virtual Machine Parameters": "--module-path=mods -Djdk.module.main=kite.modular"},
+                                 application={"Override WorkingDir": "yes"})
+        (launcher.folder / "mods").mkdir()
+        shutil.copy(jar("modular"), launcher.folder / "mods" / "modular.jar")
+        result = launcher.run(["a b"], cwd=harness.Sandbox(self).root)
+        self.assertEqual((result.code, result.stdout), (0, "module=kite.modular\nmain module=kite.modular\nargs=a b\n"),
+                         result.stderr)
 
 
 class ClassPathAndOptions(JavaLaunch):

@@ -20,8 +20,8 @@ JDK = "Software\\JavaSoft\\Java Development Kit"
 JRE = "Software\\JavaSoft\\Java Runtime Environment"
 JROCKIT_JDK = "Software\\JRockit\\Java Development Kit"
 IBM_JRE = "Software\\IBM\\Java2 Runtime Environment"
-# main ends through System.exit: with IBM runtimes admitted ("VM Provider" any,
-# favor_sun) the Java main thread never ends by itself.
+# main ends through System.exit: a runtime from the IBM key keeps the Java main
+# thread in the VM after main returns.
 SCRIPT = "main_class=com/example/App\nmain=exit 0\n"
 PAIRED_EXIT_CODE = 42
 
@@ -79,8 +79,11 @@ class WineDiscovery(unittest.TestCase):
         # Registry keys of one test must not reach the next one.
         self.addCleanup(self.wine.reg_delete, f"{key}\\{version}", view)
 
-    def launch(self, jre: dict | None = None, application: dict | None = None) -> harness.Result:
+    def launch(self, jre: dict | None = None, application: dict | None = None,
+               class_path: str | None = None) -> harness.Result:
         sections = {"Java Runtime Environment": {"Main Class": "com.example.App", **(jre or {})}}
+        if class_path:
+            sections["Class Path"] = {"Class Path": class_path}
         if application:
             sections["Application"] = application
         self.app.write_ini(sections)
@@ -155,6 +158,28 @@ class WineDiscovery(unittest.TestCase):
             with self.subTest(settings=settings):
                 self.record.unlink(missing_ok=True)
                 self.assert_loaded(self.launch(settings), library)
+
+    def test_only_a_runtime_from_the_ibm_key_keeps_the_java_main_thread(self):
+        ibm = self.home("ibm9", ("classic",))
+        sun = self.home("sun8")
+        self.register(IBM_JRE, "9.0", ibm)
+        self.register(JRE, "1.8", sun)
+        # favor_sun admits IBM runtimes but loads the JavaSoft one: main returns and the launch
+        # ends as with any other provider.
+        self.script.write_text("main_class=com/example/App\nmain=out returned\n")
+        result = self.launch({"VM Provider": "favor_sun"}, class_path="D:\\Libs\\app.jar")
+        self.assert_loaded(result, sun / "bin" / "client" / "jvm.dll")
+        self.assertEqual(result.stdout, "returned\r\n")
+        self.assertIn("detached=main", self.record.read_text().splitlines())
+        # The IBM runtime: the Java main thread stays in the VM, attached, until a Java thread
+        # ends the process through System.exit.
+        self.record.unlink()
+        self.script.write_text("main_class=com/example/App\nmain=thread_exit 200 7\n")
+        result = self.launch({"VM Provider": "any"}, class_path="D:\\Libs\\app.jar")
+        self.assert_loaded(result, ibm / "bin" / "classic" / "jvm.dll", 7)
+        record = self.record.read_text().splitlines()
+        self.assertEqual(record[record.index("main_returned"):], ["main_returned", "system_exit=7 thread=Thread-0",
+                                                           "exit_hook_returned"])
 
     def test_private_runtime_before_the_registry(self):
         self.register(JRE, "17", self.home("jre17"))

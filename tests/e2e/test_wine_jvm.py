@@ -117,6 +117,38 @@ class WineJvm(harness.WineSuite):
                          ["main_returned", "detached=main", "destroy_called thread=unattached",
                           f"destroy_waiting={worker}", f"thread_ended={worker}", "destroy_returned"])
 
+    def test_main_selection_order(self):
+        # A static main(String[]) first, then an instance main(String[]), then main(); private
+        # ones are passed over. An instance main runs on an object made for it.
+        cases = [
+            ("static,instance,no_args", "static"),
+            ("instance,static_no_args", "instance"),
+            ("private_instance,static_no_args", "static_no_args"),
+            ("no_args", "no_args"),
+        ]
+        for forms, chosen in cases:
+            with self.subTest(forms=forms):
+                app = self.app([f"main_forms={forms}", "main=out ran"])
+                self.assert_result(app.run(["x"]), 0, "ran\r\n")
+                self.assertEqual(app.facts("main_form="), [chosen])
+                self.assertEqual(app.facts("arg"), ["s=1", "=x"] if chosen in ("static", "instance") else [])
+                constructed = ["constructed=com/example/App thread=main"] if "static" not in chosen else []
+                steps = [line for line in app.record() if line.startswith(("constructed=", "main_form=", "main_called"))]
+                self.assertEqual(steps, [*constructed, f"main_form={chosen}", "main_called thread=main"])
+
+    def test_instance_main_without_a_usable_constructor(self):
+        # Without the JDK's launcher class the launcher decides: like a missing main method.
+        cases = [("none", 'Exception in thread "main" java.lang.NoSuchMethodError: Lcom/example/App;.<init>()V\r\n'),
+                 ("private", "")]
+        for constructor, stderr in cases:
+            with self.subTest(constructor=constructor):
+                app = self.app(["main_forms=instance", f"constructor={constructor}"], variant="no_boot_loader")
+                result = app.run()
+                self.assert_result(result, 255, MAIN_METHOD_NOT_FOUND)
+                self.assertEqual(result.stderr, stderr)
+                self.assertEqual(app.facts("constructed="), [])
+                self.assertEqual(app.facts("main_called"), [])
+
     # --- what JNI_CreateJavaVM receives ---------------------------------------------------
 
     def test_creation_arguments_follow_the_settings(self):

@@ -17,6 +17,11 @@ const MethodInfo methods[] = {
     {MethodId::CheckAndLoadMain, ClassId::LauncherHelper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;",
      true},
     {MethodId::Main, ClassId::Application, "main", "([Ljava/lang/String;)V", true},
+    {MethodId::MainInstance, ClassId::Application, "main", "([Ljava/lang/String;)V", false},
+    {MethodId::MainStaticNoArgs, ClassId::Application, "main", "()V", true},
+    {MethodId::MainNoArgs, ClassId::Application, "main", "()V", false},
+    {MethodId::ApplicationInit, ClassId::Application, "<init>", "()V", false},
+    {MethodId::GetModifiers, ClassId::Member, "getModifiers", "()I", false},
     {MethodId::Stop, ClassId::Application, "stop", "()V", true},
     {MethodId::SecondaryMainVoid, ClassId::Application, "secondaryMain", "([Ljava/lang/String;)V", true},
     {MethodId::SecondaryMainInt, ClassId::Application, "secondaryMain", "([Ljava/lang/String;)I", true},
@@ -25,8 +30,10 @@ const MethodInfo methods[] = {
 // Whether the scripted application class declares the method.
 bool declared(const MethodInfo& method) {
     const Script& s = script();
+    const MainForm form = mainFormOf(method);
+    if (form != MainForm::Count) return s.mains[static_cast<int>(form)].declared;
     switch (method.id) {
-    case MethodId::Main: return s.hasMain;
+    case MethodId::ApplicationInit: return s.constructor != Constructor::None;
     case MethodId::Stop: return s.hasStop;
     case MethodId::SecondaryMainVoid: return s.secondaryMain == SecondaryMain::Void;
     case MethodId::SecondaryMainInt: return s.secondaryMain == SecondaryMain::Int;
@@ -43,6 +50,7 @@ std::string className(ClassId id) {
     case ClassId::FileOutputStream: return "java/io/FileOutputStream";
     case ClassId::PrintStream: return "java/io/PrintStream";
     case ClassId::LauncherHelper: return "sun/launcher/LauncherHelper";
+    case ClassId::Member: return "java/lang/reflect/Member";
     case ClassId::Application: return script().mainClass;
     case ClassId::Count: break;
     }
@@ -67,6 +75,24 @@ bool findClassByName(std::string_view name, bool bootLoaderOnly, ClassId& id) {
         }
     }
     return false;
+}
+
+MainForm mainFormOf(const MethodInfo& method) {
+    switch (method.id) {
+    case MethodId::Main: return MainForm::Static;
+    case MethodId::MainInstance: return MainForm::Instance;
+    case MethodId::MainStaticNoArgs: return MainForm::StaticNoArgs;
+    case MethodId::MainNoArgs: return MainForm::NoArgs;
+    default: return MainForm::Count;
+    }
+}
+
+jint modifiersOf(const MethodInfo& method) {
+    const jint privateModifier = 0x0002;
+    const MainForm form = mainFormOf(method);
+    if (form != MainForm::Count) return script().mains[static_cast<int>(form)].isPrivate ? privateModifier : 0;
+    if (method.id == MethodId::ApplicationInit) return script().constructor == Constructor::Private ? privateModifier : 0;
+    return 0;
 }
 
 const MethodInfo* findMethod(ClassId owner, std::string_view name, std::string_view descriptor, bool isStatic) {

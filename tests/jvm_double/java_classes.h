@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script.h"
 #include "vm_state.h"
 
 namespace jvm_double {
@@ -19,7 +20,12 @@ enum class MethodId {
     SetOut,                 // java/lang/System.setOut(Ljava/io/PrintStream;)V
     SetErr,                 // java/lang/System.setErr(Ljava/io/PrintStream;)V
     CheckAndLoadMain,       // sun/launcher/LauncherHelper.checkAndLoadMain(ZILjava/lang/String;)Ljava/lang/Class;
-    Main,                   // <application>.main([Ljava/lang/String;)V
+    Main,                   // <application>.main([Ljava/lang/String;)V, static
+    MainInstance,           // <application>.main([Ljava/lang/String;)V, instance
+    MainStaticNoArgs,       // <application>.main()V, static
+    MainNoArgs,             // <application>.main()V, instance
+    ApplicationInit,        // <application>.<init>()V
+    GetModifiers,           // java/lang/reflect/Member.getModifiers()I
     Stop,                   // <application>.stop()V
     SecondaryMainVoid,      // <application>.secondaryMain([Ljava/lang/String;)V
     SecondaryMainInt,       // <application>.secondaryMain([Ljava/lang/String;)I
@@ -39,6 +45,11 @@ std::string dottedName(std::string name);
 // Finds a class by its slash name, as FindClass (application class
 // included) or as the boot loader sees it (JDK classes only).
 bool findClassByName(std::string_view name, bool bootLoaderOnly, ClassId& id);
+
+// The main form a method of the application is, or Count for any other method.
+MainForm mainFormOf(const MethodInfo& method);
+// Its modifiers as Member.getModifiers answers (private as scripted, otherwise package access).
+jint modifiersOf(const MethodInfo& method);
 
 // The method as GetMethodID/GetStaticMethodID finds it, or null.
 const MethodInfo* findMethod(ClassId owner, std::string_view name, std::string_view descriptor, bool isStatic);

@@ -52,7 +52,7 @@ jobject checkAndLoadMain(ThreadEnv& thread, const jvalue* arguments) {
         printLine(printToStderr, "Caused by: java.lang.ClassNotFoundException: " + name);
         systemExit(thread, 1);
     }
-    if (!s.hasMain) {
+    if (!hasAnyMain()) {
         printLine(printToStderr, "Error: Main method not found in class " + name +
                                      ", please define the main method as:");
         printLine(printToStderr, "   public static void main(String[] args)");
@@ -70,9 +70,10 @@ void setStandardStream(ThreadEnv& thread, bool error, jobject printStream) {
     recordFact(std::string(error ? "set_err=" : "set_out=") + streamTarget(stream));
 }
 
-void runMain(ThreadEnv& thread, jobject arguments) {
+void runMain(ThreadEnv& thread, MainForm form, jobject arguments) {
+    recordFact(std::string("main_form=") + mainFormName(form));
     recordFact("main_called thread=" + thread.name);
-    recordStringArray(thread, arguments, "arg");
+    if (form == MainForm::Static || form == MainForm::Instance) recordStringArray(thread, arguments, "arg");
     if (runSteps(thread, script().mainSteps)) {
         recordFact("main_returned");
     } else {
@@ -107,11 +108,29 @@ jvalue callStaticMethod(ThreadEnv& thread, const MethodInfo& method, const std::
     case MethodId::SetOut: setStandardStream(thread, false, arguments[0].l); break;
     case MethodId::SetErr: setStandardStream(thread, true, arguments[0].l); break;
     case MethodId::CheckAndLoadMain: result.l = checkAndLoadMain(thread, arguments.data()); break;
-    case MethodId::Main: runMain(thread, arguments[0].l); break;
+    case MethodId::Main: runMain(thread, MainForm::Static, arguments[0].l); break;
+    case MethodId::MainStaticNoArgs: runMain(thread, MainForm::StaticNoArgs, nullptr); break;
     case MethodId::Stop: runStop(thread); break;
     case MethodId::SecondaryMainVoid: runSecondaryMain(thread, arguments[0].l, false); break;
     case MethodId::SecondaryMainInt: result.i = runSecondaryMain(thread, arguments[0].l, true); break;
-    default: fatal(std::string("static call of the constructor ") + method.name);
+    default: fatal(std::string("static call of the method ") + method.name + method.descriptor);
+    }
+    return result;
+}
+
+jvalue callInstanceMethod(ThreadEnv& thread, const MethodInfo& method, jobject self,
+                          const std::vector<jvalue>& arguments) {
+    jvalue result{};
+    switch (method.id) {
+    case MethodId::MainInstance: runMain(thread, MainForm::Instance, arguments[0].l); break;
+    case MethodId::MainNoArgs: runMain(thread, MainForm::NoArgs, nullptr); break;
+    case MethodId::GetModifiers: {
+        VmLock lock;
+        const JavaObject* member = resolveAs(thread, self, JavaObject::Kind::Reflected, "getModifiers");
+        result.i = modifiersOf(*member->member);
+        break;
+    }
+    default: fatal(std::string("instance call of the method ") + method.name + method.descriptor);
     }
     return result;
 }
@@ -149,6 +168,13 @@ jobject construct(ThreadEnv& thread, const MethodInfo& constructor, const std::v
         print->target = out;
         return newLocalRef(thread, print);
     }
+    case MethodId::ApplicationInit:
+        recordFact("constructed=" + className(ClassId::Application) + " thread=" + thread.name);
+        {
+            JavaObject* application = newObject(JavaObject::Kind::Instance);
+            application->classId = ClassId::Application;
+            return newLocalRef(thread, application);
+        }
     default: fatal(std::string("NewObject with the method ") + constructor.name + ", which is no constructor");
     }
 }

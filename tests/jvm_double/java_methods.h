@@ -14,6 +14,10 @@ namespace jvm_double {
 // the application's methods may block. A Java exception stays pending.
 jvalue callStaticMethod(ThreadEnv& thread, const MethodInfo& method, const std::vector<jvalue>& arguments);
 
+// Runs an instance method on self (checked by the caller). Lock not held.
+jvalue callInstanceMethod(ThreadEnv& thread, const MethodInfo& method, jobject self,
+                          const std::vector<jvalue>& arguments);
+
 // Runs a constructor: the new object's local reference, or null with an
 // exception pending. Lock not held.
 jobject construct(ThreadEnv& thread, const MethodInfo& constructor, const std::vector<jvalue>& arguments);

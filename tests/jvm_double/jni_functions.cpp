@@ -204,6 +204,82 @@ void JNICALL callStaticVoidMethod(JNIEnv* env, jclass type, jmethodID id, ...) {
     va_end(arguments);
 }
 
+// The checks shared by the Call<Type>Method functions: self is an object
+// that has the method (an application object its instance methods, a
+// reflected member getModifiers).
+std::pair<ThreadEnv*, const MethodInfo*> prepareInstanceCall(JNIEnv* env, jobject self, jmethodID id,
+                                                             const char* returns, const char* slot) {
+    VmLock lock;
+    ThreadEnv& thread = enter(env, slot);
+    const JavaObject* object = resolve(thread, self, slot);
+    const MethodInfo& method = methodOf(id, slot);
+    const bool fits = object != nullptr && !method.isStatic &&
+                      ((object->kind == JavaObject::Kind::Instance && method.owner == object->classId) ||
+                       (object->kind == JavaObject::Kind::Reflected && method.owner == ClassId::Member));
+    if (!fits) fatal(std::string(slot) + ": the method " + method.name + " is no instance method of the object");
+    if (std::strchr(returns, returnType(method)) == nullptr) {
+        fatal(std::string(slot) + " used for " + method.name + method.descriptor);
+    }
+    return {&thread, &method};
+}
+
+template <typename Arguments>
+jvalue callInstance(JNIEnv* env, jobject self, jmethodID id, const char* returns, const char* slot,
+                    Arguments arguments) {
+    auto [thread, method] = prepareInstanceCall(env, self, id, returns, slot);
+    return callInstanceMethod(*thread, *method, self, argumentsFrom(*method, arguments));
+}
+
+jint JNICALL callIntMethodV(JNIEnv* env, jobject self, jmethodID id, va_list arguments) {
+    return callInstance(env, self, id, "I", "CallIntMethodV", arguments).i;
+}
+jint JNICALL callIntMethodA(JNIEnv* env, jobject self, jmethodID id, const jvalue* arguments) {
+    return callInstance(env, self, id, "I", "CallIntMethodA", arguments).i;
+}
+jint JNICALL callIntMethod(JNIEnv* env, jobject self, jmethodID id, ...) {
+    va_list arguments;
+    va_start(arguments, id);
+    jint result = callInstance(env, self, id, "I", "CallIntMethod", arguments).i;
+    va_end(arguments);
+    return result;
+}
+
+void JNICALL callVoidMethodV(JNIEnv* env, jobject self, jmethodID id, va_list arguments) {
+    callInstance(env, self, id, "V", "CallVoidMethodV", arguments);
+}
+void JNICALL callVoidMethodA(JNIEnv* env, jobject self, jmethodID id, const jvalue* arguments) {
+    callInstance(env, self, id, "V", "CallVoidMethodA", arguments);
+}
+void JNICALL callVoidMethod(JNIEnv* env, jobject self, jmethodID id, ...) {
+    va_list arguments;
+    va_start(arguments, id);
+    callInstance(env, self, id, "V", "CallVoidMethod", arguments);
+    va_end(arguments);
+}
+
+// The java.lang.reflect.Method or Constructor of a method of the class.
+jobject JNICALL toReflectedMethod(JNIEnv* env, jclass type, jmethodID id, jboolean isStatic) {
+    VmLock lock;
+    ThreadEnv& thread = enter(env, "ToReflectedMethod");
+    const JavaObject* owner = resolveAs(thread, type, JavaObject::Kind::Class, "ToReflectedMethod");
+    const MethodInfo& method = methodOf(id, "ToReflectedMethod");
+    if (owner == nullptr || method.owner != owner->classId || method.isStatic != (isStatic != JNI_FALSE)) {
+        fatal(std::string("ToReflectedMethod: ") + method.name + " does not match the class or isStatic passed");
+    }
+    JavaObject* member = newObject(JavaObject::Kind::Reflected);
+    member->member = &method;
+    return newLocalRef(thread, member);
+}
+
+jint JNICALL jniThrow(JNIEnv* env, jthrowable throwable) {
+    VmLock lock;
+    ThreadEnv& thread = enter(env, "Throw");
+    JavaObject* object = resolveAs(thread, throwable, JavaObject::Kind::Throwable, "Throw");
+    if (object == nullptr) fatal("Throw: null throwable");
+    thread.pending = object;
+    return JNI_OK;
+}
+
 template <typename Arguments>
 jobject newObjectWith(JNIEnv* env, jclass type, jmethodID id, const char* slot, Arguments arguments) {
     ThreadEnv* thread = nullptr;
@@ -349,6 +425,14 @@ JNINativeInterface_ buildTable() {
     table.NewObjectA = jniNewObjectA;
     table.GetMethodID = getMethodId;
     table.GetStaticMethodID = getStaticMethodId;
+    table.ToReflectedMethod = toReflectedMethod;
+    table.Throw = jniThrow;
+    table.CallIntMethod = callIntMethod;
+    table.CallIntMethodV = callIntMethodV;
+    table.CallIntMethodA = callIntMethodA;
+    table.CallVoidMethod = callVoidMethod;
+    table.CallVoidMethodV = callVoidMethodV;
+    table.CallVoidMethodA = callVoidMethodA;
     table.CallStaticObjectMethod = callStaticObjectMethod;
     table.CallStaticObjectMethodV = callStaticObjectMethodV;
     table.CallStaticObjectMethodA = callStaticObjectMethodA;

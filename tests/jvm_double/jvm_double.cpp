@@ -20,7 +20,11 @@
 //   launcher_helper=yes|no   [yes] whether sun/launcher/LauncherHelper exists
 //   record=<path>            the record file when KITE_DOUBLE_RECORD is not set (in jvm_double.script)
 //   main_class=<a/b/App>     [none] the application class, slash form
-//   has_main=yes|no          [yes] it has static main([Ljava/lang/String;)V
+//   has_main=yes|no          [yes] it has static main([Ljava/lang/String;)V (no: no main at all)
+//   main_forms=<list>        [static] the main methods it declares, comma-separated (empty: none):
+//                            static, instance (main([Ljava/lang/String;)V), static_no_args,
+//                            no_args (main()V); "private_" before one makes it private
+//   constructor=public|private|none  [public] its constructor without parameters
 //   missing_method_throws=yes|no  [yes] no: GetMethodID/GetStaticMethodID of a missing
 //                            method return null without a pending NoSuchMethodError
 //   has_stop=yes|no          [no]  it has static stop()V
@@ -58,7 +62,9 @@
 //   check_and_load_main=<name> printToStderr=<0|1> mode=<n>
 //   file_opened=<path> append=<0|1>  file_open_failed=<path> error=<code>
 //   set_out=<path|console>  set_err=<path|console>
-//   main_called thread=<name>  args=<n>  arg=<each argument>  (arg_null, args=null)
+//   constructed=<application class> thread=<name>   (NewObject with its constructor)
+//   main_form=<static|instance|static_no_args|no_args>
+//   main_called thread=<name>  args=<n>  arg=<each argument>  (arg_null, args=null; main(String[]) only)
 //   main_returned / main_threw=<class>
 //   stop_called thread=<name>  stop_returned / stop_threw=<class>  waiting_for_stop thread=<name>
 //   secondary_main_called=<void|int> thread=<name>  secondary_args=<n>  secondary_arg=<each>

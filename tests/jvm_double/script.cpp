@@ -90,13 +90,51 @@ bool parseStep(std::string_view text, std::vector<Step>& steps) {
     return true;
 }
 
+// A comma-separated list of main forms, each optionally "private_"; empty: none.
+bool parseMainForms(std::string_view text, Script& s) {
+    for (DeclaredMain& main : s.mains) main = DeclaredMain{};
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        std::string_view word = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        const bool isPrivate = word.starts_with("private_");
+        if (isPrivate) word.remove_prefix(8);
+        bool known = false;
+        for (int form = 0; form < static_cast<int>(MainForm::Count); ++form) {
+            if (word == mainFormName(static_cast<MainForm>(form))) {
+                s.mains[form] = DeclaredMain{true, isPrivate};
+                known = true;
+            }
+        }
+        if (!known) return false;
+    }
+    return true;
+}
+
 bool parseLine(std::string_view key, std::string_view value, Script& s) {
     if (key == "create_result") return parseNumber(value, s.createResult);
     if (key == "default_args_result") return parseNumber(value, s.defaultArgsResult);
     if (key == "java_stack_size") return parseNumber(value, s.javaStackSize);
     if (key == "attach_result") return parseNumber(value, s.attachResult);
     if (key == "launcher_helper") return parseYesNo(value, s.launcherHelper);
-    if (key == "has_main") return parseYesNo(value, s.hasMain);
+    if (key == "has_main") {
+        bool hasMain = true;
+        if (!parseYesNo(value, hasMain)) return false;
+        return parseMainForms(hasMain ? "static" : "", s);
+    }
+    if (key == "main_forms") return parseMainForms(value, s);
+    if (key == "constructor") {
+        if (value == "public") {
+            s.constructor = Constructor::Public;
+        } else if (value == "private") {
+            s.constructor = Constructor::Private;
+        } else if (value == "none") {
+            s.constructor = Constructor::None;
+        } else {
+            return false;
+        }
+        return true;
+    }
     if (key == "missing_method_throws") return parseYesNo(value, s.missingMethodThrows);
     if (key == "has_stop") return parseYesNo(value, s.hasStop);
     if (key == "secondary_result") return parseNumber(value, s.secondaryResult);
@@ -156,5 +194,23 @@ void loadScript() {
 }
 
 const Script& script() { return theScript; }
+
+const char* mainFormName(MainForm form) {
+    switch (form) {
+    case MainForm::Static: return "static";
+    case MainForm::Instance: return "instance";
+    case MainForm::StaticNoArgs: return "static_no_args";
+    case MainForm::NoArgs: return "no_args";
+    case MainForm::Count: break;
+    }
+    return "";
+}
+
+bool hasAnyMain() {
+    for (const DeclaredMain& main : theScript.mains) {
+        if (main.declared) return true;
+    }
+    return false;
+}
 
 }  // namespace jvm_double

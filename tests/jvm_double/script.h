@@ -31,6 +31,16 @@ struct Step {
 
 enum class SecondaryMain { None, Void, Int };
 
+// The main methods the application class may declare.
+enum class MainForm { Static, Instance, StaticNoArgs, NoArgs, Count };
+
+struct DeclaredMain {
+    bool declared = false;
+    bool isPrivate = false;
+};
+
+enum class Constructor { Public, Private, None };
+
 struct Script {
     jint createResult = 0;
     jint defaultArgsResult = JNI_ERR;  // what a current HotSpot answers to a JNI 1.1 record
@@ -38,7 +48,9 @@ struct Script {
     jint attachResult = 0;
     bool launcherHelper = true;
     std::string mainClass;  // slash form; empty: the application has no class
-    bool hasMain = true;
+    // By MainForm; a static main(String[]) unless main_forms says otherwise.
+    DeclaredMain mains[static_cast<int>(MainForm::Count)] = {{true, false}};
+    Constructor constructor = Constructor::Public;  // the application class's <init>()V
     bool missingMethodThrows = true;  // no: a failed method lookup leaves no exception pending
     bool hasStop = false;
     SecondaryMain secondaryMain = SecondaryMain::None;
@@ -53,5 +65,8 @@ struct Script {
 // Reads the script named by KITE_DOUBLE_SCRIPT; without it the defaults stand.
 void loadScript();
 const Script& script();
+
+const char* mainFormName(MainForm form);  // as main_forms writes it
+bool hasAnyMain();
 
 }  // namespace jvm_double

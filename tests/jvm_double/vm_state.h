@@ -16,10 +16,14 @@
 
 namespace jvm_double {
 
-enum class ClassId { String, System, FileOutputStream, PrintStream, LauncherHelper, Application, Count };
+enum class ClassId { String, System, FileOutputStream, PrintStream, LauncherHelper, Member, Application, Count };
+
+struct MethodInfo;
 
 struct JavaObject {
-    enum class Kind { Class, String, CharArray, ObjectArray, FileStream, PrintStream, Throwable };
+    // Instance: an object of the application class; Reflected: the
+    // java.lang.reflect.Method or Constructor of one of its methods.
+    enum class Kind { Class, String, CharArray, ObjectArray, FileStream, PrintStream, Throwable, Instance, Reflected };
     Kind kind;
     ClassId classId = ClassId::Count;     // Class: the class; ObjectArray: the element class
     std::u16string chars;                 // String, CharArray
@@ -30,6 +34,7 @@ struct JavaObject {
     JavaObject* target = nullptr;         // PrintStream: its FileStream
     std::string throwableClass;           // Throwable: dotted class name
     std::string message;                  // Throwable: message, empty when none
+    const MethodInfo* member = nullptr;   // Reflected: the method
 };
 
 struct ThreadEnv;

@@ -319,15 +319,18 @@ TEST(RuntimeSelection, VendorFavourAndViews) {
         apply(launcher, kDefaults);
         (void)platform;
     };
-    {  // favor_sun admits JRockit but ranks the JavaSoft runtime first.
+    {  // favor_sun admits JRockit and IBM but ranks the JavaSoft runtime first.
         FakePlatform platform;
         Launcher launcher(platform);
         start(platform, launcher);
         launcher.jrockitAllowed = true;
+        launcher.ibmAllowed = true;
+        registerRuntime(platform, 4, u"1.6", u"C:\\ibm6");
         registerRuntime(platform, 2, u"1.8", u"C:\\jr8");
         registerRuntime(platform, 1, u"1.7", u"C:\\jre7");
         ASSERT_TRUE(launcher.discoverRuntime());
         EXPECT_EQ(launcher.jvmLibraryPath, u"C:\\jre7\\bin\\client\\jvm.dll");
+        EXPECT_FALSE(launcher.ibmRuntime);
     }
     {  // "any" favours none: the highest version wins.
         FakePlatform platform;
@@ -338,6 +341,8 @@ TEST(RuntimeSelection, VendorFavourAndViews) {
         registerRuntime(platform, 1, u"1.8", u"C:\\jre8");
         ASSERT_TRUE(launcher.discoverRuntime());
         EXPECT_EQ(launcher.jvmLibraryPath, u"C:\\ibm9\\bin\\client\\jvm.dll");
+        // Only a runtime from the IBM key keeps the IBM thread rules.
+        EXPECT_TRUE(launcher.ibmRuntime);
     }
     {  // A choice in the native view keeps the other view unsearched.
         FakePlatform platform;
