@@ -42,6 +42,14 @@ CASES = [
 ]
 
 
+# A section name given twice: only the first of them is read.
+DUPLICATE_FILE = "[Application]\r\nCmd=first\r\n[Other]\r\nx=1\r\n[application]\r\nCmd=second\r\nOnly Later=2\r\n"
+DUPLICATE_CASES = [
+    ("get", "Application", "Cmd", "first"),
+    ("get", "Application", "Only Later", ""),
+    ("get", "Other", "x", "1"),
+]
+
 # The probe's environment for the expansion cases.
 PROBE_ENV = {"KITE_TEST_WORD": "val", "KITE_TEST_UMLAUT": "Gr\u00fc\u00dfe"}
 
@@ -84,6 +92,13 @@ class SettingsFileCases:
         result = self.run_probe("sections", self.file_path(sandbox.write("app.ini", FILE)))
         self.assertEqual(result.stdout.replace("\r\n", "\n"),
                          "<Application>\n<Application+>\n<java runtime environment>\n")
+
+    def test_duplicate_section_names(self):
+        sandbox = harness.Sandbox(self)
+        path = sandbox.write("app.ini", DUPLICATE_FILE)
+        self.values(path, DUPLICATE_CASES)
+        result = self.run_probe("sections", self.file_path(path))
+        self.assertEqual(result.stdout.replace("\r\n", "\n"), "<Application>\n<Other>\n<application>\n")
 
     def test_utf16_and_utf8_bom_files(self):
         sandbox = harness.Sandbox(self)
