@@ -207,33 +207,26 @@ private:
     bool replied_ = false;
 };
 
-// A connection whose message is still arriving. The message is exactly the
-// argument area, followed by the end of the secondary's sending side.
+// A connection whose message is still arriving.
 struct IncomingMessage {
     Descriptor connection;
-    ArgumentArea area{};
-    std::size_t received = 0;
+    ArgumentMessage message;
     std::chrono::steady_clock::time_point deadline;
 };
 
-enum class Progress { Waiting, Complete, Dropped };
-
-// Reads what has arrived without blocking. Too little before the end, or
-// anything after the area's last byte, drops the connection.
-Progress readMore(IncomingMessage& message) {
+// Reads what has arrived without blocking.
+ArgumentMessage::State readMore(IncomingMessage& incoming) {
     for (;;) {
         std::uint8_t bytes[kArgumentAreaSize + 1];
-        const std::size_t wanted = kArgumentAreaSize + 1 - message.received;
-        const ssize_t got = recv(message.connection.get(), bytes, wanted, MSG_DONTWAIT);
+        const ssize_t got = recv(incoming.connection.get(), bytes, sizeof bytes, MSG_DONTWAIT);
         if (got < 0) {
             if (errno == EINTR) continue;
-            return errno == EAGAIN || errno == EWOULDBLOCK ? Progress::Waiting : Progress::Dropped;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return incoming.message.state();
+            return ArgumentMessage::State::Dropped;
         }
-        if (got == 0) return message.received == kArgumentAreaSize ? Progress::Complete : Progress::Dropped;
-        const auto count = static_cast<std::size_t>(got);
-        if (message.received + count > kArgumentAreaSize) return Progress::Dropped;
-        std::memcpy(message.area.data() + message.received, bytes, count);
-        message.received += count;
+        if (got == 0) return incoming.message.end();
+        if (incoming.message.add(bytes, static_cast<std::size_t>(got)) != ArgumentMessage::State::Waiting)
+            return incoming.message.state();
     }
 }
 
@@ -339,20 +332,22 @@ private:
             // the next poll, so entries may go in any order.
             std::vector<IncomingMessage> waiting;
             for (std::size_t i = 0; i < incoming.size(); ++i) {
+                using State = ArgumentMessage::State;
                 IncomingMessage& message = incoming[i];
-                Progress progress = Progress::Waiting;
+                State progress = State::Waiting;
                 if (waits[2 + i].revents != 0) progress = readMore(message);
-                if (progress == Progress::Waiting && now >= message.deadline) progress = Progress::Dropped;
-                if (progress == Progress::Waiting) {
+                if (progress == State::Waiting && now >= message.deadline) progress = State::Dropped;
+                if (progress == State::Waiting) {
                     waiting.push_back(std::move(message));
                     continue;
                 }
-                if (progress == Progress::Dropped) {
+                if (progress == State::Dropped) {
                     release();
                     continue;
                 }
                 // The start takes over this connection's place in the count.
-                onForward(std::make_shared<PosixForwardedStart>(state_, std::move(message.connection), message.area));
+                onForward(std::make_shared<PosixForwardedStart>(state_, std::move(message.connection),
+                                                                message.message.area()));
             }
             incoming = std::move(waiting);
             if ((waits[1].revents & POLLIN) != 0) acceptOne(incoming, now);
@@ -371,7 +366,7 @@ private:
             std::lock_guard<std::mutex> guard(state_->lock);
             ++state_->inProgress;
         }
-        incoming.push_back({std::move(connection), {}, 0, now + kMessageDeadline});
+        incoming.push_back({std::move(connection), {}, now + kMessageDeadline});
     }
 
     void release() {
@@ -388,6 +383,19 @@ private:
 };
 
 }  // namespace
+
+ArgumentMessage::State ArgumentMessage::add(const std::uint8_t* bytes, std::size_t count) {
+    if (state_ != State::Waiting) return state_;
+    if (count > kArgumentAreaSize - received_) return state_ = State::Dropped;
+    std::memcpy(area_.data() + received_, bytes, count);
+    received_ += count;
+    return state_;
+}
+
+ArgumentMessage::State ArgumentMessage::end() {
+    if (state_ != State::Waiting) return state_;
+    return state_ = received_ == kArgumentAreaSize ? State::Complete : State::Dropped;
+}
 
 std::unique_ptr<InstanceChannel> openPosixInstanceChannel(const WideString& instanceName, bool& isPrimary) {
     std::optional<SocketPlace> place = socketPlaceFor(instanceName);
