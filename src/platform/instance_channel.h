@@ -1,7 +1,7 @@
 // The platform side of the single-instance guard. On Windows: the named
 // shared block, the registered forwarding message, the listener thread and
-// the start event. On Linux: a Unix domain socket in the abstract namespace
-// and an in-process start event. Owned by the Launcher; destroying it is the
+// the start event. On Linux: a Unix domain socket in a folder private to the
+// user and an in-process start event. Owned by the Launcher; destroying it is the
 // guard's teardown (listener stopped, block and event released).
 #pragma once
 
@@ -28,7 +28,9 @@ public:
     // returns at once when the platform could not make the start event.
     virtual void waitMainStarted() = 0;
     // The forwarded argument list as it is now (Windows: the shared block's
-    // argument area, which the latest secondary wrote).
+    // argument area, which the latest secondary wrote; Linux: the secondary's
+    // message, read whole before the start was handed out). Never waits for
+    // the secondary.
     virtual void readArgumentArea(ArgumentArea& area) = 0;
     // Sends the secondary its exit code. Without a reply the secondary waits
     // until the primary has ended.

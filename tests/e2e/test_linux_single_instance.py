@@ -1,10 +1,14 @@
 """The single-instance guard and the paired start of the Linux launcher with
 the real JVM: a Java primary that blocks, later starts whose arguments reach
-secondaryMain over the instance socket, their exit codes, and a paired
-executable started with posix_spawn."""
+secondaryMain over the instance socket, their exit codes, peers that send a
+wrong message or none, the socket's folder, and a paired executable started
+with posix_spawn."""
 
 import os
 import pathlib
+import select
+import socket
+import stat
 import subprocess
 import time
 import unittest
@@ -15,6 +19,16 @@ JDK_HOME = pathlib.Path("/usr/lib/jvm/java-17-openjdk-amd64")
 JAVA_OUTPUT = pathlib.Path(os.environ.get("KITE_JAVA_CLASSES", harness.HOST_DIR / "tests" / "java"))
 SINGLE_JAR = JAVA_OUTPUT / "jars" / "single.jar"
 RECORDER = harness.HOST_DIR / "tests" / "tools" / "argv_recorder"
+
+AREA_SIZE = 1040
+# Connections the primary reads or delivers at once; later ones wait.
+IN_PROGRESS_LIMIT = 16
+
+
+def argument_area(*args) -> bytes:
+    """The message a second start sends: UTF-16LE arguments, each ended by a zero unit."""
+    data = b"".join(arg.encode("utf-16-le") + b"\0\0" for arg in args) + b"\0\0"
+    return data.ljust(AREA_SIZE, b"\0")
 
 
 class Instance:
@@ -30,7 +44,10 @@ class Instance:
             "Class Path": {"Class Path": str(SINGLE_JAR)},
             "Application": {"Single Instance": single},
         })
-        self.env = dict(os.environ, XDG_CONFIG_HOME=str(self.sandbox.path("config")))
+        self.run_dir = self.sandbox.path("run")
+        self.run_dir.mkdir(mode=0o700)
+        self.env = dict(os.environ, XDG_CONFIG_HOME=str(self.sandbox.path("config")),
+                        XDG_RUNTIME_DIR=str(self.run_dir))
 
     def popen(self, args=()):
         process = subprocess.Popen([str(self.launcher.path), *args], cwd=self.launcher.folder, env=self.env,
@@ -49,6 +66,23 @@ class Instance:
 
     def run(self, args=(), timeout=60) -> harness.Result:
         return self.launcher.run(args, env=self.env, timeout=timeout)
+
+    def sockets(self, folder=None):
+        folder = pathlib.Path(folder or self.run_dir)
+        return [p for p in folder.glob("kite-*") if stat.S_ISSOCK(p.lstat().st_mode)]
+
+    def peer(self, message=None, end=True) -> socket.socket:
+        """A raw connection to the primary that sends message (and ends its sending side)."""
+        (path,) = self.sockets()
+        peer = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.test.addCleanup(peer.close)
+        peer.settimeout(60)
+        peer.connect(str(path))
+        if message is not None:
+            peer.sendall(message)
+        if end:
+            peer.shutdown(socket.SHUT_WR)
+        return peer
 
 
 @unittest.skipUnless((JDK_HOME / "lib" / "server" / "libjvm.so").exists(), "no OpenJDK 17")
@@ -116,6 +150,63 @@ class LinuxSingleInstance(unittest.TestCase):
         instance.run(["x"])
         _, err = primary.communicate(timeout=60)
         self.assertIn("java.lang.NoSuchMethodError: secondaryMain", err)
+
+    def test_a_wrong_message_is_dropped_without_delivery(self):
+        instance = Instance(self, "SingleInt")
+        primary = instance.start()
+        area = argument_area("5")
+        for message in (b"", area[:-1], area + b"\0"):
+            with self.subTest(size=len(message)):
+                # Closed without a reply.
+                self.assertEqual(instance.peer(message).recv(4), b"")
+        self.assertEqual(instance.peer(argument_area("7")).recv(4), (7).to_bytes(4, "little"))
+        self.assertEqual(primary.stdout.readline(), "returning count=1 <7>\n")
+        self.assertEqual(instance.run(["quit"]).code, 0)
+        self.assertEqual(primary.communicate(timeout=60), ("returning count=1 <quit>\n", ""))
+
+    def test_silent_peers_are_bounded_and_cannot_keep_the_primary_alive(self):
+        instance = Instance(self, "SingleInt")
+        primary = instance.start()
+        silent = [instance.peer(end=False) for _ in range(IN_PROGRESS_LIMIT)]
+        # This start waits until the deadline has dropped a silent peer.
+        self.assertEqual(instance.peer(argument_area("7")).recv(4), (7).to_bytes(4, "little"))
+        readable, _, _ = select.select(silent, [], [], 0)
+        self.assertTrue(readable)
+        self.assertEqual(readable[0].recv(1), b"")
+        # main returns while a peer that sent nothing is still connected.
+        instance.peer(end=False)
+        self.assertEqual(instance.run(["quit"]).code, 0)
+        primary.communicate(timeout=60)
+        self.assertEqual(primary.returncode, 0)
+
+    def test_socket_lives_in_a_folder_only_the_user_can_enter(self):
+        instance = Instance(self, "SingleInt")
+        primary = instance.start()
+        (path,) = instance.sockets()
+        self.assertEqual(path.lstat().st_uid, os.getuid())
+        with open("/proc/net/unix") as table:
+            self.assertNotIn(f"@kite-{os.getuid()}-{instance.launcher.path}", table.read())
+        self.assertEqual(instance.run(["quit"]).code, 0)
+        primary.communicate(timeout=60)
+        self.assertEqual(instance.sockets(), [])
+        # A runtime folder that others may enter, or that belongs to another
+        # user, is passed over for the per-user folder under /tmp.
+        fallback = pathlib.Path(f"/tmp/kite-{os.getuid()}")
+        folders = [(0o755, os.getuid())] + ([(0o700, 65534)] if os.getuid() == 0 else [])
+        for mode, owner in folders:
+            with self.subTest(mode=oct(mode), owner=owner):
+                os.chown(instance.run_dir, owner, -1)
+                instance.run_dir.chmod(mode)
+                before = set(instance.sockets(fallback)) if fallback.exists() else set()
+                primary = instance.start()
+                self.assertEqual(instance.sockets(), [])
+                self.assertEqual(len(set(instance.sockets(fallback)) - before), 1)
+                info = fallback.lstat()
+                self.assertEqual((stat.S_IMODE(info.st_mode), info.st_uid), (0o700, os.getuid()))
+                self.assertEqual(instance.run(["4"]).code, 4)
+                self.assertEqual(instance.run(["quit"]).code, 0)
+                primary.communicate(timeout=60)
+                os.chown(instance.run_dir, os.getuid(), -1)
 
     def test_capital_yes_leaves_the_guard_off(self):
         instance = Instance(self, "SingleNone", single="Yes")

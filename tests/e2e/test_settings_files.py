@@ -1,7 +1,8 @@
-"""Settings files read and written through the real platform layer: the Windows
-profile functions (kite64's platform under Wine) and the Linux INI reader must
-give the same values for the same files."""
+"""Settings files read and written, and %NAME% references expanded, through
+the real platform layer: the Windows functions (kite64's platform under Wine)
+and the Linux code must give the same results for the same input."""
 
+import os
 import unittest
 
 import harness
@@ -41,6 +42,32 @@ CASES = [
 ]
 
 
+# A section name given twice: only the first of them is read.
+DUPLICATE_FILE = "[Application]\r\nCmd=first\r\n[Other]\r\nx=1\r\n[application]\r\nCmd=second\r\nOnly Later=2\r\n"
+DUPLICATE_CASES = [
+    ("get", "Application", "Cmd", "first"),
+    ("get", "Application", "Only Later", ""),
+    ("get", "Other", "x", "1"),
+]
+
+# The probe's environment for the expansion cases.
+PROBE_ENV = {"KITE_TEST_WORD": "val", "KITE_TEST_UMLAUT": "Gr\u00fc\u00dfe"}
+
+# (text, expanded text)
+EXPANSION_CASES = [
+    ("%KITE_TEST_WORD%\\lib", "val\\lib"),
+    ("%kite_test_word%", "val"),
+    ("a%KITE_TEST_WORD%%KITE_TEST_WORD%b", "avalvalb"),
+    ("%KITE_TEST_UMLAUT%", "Gr\u00fc\u00dfe"),
+    ("%UNDEF%", "%UNDEF%"),
+    ("%UNDEF%KITE_TEST_WORD% x", "%UNDEF%KITE_TEST_WORD% x"),
+    ("50% of %KITE_TEST_WORD%", "50% of %KITE_TEST_WORD%"),
+    ("a%%KITE_TEST_WORD%", "a%%KITE_TEST_WORD%"),
+    ("%KITE_TEST_WORD", "%KITE_TEST_WORD"),
+    ("no references", "no references"),
+]
+
+
 class SettingsFileCases:
     """Mixed into one test class per platform; run(args) starts the probe."""
 
@@ -66,6 +93,13 @@ class SettingsFileCases:
         self.assertEqual(result.stdout.replace("\r\n", "\n"),
                          "<Application>\n<Application+>\n<java runtime environment>\n")
 
+    def test_duplicate_section_names(self):
+        sandbox = harness.Sandbox(self)
+        path = sandbox.write("app.ini", DUPLICATE_FILE)
+        self.values(path, DUPLICATE_CASES)
+        result = self.run_probe("sections", self.file_path(path))
+        self.assertEqual(result.stdout.replace("\r\n", "\n"), "<Application>\n<Other>\n<application>\n")
+
     def test_utf16_and_utf8_bom_files(self):
         sandbox = harness.Sandbox(self)
         text = "[Product Information]\r\nProduct Name=Gr\u00fc\u00dfe \u00c4pfel\r\n"
@@ -73,6 +107,11 @@ class SettingsFileCases:
         utf8 = sandbox.write("utf8.ini", b"\xef\xbb\xbf" + text.encode("utf-8"))
         for path in (utf16, utf8):
             self.values(path, [("get", "Product Information", "Product Name", "Gr\u00fc\u00dfe \u00c4pfel")])
+
+    def test_percent_references(self):
+        for text, expected in EXPANSION_CASES:
+            result = self.run_probe("expand", text)
+            self.assertEqual((result.code, result.stdout.replace("\r\n", "\n")), (0, f"<{expected}>\n"), text)
 
     def test_missing_file_is_empty(self):
         sandbox = harness.Sandbox(self)
@@ -100,7 +139,7 @@ class LinuxSettingsFiles(SettingsFileCases, unittest.TestCase):
             self.skipTest("settings_probe is not built")
 
     def run_probe(self, *args):
-        return harness._run([str(self.probe), *args], None, None, 30, None)
+        return harness._run([str(self.probe), *args], dict(os.environ, **PROBE_ENV), None, 30, None)
 
 
 class WineSettingsFiles(SettingsFileCases, unittest.TestCase):
@@ -119,7 +158,7 @@ class WineSettingsFiles(SettingsFileCases, unittest.TestCase):
         return self.wine.winpath(path)
 
     def run_probe(self, *args):
-        return self.wine.run(self.probe, args)
+        return self.wine.run(self.probe, args, extra_env=PROBE_ENV)
 
 
 if __name__ == "__main__":

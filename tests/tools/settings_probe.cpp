@@ -1,11 +1,12 @@
-// Reads and writes settings files through the real platform, so that the
-// end-to-end tests can hold the Windows profile functions (under Wine) and the
-// Linux INI reader against the same expected values.
+// Reads and writes settings files and expands %NAME% references through the
+// real platform, so that the end-to-end tests can hold the Windows functions
+// (under Wine) and the Linux code against the same expected values.
 //
 //   settings_probe get FILE SECTION KEY     prints the layered value
 //   settings_probe plain FILE SECTION KEY   prints the plain value
 //   settings_probe sections FILE            prints the section names, one a line
 //   settings_probe set FILE SECTION KEY VALUE
+//   settings_probe expand TEXT              prints TEXT with %NAME% references expanded
 //
 // Output is UTF-8 with the value between '<' and '>'.
 #include <cstdio>
@@ -26,6 +27,12 @@ namespace {
 int probe(kite::Platform& platform, const std::vector<kite::WideString>& args) {
     if (args.size() < 2) return 2;
     const kite::WideString& command = args[0];
+    if (command == u"expand") {
+        kite::WideString text = args[1];
+        if (!platform.expandEnvironment(text)) return 1;
+        platform.writeStdout(u"<" + text + u">\n");
+        return 0;
+    }
     if (command == u"sections") {
         kite::IniSettingsStore store(platform, args[1]);
         kite::WideStringList names;

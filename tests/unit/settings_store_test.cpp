@@ -30,7 +30,7 @@ TEST(SplitAtSeparator, CutsAtEverySeparatorWithoutATrailingEmptyPiece) {
 TEST(LayeredSettingsStore, PlusSectionSuppliesOnlyMissingOrEmptyValues) {
     FakePlatform platform;
     platform.addFile(u"C:\\App\\app.ini",
-                     "[S]\nk=abc\nempty=\n[S+]\nk=def\nempty=ext\nonly=def\nspaced= x\n[s+]\nquoted=\" lead\"\n");
+                     "[S]\nk=abc\nempty=\n[S+]\nk=def\nempty=ext\nonly=def\nspaced= x\nquoted=\" lead\"\n");
     LayeredSettingsStore store(platform, u"C:\\App\\app.ini");
     WideString value = u"stale";
     store.getValue(u"S", u"k", value);

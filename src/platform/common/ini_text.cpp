@@ -124,6 +124,10 @@ WideString value(const Document& document, const WideString& section, const Wide
     bool inSection = false;
     for (const WideString& line : document.lines) {
         if (const auto header = sectionHeader(line)) {
+            // Only the first section of that name counts, as with the
+            // Windows profile functions: a later one of the same name is
+            // not read.
+            if (inSection) break;
             inSection = namesEqual(*header, section);
             continue;
         }

@@ -23,12 +23,12 @@ WideString expandPercentReferences(const WideString& text,
         const WideString name = text.substr(open + 1, close - open - 1);
         if (!name.empty() && lookup(name, value)) {
             out += value;
-            i = close + 1;
         } else {
-            // Keep "%NAME" and let the closing '%' start the next reference.
-            out.append(text, open, close - open);
-            i = close;
+            // "%NAME%" stays as written, both percent signs included; the
+            // closing one opens no further reference.
+            out.append(text, open, close - open + 1);
         }
+        i = close + 1;
     }
     return out;
 }

@@ -9,7 +9,8 @@
 namespace kite {
 
 // Every %NAME% whose lookup succeeds is replaced by its value; an undefined
-// reference stays as written and its closing '%' may open the next one.
+// reference (or "%%") stays as written, and scanning goes on after its
+// closing '%', so "%UNDEF%NAME% x" comes back unchanged.
 WideString expandPercentReferences(const WideString& text,
                                    const std::function<bool(const WideString&, WideString&)>& lookup);
 

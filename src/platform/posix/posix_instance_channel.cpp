@@ -2,16 +2,23 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,34 +58,62 @@ private:
     int fd_;
 };
 
-// The socket address: "\0kite-<uid>-<instance name>". The abstract namespace
-// leaves no file behind when a primary ends, and the user id keeps other
-// users' instances apart. A name too long for sun_path keeps its end and gets
-// a hash of the whole name in front.
-struct SocketAddress {
+// How long a connected secondary may take to send its whole message. A peer
+// that sends nothing, or stops half-way, loses its place after this.
+constexpr std::chrono::seconds kMessageDeadline{3};
+
+// Connections in progress at once: those whose message is still being read
+// plus the forwarded starts handed out and not yet destroyed. Further
+// secondaries wait in the socket's backlog until one ends.
+constexpr std::size_t kMaxInProgress = 16;
+
+// True when path is a folder (not a link to one) of this user that no one
+// else may enter or change.
+bool isPrivateFolder(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return false;
+    return S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) == 0;
+}
+
+// The folder of the instance sockets: $XDG_RUNTIME_DIR when it is private,
+// otherwise /tmp/kite-<uid>, created with mode 0700 and checked like it (a
+// folder of that name that another user made first is refused). Empty when
+// neither can be used.
+std::string socketFolder(std::size_t room) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] == '/' && std::strlen(runtime) <= room && isPrivateFolder(runtime)) {
+        return runtime;
+    }
+    const std::string fallback = "/tmp/kite-" + std::to_string(getuid());
+    if (mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    return isPrivateFolder(fallback) ? fallback : std::string();
+}
+
+// The socket's path "<folder>/kite-<hash>" and the lock file beside it; the
+// hash (FNV-1a, 64 bits) of the instance name keeps the name short and free
+// of slashes.
+struct SocketPlace {
     sockaddr_un address{};
     socklen_t length = 0;
+    std::string socketPath;
+    std::string lockPath;
 };
 
-SocketAddress socketAddressFor(const WideString& instanceName) {
-    const std::string name = toUtf8(instanceName);
-    std::string text = "kite-" + std::to_string(getuid()) + "-";
-    const std::size_t room = sizeof(sockaddr_un{}.sun_path) - 1;  // after the leading zero byte
-    if (text.size() + name.size() <= room) {
-        text += name;
-    } else {
-        std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-        for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
-        char hex[17];
-        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-        text += std::string(hex) + "-";
-        text += name.substr(name.size() - (room - text.size()));
-    }
-    SocketAddress result;
-    result.address.sun_family = AF_UNIX;
-    std::memcpy(result.address.sun_path + 1, text.data(), text.size());
-    result.length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + text.size());
-    return result;
+std::optional<SocketPlace> socketPlaceFor(const WideString& instanceName) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : toUtf8(instanceName)) hash = (hash ^ c) * 1099511628211ull;
+    char leaf[32];
+    std::snprintf(leaf, sizeof leaf, "/kite-%016llx", static_cast<unsigned long long>(hash));
+    SocketPlace place;
+    const std::size_t room = sizeof place.address.sun_path - 1 - std::strlen(leaf);
+    const std::string folder = socketFolder(room);
+    if (folder.empty() || folder.size() > room) return std::nullopt;
+    place.socketPath = folder + leaf;
+    place.lockPath = place.socketPath + ".lock";
+    place.address.sun_family = AF_UNIX;
+    std::memcpy(place.address.sun_path, place.socketPath.c_str(), place.socketPath.size() + 1);
+    place.length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + place.socketPath.size() + 1);
+    return place;
 }
 
 // Only processes of the same user may talk to each other through the socket.
@@ -114,38 +149,49 @@ std::size_t receiveAll(int fd, std::uint8_t* data, std::size_t size) {
     return total;
 }
 
+// Wakes the listener's poll; the write end is non-blocking, so a full pipe
+// (the listener is gone or busy) never blocks the writer.
+void wake(int fd) {
+    const char byte = 0;
+    while (write(fd, &byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
 // What the primary's channel and its forwarded starts share: the start
-// event, and the connections of secondaries that got no reply. Those stay
-// open until the primary ends, so that such a secondary waits as long as the
-// primary runs.
+// event, the count of connections in progress with the pipe that tells the
+// listener when one ended, and the connections of secondaries that got no
+// reply. Those stay open until the primary ends, so that such a secondary
+// waits as long as the primary runs.
 struct PrimaryState {
     std::mutex lock;
     std::condition_variable started;
     bool mainStarted = false;
+    std::size_t inProgress = 0;
     std::vector<Descriptor> unanswered;
+    Descriptor wakeRead;
+    Descriptor wakeWrite;
 };
 
+// A forwarded start holds the secondary's whole message, read before it was
+// handed out: nothing it does waits for the peer.
 class PosixForwardedStart : public ForwardedStart {
 public:
-    PosixForwardedStart(std::shared_ptr<PrimaryState> state, Descriptor connection)
-        : state_(std::move(state)), connection_(std::move(connection)) {}
+    PosixForwardedStart(std::shared_ptr<PrimaryState> state, Descriptor connection, const ArgumentArea& area)
+        : state_(std::move(state)), connection_(std::move(connection)), area_(area) {}
     PosixForwardedStart(const PosixForwardedStart&) = delete;
     PosixForwardedStart& operator=(const PosixForwardedStart&) = delete;
     ~PosixForwardedStart() override {
-        if (replied_) return;
         std::lock_guard<std::mutex> guard(state_->lock);
-        state_->unanswered.push_back(std::move(connection_));
+        if (!replied_) state_->unanswered.push_back(std::move(connection_));
+        --state_->inProgress;
+        wake(state_->wakeWrite.get());
     }
 
     void waitMainStarted() override {
         std::unique_lock<std::mutex> guard(state_->lock);
         state_->started.wait(guard, [this] { return state_->mainStarted; });
     }
-    // A secondary that sends less leaves the rest zero.
-    void readArgumentArea(ArgumentArea& area) override {
-        area.fill(0);
-        receiveAll(connection_.get(), area.data(), area.size());
-    }
+    void readArgumentArea(ArgumentArea& area) override { area = area_; }
     void reply(std::int32_t value) override {
         const auto bits = static_cast<std::uint32_t>(value);
         const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
@@ -157,33 +203,63 @@ public:
 private:
     std::shared_ptr<PrimaryState> state_;
     Descriptor connection_;
+    const ArgumentArea area_;
     bool replied_ = false;
 };
 
+// A connection whose message is still arriving.
+struct IncomingMessage {
+    Descriptor connection;
+    ArgumentMessage message;
+    std::chrono::steady_clock::time_point deadline;
+};
+
+// Reads what has arrived without blocking.
+ArgumentMessage::State readMore(IncomingMessage& incoming) {
+    for (;;) {
+        std::uint8_t bytes[kArgumentAreaSize + 1];
+        const ssize_t got = recv(incoming.connection.get(), bytes, sizeof bytes, MSG_DONTWAIT);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return incoming.message.state();
+            return ArgumentMessage::State::Dropped;
+        }
+        if (got == 0) return incoming.message.end();
+        if (incoming.message.add(bytes, static_cast<std::size_t>(got)) != ArgumentMessage::State::Waiting)
+            return incoming.message.state();
+    }
+}
+
+// The primary owns the lock file for its whole life and the socket file
+// while it listens; a secondary holds the address only.
 class PosixInstanceChannel : public InstanceChannel {
 public:
-    // primary: socket is bound to address; secondary: socket is unused.
-    PosixInstanceChannel(Descriptor socket, SocketAddress address)
-        : socket_(std::move(socket)), address_(address), state_(std::make_shared<PrimaryState>()) {}
+    PosixInstanceChannel(SocketPlace place, Descriptor lock, Descriptor socket)
+        : place_(std::move(place)), lock_(std::move(lock)), socket_(std::move(socket)),
+          state_(std::make_shared<PrimaryState>()) {}
     PosixInstanceChannel(const PosixInstanceChannel&) = delete;
     PosixInstanceChannel& operator=(const PosixInstanceChannel&) = delete;
 
     ~PosixInstanceChannel() override {
         if (listener_.joinable()) {
-            const char stop = 0;
-            while (write(stopWrite_.get(), &stop, 1) < 0 && errno == EINTR) {
-            }
+            stopping_ = true;
+            wake(state_->wakeWrite.get());
             listener_.join();
         }
+        // Removed while the lock is still held, so that a primary started
+        // meanwhile keeps its own socket file.
+        if (lock_.valid()) unlink(place_.socketPath.c_str());
     }
 
     bool startPrimary(std::function<void(std::shared_ptr<ForwardedStart>)> onForward) override {
         if (listen(socket_.get(), SOMAXCONN) != 0) return false;
         int pipeEnds[2];
         if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
-        stopRead_ = Descriptor(pipeEnds[0]);
-        stopWrite_ = Descriptor(pipeEnds[1]);
-        listener_ = std::thread([this, onForward = std::move(onForward)] { acceptLoop(onForward); });
+        state_->wakeRead = Descriptor(pipeEnds[0]);
+        state_->wakeWrite = Descriptor(pipeEnds[1]);
+        if (fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK) != 0 || fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK) != 0)
+            return false;
+        listener_ = std::thread([this, onForward = std::move(onForward)] { listenLoop(onForward); });
         return true;
     }
 
@@ -195,18 +271,20 @@ public:
         state_->started.notify_all();
     }
 
+    // The message goes out whole, then the sending side is shut, which the
+    // primary takes as its end.
     bool forward(const ArgumentArea& area) override {
         socket_ = Descriptor(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         if (!socket_.valid()) return false;
-        if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address_.address), address_.length) != 0)
+        if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&place_.address), place_.length) != 0)
             return false;
         if (!peerIsSameUser(socket_.get())) return false;
-        return sendAll(socket_.get(), area.data(), area.size());
+        return sendAll(socket_.get(), area.data(), area.size()) && shutdown(socket_.get(), SHUT_WR) == 0;
     }
 
-    // The connection closing without a reply means the primary has ended;
-    // its exit code cannot be read for a process that is not our child, so
-    // the answer is 0 then.
+    // The connection closing without a reply means the primary has ended (or
+    // dropped the message); the exit code of a process that is not our child
+    // cannot be read, so the answer is 0 then.
     std::int32_t waitForReply() override {
         std::uint8_t bytes[4] = {};
         if (!socket_.valid() || receiveAll(socket_.get(), bytes, sizeof bytes) != sizeof bytes) return 0;
@@ -216,51 +294,128 @@ public:
     }
 
 private:
-    // The listener thread: one forwarded start per accepted connection, until
-    // the stop pipe becomes readable at the teardown.
-    void acceptLoop(const std::function<void(std::shared_ptr<ForwardedStart>)>& onForward) {
-        pollfd waits[2] = {{socket_.get(), POLLIN, 0}, {stopRead_.get(), POLLIN, 0}};
+    // The listener thread: accepts connections while fewer than
+    // kMaxInProgress are in progress, reads every message to its end within
+    // the deadline, and hands out one forwarded start per complete message,
+    // until the teardown wakes it with stopping_ set. A message still
+    // arriving then is dropped.
+    void listenLoop(const std::function<void(std::shared_ptr<ForwardedStart>)>& onForward) {
+        std::vector<IncomingMessage> incoming;
+        std::vector<pollfd> waits;
         for (;;) {
-            if (poll(waits, 2, -1) < 0) {
+            bool room = false;
+            {
+                std::lock_guard<std::mutex> guard(state_->lock);
+                room = state_->inProgress < kMaxInProgress;
+            }
+            waits.assign({{state_->wakeRead.get(), POLLIN, 0}, {room ? socket_.get() : -1, POLLIN, 0}});
+            auto now = std::chrono::steady_clock::now();
+            int timeout = -1;
+            for (const IncomingMessage& message : incoming) {
+                waits.push_back({message.connection.get(), POLLIN, 0});
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(message.deadline - now).count();
+                const int leftMs = static_cast<int>(std::max<decltype(left)>(left, 0));
+                if (timeout < 0 || leftMs < timeout) timeout = leftMs;
+            }
+            if (poll(waits.data(), waits.size(), timeout) < 0) {
                 if (errno == EINTR) continue;
                 return;
             }
-            if (waits[1].revents != 0) return;
-            if ((waits[0].revents & POLLIN) == 0) continue;
-            Descriptor connection(accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (!connection.valid()) {
-                // Out of descriptors and the like: try again a little later.
-                if (errno != EINTR && errno != ECONNABORTED && errno != EAGAIN) usleep(100 * 1000);
-                continue;
+            if (waits[0].revents != 0) {
+                char drained[64];
+                while (read(state_->wakeRead.get(), drained, sizeof drained) > 0) {
+                }
+                if (stopping_) return;
             }
-            if (!peerIsSameUser(connection.get())) continue;
-            onForward(std::make_shared<PosixForwardedStart>(state_, std::move(connection)));
+            now = std::chrono::steady_clock::now();
+            // waits[2 + i] belongs to incoming[i]; the list is rebuilt before
+            // the next poll, so entries may go in any order.
+            std::vector<IncomingMessage> waiting;
+            for (std::size_t i = 0; i < incoming.size(); ++i) {
+                using State = ArgumentMessage::State;
+                IncomingMessage& message = incoming[i];
+                State progress = State::Waiting;
+                if (waits[2 + i].revents != 0) progress = readMore(message);
+                if (progress == State::Waiting && now >= message.deadline) progress = State::Dropped;
+                if (progress == State::Waiting) {
+                    waiting.push_back(std::move(message));
+                    continue;
+                }
+                if (progress == State::Dropped) {
+                    release();
+                    continue;
+                }
+                // The start takes over this connection's place in the count.
+                onForward(std::make_shared<PosixForwardedStart>(state_, std::move(message.connection),
+                                                                message.message.area()));
+            }
+            incoming = std::move(waiting);
+            if ((waits[1].revents & POLLIN) != 0) acceptOne(incoming, now);
         }
     }
 
+    void acceptOne(std::vector<IncomingMessage>& incoming, std::chrono::steady_clock::time_point now) {
+        Descriptor connection(accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!connection.valid()) {
+            // Out of descriptors and the like: try again a little later.
+            if (errno != EINTR && errno != ECONNABORTED && errno != EAGAIN) usleep(100 * 1000);
+            return;
+        }
+        if (!peerIsSameUser(connection.get())) return;
+        {
+            std::lock_guard<std::mutex> guard(state_->lock);
+            ++state_->inProgress;
+        }
+        incoming.push_back({std::move(connection), {}, now + kMessageDeadline});
+    }
+
+    void release() {
+        std::lock_guard<std::mutex> guard(state_->lock);
+        --state_->inProgress;
+    }
+
+    SocketPlace place_;
+    Descriptor lock_;
     Descriptor socket_;
-    SocketAddress address_;
     std::shared_ptr<PrimaryState> state_;
-    Descriptor stopRead_;
-    Descriptor stopWrite_;
+    std::atomic<bool> stopping_{false};
     std::thread listener_;
 };
 
 }  // namespace
 
+ArgumentMessage::State ArgumentMessage::add(const std::uint8_t* bytes, std::size_t count) {
+    if (state_ != State::Waiting) return state_;
+    if (count > kArgumentAreaSize - received_) return state_ = State::Dropped;
+    std::memcpy(area_.data() + received_, bytes, count);
+    received_ += count;
+    return state_;
+}
+
+ArgumentMessage::State ArgumentMessage::end() {
+    if (state_ != State::Waiting) return state_;
+    return state_ = received_ == kArgumentAreaSize ? State::Complete : State::Dropped;
+}
+
 std::unique_ptr<InstanceChannel> openPosixInstanceChannel(const WideString& instanceName, bool& isPrimary) {
-    const SocketAddress address = socketAddressFor(instanceName);
+    std::optional<SocketPlace> place = socketPlaceFor(instanceName);
+    if (!place) return nullptr;
+    // Whoever holds the lock is the primary; the kernel lets it go when the
+    // process ends, however it ends.
+    Descriptor lock(open(place->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!lock.valid()) return nullptr;
+    if (flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK) return nullptr;
+        isPrimary = false;
+        return std::make_unique<PosixInstanceChannel>(std::move(*place), Descriptor(), Descriptor());
+    }
+    // A socket file left by a primary that did not end cleanly.
+    unlink(place->socketPath.c_str());
     Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!socket.valid()) return nullptr;
-    if (bind(socket.get(), reinterpret_cast<const sockaddr*>(&address.address), address.length) == 0) {
-        isPrimary = true;
-    } else if (errno == EADDRINUSE) {
-        isPrimary = false;
-        socket.reset();
-    } else {
-        return nullptr;
-    }
-    return std::make_unique<PosixInstanceChannel>(std::move(socket), address);
+    if (bind(socket.get(), reinterpret_cast<const sockaddr*>(&place->address), place->length) != 0) return nullptr;
+    isPrimary = true;
+    return std::make_unique<PosixInstanceChannel>(std::move(*place), std::move(lock), std::move(socket));
 }
 
 }  // namespace kite

@@ -1,9 +1,12 @@
-// The Linux side of the single-instance guard: a Unix domain socket in the
-// abstract namespace, named after the instance name and the user, in place of
+// The Linux side of the single-instance guard: a Unix domain socket named
+// after the instance name, in a folder only the user can enter, in place of
 // the shared block and thread messages. A secondary connects, sends its
-// argument area (the same 1040-byte format) and reads a 32-bit reply.
+// argument area (the same 1040-byte format), shuts its sending side and reads
+// a 32-bit reply.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "foundation/wide_string.h"
@@ -11,9 +14,30 @@
 
 namespace kite {
 
-// Binds the socket named after instanceName (isPrimary true) or, when another
-// process holds that name, prepares to connect to it (isPrimary false); null
-// when neither is possible.
+// The primary's reading of one secondary's message as its bytes arrive: the
+// message is exactly the argument area, followed by the end of the
+// secondary's sending side. Too little before the end, or any byte past the
+// area, drops it.
+class ArgumentMessage {
+public:
+    enum class State { Waiting, Complete, Dropped };
+    // Bytes as they arrived.
+    State add(const std::uint8_t* bytes, std::size_t count);
+    // The secondary ended its sending side.
+    State end();
+    State state() const { return state_; }
+    // The area as received so far (zero beyond that).
+    const ArgumentArea& area() const { return area_; }
+
+private:
+    ArgumentArea area_{};
+    std::size_t received_ = 0;
+    State state_ = State::Waiting;
+};
+
+// Takes the lock file of instanceName and binds its socket (isPrimary true)
+// or, when another process holds that lock, prepares to connect to it
+// (isPrimary false); null when neither is possible.
 std::unique_ptr<InstanceChannel> openPosixInstanceChannel(const WideString& instanceName, bool& isPrimary);
 
 }  // namespace kite
