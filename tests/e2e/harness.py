@@ -117,7 +117,8 @@ class LinuxLauncher:
         return self.sandbox.write_ini(str((self.folder / (self.path.stem + ".ini")).relative_to(self.sandbox.root)),
                                       sections)
 
-    def run(self, args=(), env=None, cwd=None, timeout=60, stdin=None, extra_env=None) -> Result:
+    def run(self, args=(), env=None, cwd=None, timeout=60, stdin=None, extra_env=None, wrapper=()) -> Result:
+        """wrapper: a command that runs the launcher (its arguments follow)."""
         environment = dict(os.environ if env is None else env)
         if env is None:
             # The caller's own Java settings must not decide what a test finds.
@@ -125,7 +126,7 @@ class LinuxLauncher:
                 environment.pop(name, None)
         environment.setdefault("XDG_CONFIG_HOME", str(self.sandbox.path("config")))
         environment.update(extra_env or {})
-        return _run([str(self.path), *args], environment, cwd or self.folder, timeout, stdin)
+        return _run([*wrapper, str(self.path), *args], environment, cwd or self.folder, timeout, stdin)
 
 
 class Wine:
