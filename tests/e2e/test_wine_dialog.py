@@ -298,5 +298,43 @@ class WineDialog(unittest.TestCase):
         self.assertIn(f"Konnte Java VM Bibliothek: {library}", again.stdout)
         self.assertFalse(self.x_windows())
 
+    def test_runtime_of_the_other_width_chosen_once_serves_both_executables(self):
+        # kite.exe is given a 64-bit runtime in the dialog (kite64.exe a 32-bit one): OK records it
+        # for both, the partner runs the application, and neither asks again.
+        build = harness.pair_build()
+        drive_c = self.wine.root / "prefix" / "drive_c"
+        library = drive_c / "kite-dialog" / "other" / "bin" / "client" / "jvm.dll"
+        library.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(build.double(), library)
+        self.addCleanup(shutil.rmtree, drive_c / "kite-dialog" / "other", True)
+        sandbox = harness.Sandbox(self)
+        partner = harness.WineLauncher(self.wine, sandbox, "partner/partner.exe", build)
+        partner.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App"},
+                           "Product Information": PRODUCT})
+        record = sandbox.path("record.txt")
+        double = {"KITE_DOUBLE_SCRIPT": str(sandbox.write("script.txt", "main_class=com/example/App\nmain=exit 42\n")),
+                  "KITE_DOUBLE_RECORD": str(record)}
+        self.start({"Maximum Version": "any"},
+                   {"Pair Product": self.wine.winpath(partner.path), "Pair Return Code": "yes"}, double)
+        self.assertEqual(self.browse("C:\\kite-dialog\\other")["ok"], "1")
+        self.drive("command", "1")
+        result = self.finish()
+        self.assertEqual((result.code, result.stdout), (42, ""))
+        expected = ["[Java Runtime Environment]", "JRE Path=C:\\kite-dialog\\other\\"]
+        for name in ("app.ini", "partner.ini"):
+            lines = self.user_file(name).read_bytes().decode("utf-8", "replace").splitlines()
+            self.assertEqual([line for line in lines if line], expected, name)
+        # The next start of either executable loads the runtime without a dialog: the launcher
+        # through its partner, the partner itself.
+        for launcher in (self.app, partner):
+            with self.subTest(launcher=launcher.path.name):
+                again = run_to_files(launcher.command(), self.env(double), launcher.folder)
+                self.assertEqual((again.code, again.stdout), (42, ""))
+                self.assertFalse(self.x_windows())
+        loaded = [line.lower() for line in record.read_text(encoding="utf-8").splitlines()
+                  if line.startswith("library=")]
+        self.assertEqual(loaded, ["library=c:\\kite-dialog\\other\\bin\\client\\jvm.dll"] * 3)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -3,7 +3,9 @@ jvm.dll is an image of the other width makes the launcher start "Pair
 Product" with its own command line instead of loading the library.
 
 Most cases pair it with the recorder of tests/win_tools, which writes down its
-command line and exits with a given code."""
+command line and exits with a given code. The real chain pairs kite.exe and
+kite64.exe, each with the test double of its own width; it needs both
+executables, so it runs only where 32-bit code runs."""
 
 import struct
 import subprocess
@@ -120,12 +122,59 @@ class WinePaired(harness.WineSuite):
         self.assertEqual(primary.returncode, 12)
         self.assertEqual(len(self.recorded_lines()), 1)  # the second start started nothing
 
+    # --- the real pair: kite.exe and kite64.exe -----------------------------------------------------
+
     def partner(self, build: harness.WindowsBuild, jre: dict) -> harness.WineLauncher:
         """The executable of the given build as partner/partner.exe, beside its own settings file."""
         partner = harness.WineLauncher(self.wine, self.sandbox, "partner/partner.exe", build)
         partner.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App", "Maximum Version": "any",
                                                         **jre}})
         return partner
+
+    def test_real_pair_runs_the_application_with_the_same_arguments(self):
+        # kite.exe with a 64-bit runtime starts kite64.exe; kite64.exe with a 32-bit runtime starts
+        # kite.exe. The partner loads the test double of its own width and runs main.
+        build = harness.pair_build()
+        library = self.sandbox.copy(build.double(), "runtime/bin/client/jvm.dll")
+        home = self.wine.winpath(self.sandbox.path("runtime"))
+        script = self.sandbox.write("script.txt", "main_class=com/example/App\nmain=exit 42\n")
+        env = {"KITE_DOUBLE_SCRIPT": str(script), "KITE_DOUBLE_RECORD": str(self.record)}
+        args = ["a b", "", "Gr\u00fc\u00dfe \U0001F600"]
+        # Registered only in the other registry view: the launcher finds it there, the partner in its
+        # own view (the 64-bit view for kite.exe, the 32-bit one for kite64.exe).
+        key = "Software\\JavaSoft\\Java Runtime Environment\\1.8"
+        self.wine.reg_add(key, "JavaHome", home, harness.TARGET.other_view)
+        self.addCleanup(self.wine.reg_delete, key, harness.TARGET.other_view)
+        cases = [
+            ({"JRE Path": home}, {"Pair Return Code": "yes"}, 42),
+            ({"JRE Path": home}, {}, 0),       # the launcher does not wait for the partner
+            ({}, {"Pair Return Code": "yes"}, 42),
+        ]
+        for jre, application, code in cases:
+            with self.subTest(jre=jre, application=application):
+                self.record.unlink(missing_ok=True)
+                partner = self.partner(build, jre)
+                self.launcher.write_ini({
+                    "Java Runtime Environment": {"Main Class": "com.example.App", "Maximum Version": "any", **jre},
+                    "Application": {"Pair Product": self.wine.winpath(partner.path), **application}})
+                result = self.launcher.run(args, extra_env=env)
+                self.assertEqual((result.code, result.stdout), (code, ""), result.stderr)
+                lines = self.recorded_lines_until("system_exit=42 thread=main")
+                # Only the partner loaded a JVM library, and main got the launcher's arguments.
+                self.assertEqual([line.lower() for line in lines if line.startswith("library=")],
+                                 [f"library={self.wine.winpath(library)}".lower()])
+                self.assertEqual(len([line for line in lines if line.startswith("process=")]), 1)
+                self.assertEqual([line for line in lines if line.startswith("arg")],
+                                 ["args=3", "arg=a b", "arg=", f"arg={args[2]}"])
+
+    def recorded_lines_until(self, line: str) -> list:
+        """The record once it holds line (a process that was not waited for may still write)."""
+        for _ in range(300):
+            lines = self.record.read_text(encoding="utf-8").splitlines() if self.record.exists() else []
+            if line in lines:
+                return lines
+            time.sleep(0.1)
+        self.fail(f"no {line} in the record:\n" + "\n".join(lines))
 
     def test_partner_of_the_launchers_own_width_cannot_load_the_runtime(self):
         # "Pair Product" names a second copy of the launcher itself: it loads the library of the
