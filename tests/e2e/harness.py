@@ -1,17 +1,29 @@
 """Shared helpers of the end-to-end suites.
 
 A suite copies a launcher build beside an INI file in a temporary folder,
-runs it (natively on Linux, under wine64 for kite64.exe) and looks at its
-standard output, standard error and exit code.
+runs it (natively on Linux, under Wine for kite.exe and kite64.exe) and looks
+at its standard output, standard error and exit code.
+
+Every Windows suite runs once per Windows build: KITE_WINE_EXE names the
+executable under test (kite64.exe when unset, or kite.exe), and TARGET is
+its build. WineLauncher, jvm_double() and WineSuite take everything from
+TARGET: the executable, the test-double jvm.dll of the same width and the
+Windows tools built with it. A case written with them runs on both
+executables unchanged; where the two must differ, the case reads TARGET
+(bits, machine, own_view, other_view). tests/e2e/run_suite.py runs a suite
+for ctest and reports how many of its cases ran on which executable.
 
 Environment (set by ctest, see tests/CMakeLists.txt):
   KITE_BIN         the Linux build of the launcher
-  KITE_WIN64_DIR   build folder of kite64.exe (and the Windows test tools)
-  KITE_WIN32_DIR   build folder of kite.exe
+  KITE_WIN64_DIR   build folder of kite64.exe (and its test double and tools)
+  KITE_WIN32_DIR   build folder of kite.exe (and its test double and tools)
+  KITE_WINE_EXE    the Windows executable under test: kite64.exe or kite.exe
   KITE_HOST_DIR    the host build folder
   KITE_SOURCE_DIR  the source tree
 """
 
+import functools
+import importlib.util
 import os
 import pathlib
 import shutil
@@ -21,6 +33,8 @@ import unittest
 from dataclasses import dataclass
 
 WINE64 = "/usr/lib/wine/wine64"
+# The 32-bit loader, from the wine32 package (installed only where 32-bit code runs).
+WINE32 = "/usr/lib/wine/wine"
 WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
 
 SOURCE_DIR = pathlib.Path(os.environ.get("KITE_SOURCE_DIR", pathlib.Path(__file__).resolve().parents[2]))
@@ -117,7 +131,8 @@ class LinuxLauncher:
         return self.sandbox.write_ini(str((self.folder / (self.path.stem + ".ini")).relative_to(self.sandbox.root)),
                                       sections)
 
-    def run(self, args=(), env=None, cwd=None, timeout=60, stdin=None, extra_env=None) -> Result:
+    def run(self, args=(), env=None, cwd=None, timeout=60, stdin=None, extra_env=None, wrapper=()) -> Result:
+        """wrapper: a command that runs the launcher (its arguments follow)."""
         environment = dict(os.environ if env is None else env)
         if env is None:
             # The caller's own Java settings must not decide what a test finds.
@@ -125,11 +140,116 @@ class LinuxLauncher:
                 environment.pop(name, None)
         environment.setdefault("XDG_CONFIG_HOME", str(self.sandbox.path("config")))
         environment.update(extra_env or {})
-        return _run([str(self.path), *args], environment, cwd or self.folder, timeout, stdin)
+        return _run([*wrapper, str(self.path), *args], environment, cwd or self.folder, timeout, stdin)
+
+
+def pe_machine(path) -> int | None:
+    """The machine field of a PE image's file header, None for anything else."""
+    try:
+        with open(path, "rb") as image:
+            head = image.read(64)
+            if len(head) < 64 or head[:2] != b"MZ":
+                return None
+            image.seek(int.from_bytes(head[60:64], "little"))
+            signature = image.read(6)
+    except OSError:
+        return None
+    if len(signature) < 6 or signature[:4] != b"PE\0\0":
+        return None
+    return int.from_bytes(signature[4:6], "little")
+
+
+def wine_loader(program) -> str:
+    """The Wine loader for a program: the 32-bit one for a 32-bit x86 image, wine64
+    for everything else (64-bit images and Wine's own programs such as reg or sc)."""
+    return WINE32 if pe_machine(program) == 0x014C else WINE64
+
+
+@functools.cache
+def executes_i386() -> bool:
+    """Whether this machine runs 32-bit x86 code, found out by running a tiny program
+    (scripts/runs_i386.py, which scripts/setup.sh asks too)."""
+    spec = importlib.util.spec_from_file_location("runs_i386", SOURCE_DIR / "scripts" / "runs_i386.py")
+    probe = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(probe)
+    return probe.executes_i386()
+
+
+@dataclass(frozen=True)
+class WindowsBuild:
+    """One of the two Windows builds: its executable, its test double and its tools."""
+    exe_name: str      # kite.exe or kite64.exe
+    folder: pathlib.Path
+    bits: int          # 32 or 64
+    machine: int       # PE machine field of its images: 0x014C or 0x8664
+
+    @property
+    def own_view(self) -> int:
+        """The registry view the executable reads by itself (reg add /reg:<view>)."""
+        return self.bits
+
+    @property
+    def other_view(self) -> int:
+        """The registry view of the other processor kind, searched only with "Pair Product"."""
+        return 96 - self.bits
+
+    @property
+    def other(self) -> "WindowsBuild":
+        """The paired build: kite64.exe for kite.exe and the other way round."""
+        return KITE64 if self.bits == 32 else KITE32
+
+    def why_not_here(self) -> str | None:
+        """Why this machine cannot run the build under Wine; None when it can."""
+        if not os.path.exists(WINE64):
+            return "wine64 is not installed (scripts/setup.sh)"
+        if self.bits == 32:
+            if not executes_i386():
+                return "32-bit x86 code does not run on this machine: kite.exe cannot be executed here"
+            if not os.path.exists(WINE32):
+                return f"{WINE32} is missing: wine32 is not installed (scripts/setup.sh)"
+        return None
+
+    def require(self):
+        """Skips the calling test (or suite) when the build cannot run here or is not built."""
+        reason = self.why_not_here()
+        if reason is not None:
+            raise unittest.SkipTest(reason)
+        self.exe()
+
+    def exe(self) -> pathlib.Path:
+        return self.file(self.exe_name)
+
+    def double(self, variant: str = "full") -> pathlib.Path:
+        """The test-double jvm.dll of this width (variants: full, no_boot_loader, no_default_args,
+        and for the 32-bit build cdecl, whose entry points are declared with the wrong convention)."""
+        return self.file("tests", "jvm_double", variant, "jvm.dll")
+
+    def tool(self, name: str) -> pathlib.Path:
+        """A Windows test program of this width (tests/win_tools, tests/tools)."""
+        for folder in ("win_tools", "tools"):
+            if (self.folder / "tests" / folder / name).exists():
+                return self.folder / "tests" / folder / name
+        return self.file("tests", "win_tools", name)
+
+    def file(self, *parts) -> pathlib.Path:
+        path = self.folder.joinpath(*parts)
+        if not path.exists():
+            raise unittest.SkipTest(f"{path} is not built")
+        return path
+
+
+KITE32 = WindowsBuild("kite.exe", WIN32_DIR, 32, 0x014C)
+KITE64 = WindowsBuild("kite64.exe", WIN64_DIR, 64, 0x8664)
+_BUILDS = {build.exe_name: build for build in (KITE32, KITE64)}
+if os.environ.get("KITE_WINE_EXE", "kite64.exe") not in _BUILDS:
+    raise SystemExit(f"KITE_WINE_EXE must be one of {', '.join(_BUILDS)}")
+# The Windows executable under test in this process.
+TARGET = _BUILDS[os.environ.get("KITE_WINE_EXE", "kite64.exe")]
 
 
 class Wine:
-    """A private wine prefix for one suite; create in setUpClass, close in tearDownClass."""
+    """A private wine prefix for one suite; create in setUpClass, close in tearDownClass.
+    The prefix is a 64-bit one: it runs the 32-bit kite.exe as well (WoW64)."""
 
     def __init__(self):
         if not os.path.exists(WINE64):
@@ -153,22 +273,29 @@ class Wine:
         """The Windows name of a Linux path (drive Z:)."""
         return "Z:" + str(path).replace("/", "\\")
 
+    @staticmethod
+    def command(program, args=()) -> list:
+        """The command line that runs a Windows program (or one of Wine's own) with its loader."""
+        return [wine_loader(program), str(program), *args]
+
     def run(self, exe, args=(), cwd=None, timeout=60, extra_env=None, stdin=None) -> Result:
         environment = dict(self.env)
         environment.update(extra_env or {})
-        return _run([WINE64, str(exe), *args], environment, cwd or pathlib.Path(exe).parent, timeout, stdin)
+        return _run(self.command(exe, args), environment, cwd or pathlib.Path(exe).parent, timeout, stdin)
 
     def reg(self, *args) -> Result:
         return _run([WINE64, "reg", *args], self.env, None, 120, None)
 
-    def reg_add(self, key: str, name: str, data: str, view: int = 64):
-        """Adds a string value; key is below HKEY_LOCAL_MACHINE; view 64 or 32."""
+    def reg_add(self, key: str, name: str, data: str, view: int | None = None):
+        """Adds a string value; key is below HKEY_LOCAL_MACHINE; view 64 or 32, by default
+        the own view of the executable under test."""
+        view = view or TARGET.own_view
         result = self.reg("add", "HKLM\\" + key, "/v", name, "/d", data, "/f", f"/reg:{view}")
         if result.code != 0:
             raise AssertionError(f"reg add failed: {result.stdout}{result.stderr}")
 
-    def reg_delete(self, key: str, view: int = 64):
-        self.reg("delete", "HKLM\\" + key, "/f", f"/reg:{view}")
+    def reg_delete(self, key: str, view: int | None = None):
+        self.reg("delete", "HKLM\\" + key, "/f", f"/reg:{view or TARGET.own_view}")
 
     def appdata(self) -> pathlib.Path:
         """The Linux path of the prefix user's APPDATA folder."""
@@ -180,29 +307,31 @@ class Wine:
         return users / os.environ.get("USER", "root") / "AppData" / "Roaming"
 
 
-def win64_exe() -> pathlib.Path:
-    exe = WIN64_DIR / "kite64.exe"
-    if not exe.exists():
-        raise unittest.SkipTest(f"{exe} is not built")
-    return exe
+def target_exe() -> pathlib.Path:
+    """The executable under test (TARGET)."""
+    return TARGET.exe()
 
 
 def jvm_double(variant: str = "full") -> pathlib.Path:
-    """The test-double jvm.dll of the win64 build (variants: full, no_boot_loader, no_default_args)."""
-    dll = WIN64_DIR / "tests" / "jvm_double" / variant / "jvm.dll"
-    if not dll.exists():
-        raise unittest.SkipTest(f"{dll} is not built")
-    return dll
+    """The test-double jvm.dll of the executable under test's width."""
+    return TARGET.double(variant)
+
+
+def pair_build() -> WindowsBuild:
+    """The paired build of the executable under test, for cases that run both; skips the
+    case where that one cannot run here (kite.exe without 32-bit execution)."""
+    TARGET.other.require()
+    return TARGET.other
 
 
 class WineSuite(unittest.TestCase):
-    """A suite that runs kite64.exe in one private Wine prefix (self.wine);
+    """A suite that runs the executable under test in one private Wine prefix (self.wine);
     needs_double: the suite also needs the test-double jvm.dll."""
     needs_double = False
 
     @classmethod
     def setUpClass(cls):
-        win64_exe()
+        TARGET.require()
         if cls.needs_double:
             jvm_double()
         cls.wine = Wine()
@@ -213,17 +342,24 @@ class WineSuite(unittest.TestCase):
 
 
 class WineLauncher:
-    """kite64.exe copied into a sandbox as app.exe (or another name) beside its INI."""
+    """The executable under test (or the build given) copied into a sandbox as app.exe
+    (or another name) beside its INI."""
 
-    def __init__(self, wine: Wine, sandbox: Sandbox, relative: str = "app/app.exe"):
+    def __init__(self, wine: Wine, sandbox: Sandbox, relative: str = "app/app.exe",
+                 build: WindowsBuild | None = None):
         self.wine = wine
         self.sandbox = sandbox
-        self.path = sandbox.copy(win64_exe(), relative)
+        self.build = build or TARGET
+        self.path = sandbox.copy(self.build.exe(), relative)
         self.folder = self.path.parent
 
     def write_ini(self, sections: dict, encoding: str = "utf-8") -> pathlib.Path:
         name = self.path.stem + ".ini"
         return self.sandbox.write_ini(str((self.folder / name).relative_to(self.sandbox.root)), sections, encoding)
+
+    def command(self, args=()) -> list:
+        """The command line that starts it, for tests that keep it running (subprocess.Popen)."""
+        return Wine.command(self.path, args)
 
     def run(self, args=(), cwd=None, timeout=60, extra_env=None) -> Result:
         return self.wine.run(self.path, args, cwd=cwd, timeout=timeout, extra_env=extra_env)

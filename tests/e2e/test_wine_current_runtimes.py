@@ -5,8 +5,9 @@ KITE_TRACE=1 writes to standard error.
 
 As in test_wine_discovery.py, runtime homes are sandbox folders whose JVM
 library is the test-double jvm.dll, which records its own path when loaded.
-Keys are written with `reg add` into the suite's private prefix, in
-kite64.exe's own (64-bit) view, and removed after each test."""
+Keys are written with `reg add` into the suite's private prefix, in the own
+view of the executable under test (64-bit for kite64.exe, 32-bit for
+kite.exe), and removed after each test."""
 
 import pathlib
 import unittest
@@ -181,7 +182,7 @@ class WineCurrentRuntimes(harness.WineSuite):
         self.assertNotIn("JAVA_HOME", traced.stderr)
 
     def test_trace_of_the_image_check(self):
-        pair = self.sandbox.copy(harness.win64_exe(), "pair/pair.exe")
+        pair = self.sandbox.copy(harness.target_exe(), "pair/pair.exe")
         configured = self.home("configured")
         self.app.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App",
                                                          "JRE Path": harness.Wine.winpath(configured)},
@@ -189,8 +190,9 @@ class WineCurrentRuntimes(harness.WineSuite):
         result = self.app.run(extra_env={"KITE_TRACE": "1", "KITE_DOUBLE_SCRIPT": str(self.script),
                                          "KITE_DOUBLE_RECORD": str(self.record)})
         self.assertEqual(result.code, 0, result.stdout + result.stderr)
-        # The double is a 64-bit image like kite64.exe: it is loaded here.
-        self.assertIn("kite: image check: machine 0x8664, own 0x8664: loaded here", self.trace_lines(result))
+        # The double has the executable's own width: it is loaded here.
+        machine = f"0x{harness.TARGET.machine:04X}"
+        self.assertIn(f"kite: image check: machine {machine}, own {machine}: loaded here", self.trace_lines(result))
 
 
 if __name__ == "__main__":

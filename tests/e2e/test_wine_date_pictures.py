@@ -1,6 +1,7 @@
 """Date/time pictures through the real Windows functions (GetTimeFormatW,
 GetDateFormatW) under Wine, held against the table that the unit test of the
-portable implementation reads too (date_picture_cases.tsv)."""
+portable implementation reads too (date_picture_cases.tsv). The probe is built
+with the platform layer of the executable under test, and of its width."""
 
 import pathlib
 import re
@@ -27,17 +28,11 @@ def read_cases():
     return cases
 
 
-def probe_exe() -> pathlib.Path:
-    exe = harness.WIN64_DIR / "tests" / "win_tools" / "date_pictures_probe.exe"
-    if not exe.exists():
-        raise unittest.SkipTest(f"{exe} is not built")
-    return exe
-
-
 class WineDatePictures(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.exe = probe_exe()
+        harness.TARGET.require()
+        cls.exe = harness.TARGET.tool("date_pictures_probe.exe")
         cls.wine = harness.Wine()
 
     @classmethod
@@ -47,7 +42,7 @@ class WineDatePictures(unittest.TestCase):
     def run_probe(self, cases):
         """One probe run for all cases: one answer line per input line."""
         stdin = "".join(f"{mode}\t{text}\n" for mode, text, _ in cases).encode("utf-8")
-        completed = subprocess.run([harness.WINE64, str(self.exe)], env=self.wine.env, input=stdin,
+        completed = subprocess.run(harness.Wine.command(self.exe), env=self.wine.env, input=stdin,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
         self.assertEqual(completed.returncode, 0, completed.stderr.decode("utf-8", "replace")[-2000:])
         return completed.stdout.decode("utf-8").replace("\r\n", "\n").split("\n")[:-1]

@@ -1,7 +1,8 @@
-"""The runtime-not-found dialog of kite64.exe under Wine on a private X server:
-its texts and state, the ways to end it, the folder browser, and what OK
-records. The dialog is driven from outside by tests/win_tools/dialog_driver
-(buttons, folder browser, control texts) and by xdotool (X window, Escape).
+"""The runtime-not-found dialog of the Windows executable under Wine on a
+private X server: its texts and state, the ways to end it, the folder
+browser, and what OK records. The dialog is driven from outside by
+tests/win_tools/dialog_driver (buttons, folder browser, control texts) and by
+xdotool (X window, Escape).
 
 The settings name no runtime and the prefix has no registry keys, so every
 start ends in the dialog. Runtime folders live on drive C: of the prefix,
@@ -73,10 +74,10 @@ class WineDialog(unittest.TestCase):
         for tool in ("Xvfb", "xdotool", "import", "convert"):
             if shutil.which(tool) is None:
                 raise unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh)")
-        harness.win64_exe()
-        cls.driver_exe = harness.WIN64_DIR / "tests" / "win_tools" / "dialog_driver.exe"
-        if not cls.driver_exe.exists():
-            raise unittest.SkipTest(f"{cls.driver_exe} is not built")
+        harness.TARGET.require()
+        # The driver reads the folder browser's tree items inside the launcher's process:
+        # it must be of the launcher's width.
+        cls.driver_exe = harness.TARGET.tool("dialog_driver.exe")
         number = free_display()
         cls.display = f":{number}"
         cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
@@ -119,24 +120,24 @@ class WineDialog(unittest.TestCase):
 
     # --- helpers ---------------------------------------------------------------------
 
-    def env(self) -> dict:
-        environment = dict(self.wine.env)
+    def env(self, extra: dict | None = None) -> dict:
+        environment = dict(self.wine.env, **(extra or {}))
         environment["DISPLAY"] = self.display
         return environment
 
-    def start(self, settings: dict, pair_product: str | None = None):
+    def start(self, settings: dict, application: dict | None = None, extra_env: dict | None = None):
         """Starts app.exe in a new sandbox and waits for the dialog."""
         sandbox = harness.Sandbox(self)
         self.app = harness.WineLauncher(self.wine, sandbox)
         jre = {"Main Class": "com.example.App", **settings}
         sections = {"Java Runtime Environment": jre, "Product Information": PRODUCT}
-        if pair_product:
-            sections["Application"] = {"Pair Product": pair_product}
+        if application:
+            sections["Application"] = application
         self.ini = self.app.write_ini(sections)
         self.ini_text = self.ini.read_bytes()
         # What an accepted dialog writes must not reach the next test.
         self.addCleanup(shutil.rmtree, self.wine.appdata() / PRODUCT["Product Name"], True)
-        self.process = FileOutput([harness.WINE64, str(self.app.path)], self.env(), self.app.folder)
+        self.process = FileOutput(self.app.command(), self.env(extra_env), self.app.folder)
         self.addCleanup(self.stop_process)
         if self.drive("find", "30000").code != 0:
             running = self.process.running()
@@ -151,7 +152,7 @@ class WineDialog(unittest.TestCase):
         return self.process.wait(60)
 
     def drive(self, *args) -> harness.Result:
-        return run_to_files([harness.WINE64, str(self.driver_exe), *args], self.env(), self.driver_exe.parent)
+        return run_to_files(harness.Wine.command(self.driver_exe, args), self.env(), self.driver_exe.parent)
 
     def reg(self, *args) -> harness.Result:
         return run_to_files([harness.WINE64, "reg", *args], self.env(), self.wine.root)
@@ -263,7 +264,8 @@ class WineDialog(unittest.TestCase):
         self.assert_nothing_written()
 
     def test_browse_and_ok_record_the_folder_for_both_executables(self):
-        self.start({"Maximum Version": "any"}, pair_product="kite32.exe")
+        pair = harness.TARGET.other.exe_name
+        self.start({"Maximum Version": "any"}, {"Pair Product": pair})
         # A cancelled browser changes nothing.
         state = self.browse("-")
         self.assertEqual((state["folder"], state["ok"]), ("", "0"))
@@ -285,16 +287,53 @@ class WineDialog(unittest.TestCase):
         self.assertIn(f"Konnte Java VM Bibliothek: {library} (Fehlernummer= 193) nicht laden.", result.stdout)
 
         expected = ["[Java Runtime Environment]", "JRE Path=C:\\kite-dialog\\client\\"]
-        for name in ("app.ini", "kite32.ini"):
+        for name in ("app.ini", pair.replace(".exe", ".ini")):
             lines = self.user_file(name).read_bytes().decode("utf-8", "replace").splitlines()
             self.assertEqual([line for line in lines if line], expected, name)
         self.assertEqual(self.ini.read_bytes(), self.ini_text)
 
         # The next start finds the runtime through "JRE Path" without a dialog.
-        again = run_to_files([harness.WINE64, str(self.app.path)], self.env(), self.app.folder)
+        again = run_to_files(self.app.command(), self.env(), self.app.folder)
         self.assertEqual(again.code, 255)
         self.assertIn(f"Konnte Java VM Bibliothek: {library}", again.stdout)
         self.assertFalse(self.x_windows())
+
+    def test_runtime_of_the_other_width_chosen_once_serves_both_executables(self):
+        # kite.exe is given a 64-bit runtime in the dialog (kite64.exe a 32-bit one): OK records it
+        # for both, the partner runs the application, and neither asks again.
+        build = harness.pair_build()
+        drive_c = self.wine.root / "prefix" / "drive_c"
+        library = drive_c / "kite-dialog" / "other" / "bin" / "client" / "jvm.dll"
+        library.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(build.double(), library)
+        self.addCleanup(shutil.rmtree, drive_c / "kite-dialog" / "other", True)
+        sandbox = harness.Sandbox(self)
+        partner = harness.WineLauncher(self.wine, sandbox, "partner/partner.exe", build)
+        partner.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App"},
+                           "Product Information": PRODUCT})
+        record = sandbox.path("record.txt")
+        double = {"KITE_DOUBLE_SCRIPT": str(sandbox.write("script.txt", "main_class=com/example/App\nmain=exit 42\n")),
+                  "KITE_DOUBLE_RECORD": str(record)}
+        self.start({"Maximum Version": "any"},
+                   {"Pair Product": self.wine.winpath(partner.path), "Pair Return Code": "yes"}, double)
+        self.assertEqual(self.browse("C:\\kite-dialog\\other")["ok"], "1")
+        self.drive("command", "1")
+        result = self.finish()
+        self.assertEqual((result.code, result.stdout), (42, ""))
+        expected = ["[Java Runtime Environment]", "JRE Path=C:\\kite-dialog\\other\\"]
+        for name in ("app.ini", "partner.ini"):
+            lines = self.user_file(name).read_bytes().decode("utf-8", "replace").splitlines()
+            self.assertEqual([line for line in lines if line], expected, name)
+        # The next start of either executable loads the runtime without a dialog: the launcher
+        # through its partner, the partner itself.
+        for launcher in (self.app, partner):
+            with self.subTest(launcher=launcher.path.name):
+                again = run_to_files(launcher.command(), self.env(double), launcher.folder)
+                self.assertEqual((again.code, again.stdout), (42, ""))
+                self.assertFalse(self.x_windows())
+        loaded = [line.lower() for line in record.read_text(encoding="utf-8").splitlines()
+                  if line.startswith("library=")]
+        self.assertEqual(loaded, ["library=c:\\kite-dialog\\other\\bin\\client\\jvm.dll"] * 3)
 
 
 if __name__ == "__main__":

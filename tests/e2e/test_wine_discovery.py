@@ -1,13 +1,13 @@
-"""Runtime discovery of kite64.exe under Wine: vendor registry keys in both
-registry views, the private runtime, "JRE Path", and the image check of the
-JVM library that sends the start to the paired executable.
+"""Runtime discovery of the Windows executable under Wine: vendor registry
+keys in both registry views, the private runtime, "JRE Path", and the image
+check of the JVM library that sends the start to the paired executable.
 
 Runtime homes are folders in the sandbox (drive Z:) whose JVM library is the
 test-double jvm.dll; the double records its own path when it is loaded, so
-the record tells which library kite64.exe chose. The 32-bit and 64-bit
+the record tells which library the executable chose. The 32-bit and 64-bit
 images for the image check are small DLLs built by the two mingw compilers.
-kite64.exe's own registry view is the 64-bit one (/reg:64); its other view
-is the 32-bit one (/reg:32)."""
+The own registry view is the executable's width (/reg:64 for kite64.exe,
+/reg:32 for kite.exe); the other view is the other one."""
 
 import pathlib
 import shutil
@@ -40,13 +40,23 @@ def build_dll(compiler: str, target: pathlib.Path) -> pathlib.Path:
 class WineDiscovery(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        harness.win64_exe()
+        harness.TARGET.require()
         cls.double = harness.jvm_double()
         cls.wine = harness.Wine()
         cls.images = pathlib.Path(cls.wine.root) / "images"
         try:
             cls.dll32 = build_dll("i686-w64-mingw32-gcc", cls.images / "x86" / "jvm.dll")
             cls.dll64 = build_dll("x86_64-w64-mingw32-gcc", cls.images / "x64" / "jvm.dll")
+            # An arm64 image: neither executable's own kind.
+            cls.dll_arm64 = cls.images / "arm64" / "jvm.dll"
+            image = bytearray(cls.dll64.read_bytes())
+            header = int.from_bytes(image[60:64], "little")
+            image[header + 4:header + 6] = (0xAA64).to_bytes(2, "little")
+            cls.dll_arm64.parent.mkdir(parents=True, exist_ok=True)
+            cls.dll_arm64.write_bytes(bytes(image))
+            # The image of the executable's own width, and the one of the other width.
+            cls.own_dll, cls.other_dll = ((cls.dll64, cls.dll32) if harness.TARGET.bits == 64
+                                          else (cls.dll32, cls.dll64))
         except BaseException:
             cls.wine.close()
             raise
@@ -74,7 +84,8 @@ class WineDiscovery(unittest.TestCase):
             self.sandbox.write(str((home / "bin" / "java.dll").relative_to(self.sandbox.root)), b"MZ")
         return home
 
-    def register(self, key: str, version: str, java_home, view: int = 64):
+    def register(self, key: str, version: str, java_home, view: int | None = None):
+        """Registers a runtime in the given view, by default the executable's own one."""
         self.wine.reg_add(f"{key}\\{version}", "JavaHome", harness.Wine.winpath(java_home), view)
         # Registry keys of one test must not reach the next one.
         self.addCleanup(self.wine.reg_delete, f"{key}\\{version}", view)
@@ -102,10 +113,10 @@ class WineDiscovery(unittest.TestCase):
         self.assertEqual(self.loaded(), [harness.Wine.winpath(library).lower()])
 
     def paired_product(self) -> tuple:
-        """A paired executable (kite64.exe again) configured with a runtime of its own; returns the
-        executable and the library it loads."""
+        """A paired executable (the executable under test again) configured with a runtime of its
+        own; returns the executable and the library it loads."""
         home = self.home("pair-runtime")
-        pair = self.sandbox.copy(harness.win64_exe(), "pair/pair.exe")
+        pair = self.sandbox.copy(harness.target_exe(), "pair/pair.exe")
         self.sandbox.write_ini("pair/pair.ini", {"Java Runtime Environment": {
             "Main Class": "com.example.App", "JRE Path": harness.Wine.winpath(home)}})
         return pair, home / "bin" / "client" / "jvm.dll"
@@ -195,34 +206,39 @@ class WineDiscovery(unittest.TestCase):
         self.assert_loaded(result, configured / "bin" / "server" / "jvm.dll")
 
     def test_other_view_only_with_a_paired_product(self):
-        self.register(JRE, "1.8", self.home("jre32-view"), view=32)
+        # The other view: the 32-bit one for kite64.exe, the 64-bit one for kite.exe.
+        self.register(JRE, "1.8", self.home("other-view"), view=harness.TARGET.other_view)
         # Without "Pair Product" the other view is not searched: the dialog would be next.
         self.assertEqual(self.launch().code, 255)
         self.assertEqual(self.loaded(), [])
         # With it, a runtime there starts the paired executable, which loads its own runtime.
         pair, pair_library = self.paired_product()
         self.assert_loaded(self.launch_with_pair({}, pair), pair_library, PAIRED_EXIT_CODE)
-        # A runtime in the native view is used by kite64.exe itself.
-        jre64 = self.home("jre64-view")
-        self.register(JRE, "1.6", jre64, view=64)
+        # A runtime in the own view is used by the executable itself.
+        own = self.home("own-view")
+        self.register(JRE, "1.6", own)
         self.record.unlink()
-        self.assert_loaded(self.launch_with_pair({}, pair), jre64 / "bin" / "client" / "jvm.dll", PAIRED_EXIT_CODE)
+        self.assert_loaded(self.launch_with_pair({}, pair), own / "bin" / "client" / "jvm.dll", PAIRED_EXIT_CODE)
 
     def test_image_check_of_the_configured_library(self):
-        home32 = self.home("x86", library=self.dll32)
-        home64 = self.home("x64", library=self.dll64)
+        own = self.home("own", library=self.own_dll)
+        other = self.home("other", library=self.other_dll)
         pair, pair_library = self.paired_product()
-        # A 32-bit library: the paired executable runs in kite64.exe's place.
-        result = self.launch_with_pair({"JRE Path": harness.Wine.winpath(home32)}, pair)
-        self.assert_loaded(result, pair_library, PAIRED_EXIT_CODE)
-        # A 64-bit image is kite64.exe's own kind: no paired start (it is no JVM, so the load fails).
+        # A library of the other width, or of another processor altogether (kite64.exe: not x64;
+        # kite.exe: not x86): the paired executable runs in the launcher's place.
+        for home in (other, self.home("arm64", library=self.dll_arm64)):
+            with self.subTest(home=home.name):
+                self.record.unlink(missing_ok=True)
+                result = self.launch_with_pair({"JRE Path": harness.Wine.winpath(home)}, pair)
+                self.assert_loaded(result, pair_library, PAIRED_EXIT_CODE)
+        # An image of the executable's own kind: no paired start (it is no JVM, so the load fails).
         self.record.unlink()
-        result = self.launch_with_pair({"JRE Path": harness.Wine.winpath(home64)}, pair)
+        result = self.launch_with_pair({"JRE Path": harness.Wine.winpath(own)}, pair)
         self.assertEqual(result.code, 255, result.stdout)
         self.assertEqual(self.loaded(), [])
         self.assertTrue(result.stdout.startswith("Error: "), result.stdout)
-        # The 32-bit library without a paired product is loaded by kite64.exe itself, and fails.
-        result = self.launch({"JRE Path": harness.Wine.winpath(home32)})
+        # The other width without a paired product is loaded by the executable itself, and fails.
+        result = self.launch({"JRE Path": harness.Wine.winpath(other)})
         self.assertEqual(result.code, 255, result.stdout)
         self.assertTrue(result.stdout.startswith("Error: "), result.stdout)
         self.assertEqual(self.loaded(), [])

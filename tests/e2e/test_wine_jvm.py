@@ -1,7 +1,8 @@
-"""kite64.exe hosting a Java application under Wine, with the test-double
-jvm.dll as the runtime's JVM library: arguments and exit codes, the exact
-creation arguments the VM receives, the failures of loading the library,
-creating the VM and finding the main class, and the output files.
+"""The Windows executable hosting a Java application under Wine, with the
+test-double jvm.dll of its width as the runtime's JVM library: arguments and
+exit codes, the exact creation arguments the VM receives, memory shares, the
+calling convention, the failures of loading the library, creating the VM and
+finding the main class, and the output files.
 
 The double plays the Java application from a script and records what it saw
 (options, arguments, calls, threads); see tests/jvm_double/README.md."""
@@ -196,6 +197,29 @@ class WineJvm(harness.WineSuite):
         self.assert_result(app.run(), 0, CLASS_PATH_MISSING + "still runs\r\n")
         self.assertEqual(app.options(), ["+abort", "+exit"])
         self.assertEqual(app.facts("arg"), ["s=0"])
+
+    def test_memory_shares_come_from_the_executables_own_figures(self):
+        # kite.exe works with the 32-bit figures of Windows: all of its free address space is
+        # below 4 GB. kite64.exe's 64-bit address space is far larger.
+        app = self.app([], jre={"Virtual Machine Parameters": "-Xmx100T"})
+        self.assert_result(app.run(), 0, "")
+        kilobytes = int(next(option for option in app.options() if option.startswith("-Xmx"))[4:-1])
+        if harness.TARGET.bits == 32:
+            self.assertLess(kilobytes, 4 << 20)
+        else:
+            self.assertGreater(kilobytes, 4 << 20)
+
+    def test_calling_convention_mismatch_fails_visibly(self):
+        # The double calls the hooks through JNICALL and checks in the 32-bit build that each hook
+        # removed its arguments as __stdcall does (test_system_exit_and_throwing_main passes that
+        # check). Its cdecl variant declares every entry point, JNI function and hook __cdecl: the
+        # launcher must not end as if the Java application had run.
+        if harness.TARGET.bits == 64:
+            self.skipTest("x86_64 has one calling convention")
+        app = self.app(["main=exit 7"], variant="cdecl")
+        result = app.run()
+        self.assertNotIn(result.code, (0, 7), result.stdout + result.stderr)
+        self.assertNotIn("exit_hook_returned", app.record())
 
     # --- failures -------------------------------------------------------------------------
 

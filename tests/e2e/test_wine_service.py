@@ -1,4 +1,4 @@
-"""kite64.exe as a Windows service under Wine, with the test-double jvm.dll
+"""The Windows executable as a Windows service under Wine, with the test-double jvm.dll
 playing the Java application: installed with sc create, started with net
 start or sc start (start arguments reach main), stopped with net stop or sc
 stop (the Java stop() is called), and reported stopped when main returns or
@@ -101,7 +101,7 @@ class ServiceApp:
 class WineService(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        harness.win64_exe()
+        harness.TARGET.require()
         harness.jvm_double()
         cls.wine = harness.Wine()
         # Service processes end with the wineserver: replace the one that created

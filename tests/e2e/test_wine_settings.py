@@ -1,5 +1,5 @@
-"""kite64.exe under Wine: where the settings file is looked for, and the one
-settings error it reports ("Main Class" missing)."""
+"""The Windows executable under Wine: where the settings file is looked for,
+and the one settings error it reports ("Main Class" missing)."""
 
 import unittest
 

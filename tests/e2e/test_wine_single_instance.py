@@ -1,5 +1,5 @@
-"""The single-instance guard of kite64.exe under Wine, with the test-double
-jvm.dll playing the Java application: later starts hand their arguments to
+"""The single-instance guard of the Windows executable under Wine, with the
+test-double jvm.dll playing the Java application: later starts hand their arguments to
 the running primary's secondaryMain and end with its reply, the primary's
 exit code, or -1 when their arguments do not fit."""
 
@@ -40,7 +40,7 @@ class WineInstance:
         self.test.fail(f"no {what} in the record:\n" + "\n".join(self.record()))
 
     def popen(self, args=()):
-        process = subprocess.Popen([harness.WINE64, str(self.launcher.path), *args], env=self.env,
+        process = subprocess.Popen(self.launcher.command(args), env=self.env,
                                    cwd=self.launcher.folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
         def end():
@@ -120,11 +120,11 @@ class WineSingleInstance(harness.WineSuite):
                 instance = WineInstance(self, self.wine, [f"secondary_main={kind}", "secondary_result=5",
                                                           "secondary=sleep 300", "main=sleep 60000", "main=exit 0"])
                 primary = instance.start_primary()
-                secondaries = [instance.popen([str(n)]) for n in range(5)]
+                secondaries = [instance.popen([str(n)]) for n in range(20)]
                 for process in secondaries:
-                    process.communicate(timeout=60)
+                    process.communicate(timeout=120)
                     self.assertEqual(process.returncode, code)
-                instance.wait_for(lambda lines: lines.count("secondary_args=1") == 5, "five deliveries")
+                instance.wait_for(lambda lines: lines.count("secondary_args=1") == 20, "twenty deliveries")
                 primary.kill()
                 primary.wait()
 

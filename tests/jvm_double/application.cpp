@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "hook_call.h"
 #include "java_streams.h"
 #include "record.h"
 
@@ -76,7 +77,7 @@ bool runSteps(ThreadEnv& thread, const std::vector<Step>& steps) {
 void systemExit(ThreadEnv& thread, int code) {
     recordFact("system_exit=" + std::to_string(code) + " thread=" + thread.name);
     if (auto hook = vm().exitHook) {
-        hook(code);
+        callHook("exit", hook, static_cast<jint>(code));
         recordFact("exit_hook_returned");
     }
     ExitProcess(static_cast<UINT>(code));
@@ -85,7 +86,7 @@ void systemExit(ThreadEnv& thread, int code) {
 void vmAbort(ThreadEnv& thread) {
     recordFact("vm_abort thread=" + thread.name);
     if (auto hook = vm().abortHook) {
-        hook();
+        callHook("abort", hook);
         recordFact("abort_hook_returned");
     }
     std::abort();

@@ -7,6 +7,7 @@
 //   full/             JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
 //   no_boot_loader/   without JVM_FindClassFromBootLoader
 //   no_default_args/  without JNI_GetDefaultJavaVMInitArgs
+//   cdecl/            (32-bit build only) as full, but with JNICALL declared __cdecl
 //
 // SCRIPT: KITE_DOUBLE_SCRIPT names a UTF-8 file of key=value lines (a Unix
 // path /x/y is taken as Z:\x\y). Blank lines and lines starting with '#'
@@ -50,7 +51,7 @@
 //
 // RECORD: KITE_DOUBLE_RECORD names a file that facts are appended to, UTF-8,
 // one per line, written through at once. Facts (value parts in <>):
-//   library=<own path>  variant=<full|no_boot_loader|no_default_args>  process=<pid>   (at load)
+//   library=<own path>  variant=<full|no_boot_loader|no_default_args|cdecl>  process=<pid>   (at load)
 //   default_args version=<hex> zeroed=<1 when all other members were 0>
 //   create_thread_stack=<bytes reserved for the calling thread's stack>
 //   env.KITE_JVM_PATH=<v>  env.KITE_JVM_HOME=<v>  env.Path=<v>  cwd=<current directory>
@@ -104,7 +105,9 @@ using namespace jvm_double;
 
 namespace {
 
-#if defined(JVM_DOUBLE_NO_BOOT_LOADER)
+#if defined(JVM_DOUBLE_CDECL)
+const char* const variantName = "cdecl";
+#elif defined(JVM_DOUBLE_NO_BOOT_LOADER)
 const char* const variantName = "no_boot_loader";
 #elif defined(JVM_DOUBLE_NO_DEFAULT_ARGS)
 const char* const variantName = "no_default_args";
