@@ -47,7 +47,7 @@ std::string expandRepeats(const std::string& text) {
 }
 
 std::vector<PictureCase> readCases() {
-    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "e2e" / "date_picture_cases.tsv";
+    const auto path = std::filesystem::path(KITE_SOURCE_DIR) / "tests" / "e2e" / "date_picture_cases.tsv";
     std::ifstream file(path);
     std::vector<PictureCase> cases;
     std::string line;
