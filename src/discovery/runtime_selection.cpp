@@ -132,6 +132,7 @@ bool Launcher::searchRegistry(bool otherView, WideString& home) {
         return false;
     }
     home = chosen.home;
+    runtimeVersion = chosen.version;
     if (otherView) launchPairProduct = true;
     trace.write([&] {
         WideString line = u"source " + source + u": chose version " + chosen.version.toText() + u" at " + home;
