@@ -178,6 +178,15 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
         return u"class data archive: runtime version " + version.toText() + u", mechanism " + mechanismName(mechanism);
     });
     if (mechanism == ArchiveMechanism::None) return;
+    // A dynamic archive sits on top of the runtime's own (classes.jsa beside
+    // the JVM library); without one the JVM warns on the console and makes none.
+    WideStringList baseArchives;
+    const std::size_t libraryFolder = lastPathSeparator(style, jvmLibraryPath);
+    if (libraryFolder == WideString::npos ||
+        !platform_.findFiles(jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives)) {
+        trace.write([] { return WideString(u"class data archive: the runtime has no base archive (classes.jsa), none used"); });
+        return;
+    }
     if (choosesSharing(jvmOptions)) {
         trace.write([] { return WideString(u"class data archive: the VM parameters decide class sharing, none added"); });
         return;
@@ -224,7 +233,8 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     Fnv1a64 runtimeKey;
     runtimeKey.addText(jvmLibraryPath);
     // <executable>-<runtime>-<fingerprint>-<size>.jsa; while being written
-    // <executable>-<runtime>-<fingerprint>.<slot>.tmp.
+    // <executable>-<runtime>-<fingerprint>.<slot>.jsa.tmp, beside the
+    // slot's reservation <executable>-<runtime>-<fingerprint>.<slot>.tmp.
     const WideString ownPrefix = stem + u"-" + hexDigits(runtimeKey.value(), 8) + u"-";
     const WideString wanted = hexDigits(fingerprint.value(), 16);
     const WideString base = folder + pathSeparator(style);
@@ -265,14 +275,17 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
             return;
         }
         // A file this start creates itself, empty, proves the folder
-        // writable and keeps the name from other starts.
-        WideString temporary;
+        // writable and keeps the slot from other starts. The JVM writes
+        // beside it: it must not find a file under its own name (an empty
+        // one makes a 25 runtime give up its base archive and warn).
+        WideString reservation;
         std::int32_t result = 0;
         for (int slot = 0; slot < kTemporarySlots; ++slot) {
-            temporary = base + ownPrefix + wanted + u"." + decimal(static_cast<std::uint64_t>(slot)) + u".tmp";
-            result = platform_.createNewFile(temporary);
+            reservation = base + ownPrefix + wanted + u"." + decimal(static_cast<std::uint64_t>(slot)) + u".tmp";
+            result = platform_.createNewFile(reservation);
             if (result != kErrorAlreadyExists) break;
         }
+        const WideString temporary = reservation.substr(0, reservation.size() - 4) + u".jsa.tmp";
         if (result != 0) {
             trace.write([&] {
                 return u"class data archive: cannot write in " + folder + u" (error " + traceNumber(result) +
@@ -282,14 +295,15 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
         }
         // Temporary files of starts that ended before renaming theirs.
         FileStatus own;
-        if (platform_.fileStatus(temporary, own)) {
+        if (platform_.fileStatus(reservation, own)) {
             for (const WideString& name : names) {
-                if (!name.ends_with(u".tmp") || base + name == temporary) continue;
+                if (!name.ends_with(u".tmp") || base + name == reservation) continue;
                 status = {};
                 if (platform_.fileStatus(base + name, status) && status.modified + kStaleTemporaryAge < own.modified)
                     platform_.deleteFile(base + name);
             }
         }
+        platform_.deleteFile(temporary);  // a stale one of a killed start
         archiveBeingCreated = temporary;
         archiveFinalPrefix = base + ownPrefix + wanted + u"-";
         if (mechanism == ArchiveMechanism::DynamicAtExit) {
@@ -310,6 +324,13 @@ void Launcher::publishClassDataArchive() {
     if (archiveBeingCreated.empty()) return;
     const WideString temporary = std::move(archiveBeingCreated);
     archiveBeingCreated.clear();
+    // The slot's reservation: temporary without ".jsa.tmp", plus ".tmp".
+    const WideString reservation = temporary.substr(0, temporary.size() - 8) + u".tmp";
+    struct Release {
+        Platform& platform;
+        const WideString& path;
+        ~Release() { platform.deleteFile(path); }
+    } release{platform_, reservation};
     FileStatus status;
     if (!platform_.fileStatus(temporary, status) || status.size == 0) {
         platform_.deleteFile(temporary);

@@ -178,6 +178,7 @@ class WineJvm(harness.WineSuite):
             with self.subTest(version=version):
                 app = self.app(["main=out ran"], jre={"Class Data Archive": "YES", "Virtual Machine Parameters": "-Xmx64m"})
                 app.sandbox.write("jre/release", f'JAVA_VERSION="{version}"\n')
+                app.sandbox.write("jre/bin/client/classes.jsa", b"the runtime's own archive")
                 ini = app.launcher.folder / "app.ini"
                 ini.write_bytes(b"[Product Information]\r\nProduct Name=Kite Test\r\nProduct Code=cds\r\n" +
                                 ini.read_bytes())
@@ -185,7 +186,7 @@ class WineJvm(harness.WineSuite):
                 added = app.options()[2:-2]  # after the class path and -Xmx64m, before the hooks
                 self.assertEqual(len(added), len(expected), added)
                 for option, pattern in zip(added, expected):
-                    self.assertRegex(option, "^" + re.escape(pattern).replace("TMP", archive + r"\.0\.tmp") + "$")
+                    self.assertRegex(option, "^" + re.escape(pattern).replace("TMP", archive + r"\.0\.jsa\.tmp") + "$")
                 if not expected:
                     continue
                 # Nothing written: the empty temporary file is gone again.
@@ -193,8 +194,9 @@ class WineJvm(harness.WineSuite):
                 self.assertEqual([path.name for path in folder.iterdir() if path.suffix == ".tmp"], [])
                 if version == "21.0.1":
                     # A whole archive (its size in its name) is used as it is, without AutoCreate.
-                    stem = added[1].rsplit("\\", 1)[1][:-len(".0.tmp")]
+                    stem = added[1].rsplit("\\", 1)[1][:-len(".0.jsa.tmp")]
                     (folder / f"{stem}-5.jsa").write_bytes(b"12345")
+                    app.record_file.unlink()  # the double appends to its record
                     self.assert_result(app.run(), 0, "ran\r\n")
                     self.assertRegex(app.options()[2], "^-XX:SharedArchiveFile=" + archive + "-5\\.jsa$")
                     self.assertEqual(app.options()[3:-2], ["-Xlog:cds*=off"])
