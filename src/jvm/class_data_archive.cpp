@@ -108,7 +108,8 @@ WideString archiveFolder(Launcher& launcher) {
     // survive it would name another file.
     if (platform.widenText(platform.narrowText(folder)) != folder) {
         launcher.trace.write([&] {
-            return u"class data archive: cache folder " + folder + u" has characters the JVM cannot be given, none used";
+            return u"class data archive: cache folder " + folder +
+                   u" has characters the JVM cannot be given, none used";
         });
         return {};
     }
@@ -184,11 +185,15 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     const std::size_t libraryFolder = lastPathSeparator(style, jvmLibraryPath);
     if (libraryFolder == WideString::npos ||
         !platform_.findFiles(jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives)) {
-        trace.write([] { return WideString(u"class data archive: the runtime has no base archive (classes.jsa), none used"); });
+        trace.write([] {
+            return WideString(u"class data archive: the runtime has no base archive (classes.jsa), none used");
+        });
         return;
     }
     if (choosesSharing(jvmOptions)) {
-        trace.write([] { return WideString(u"class data archive: the VM parameters decide class sharing, none added"); });
+        trace.write([] {
+            return WideString(u"class data archive: the VM parameters decide class sharing, none added");
+        });
         return;
     }
 
