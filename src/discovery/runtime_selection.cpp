@@ -141,6 +141,7 @@ bool Launcher::searchRegistry(bool otherView, WideString& home) {
         return false;
     }
     home = chosen.home;
+    runtimeVersion = chosen.version;
     if (otherView) launchPairProduct = true;
     const RuntimeKeySource* origin = chosen.origin ? findRuntimeKeySource(chosen.origin) : nullptr;
     ibmRuntime = origin != nullptr && origin->vendor == RuntimeVendor::Ibm;

@@ -52,6 +52,7 @@ bool Launcher::assembleJvmOptions() {
         expandEnvironment(platform_, option);
         jvmOptions.push_back(platform_.narrowText(option));
     }
+    addClassDataArchiveOptions(store, classPath);
 
     readFileName(platform_, store, u"Output File", outputFile);
     store.getValue(kApplication, u"Output Append", value);

@@ -12,6 +12,8 @@ namespace kite {
 
 void JNICALL exitHook(jint code) {
     Launcher* launcher = currentLauncher;
+    // System.exit: the JVM has written its archive and ends the process next.
+    if (launcher != nullptr) launcher->publishClassDataArchive();
     if (launcher != nullptr && launcher->vmExitListener != nullptr) launcher->vmExitListener->onVmExit(code);
 }
 
@@ -50,6 +52,7 @@ bool Launcher::createVm() {
 void Launcher::destroyJavaVm() {
     // Waits until every non-daemon Java thread has ended.
     if (javaVm != nullptr) javaVm->DestroyJavaVM();
+    publishClassDataArchive();
 }
 
 }  // namespace kite

@@ -13,8 +13,8 @@ namespace {
 const WideString kJreSection = u"Java Runtime Environment";
 const WideString kJrePathKey = u"JRE Path";
 
-// The folder name made of the product name: characters that a folder name
-// cannot hold are dropped.
+}  // namespace
+
 WideString productFolderName(const WideString& productName) {
     WideString out;
     for (char16_t c : productName) {
@@ -22,8 +22,6 @@ WideString productFolderName(const WideString& productName) {
     }
     return out;
 }
-
-}  // namespace
 
 bool modulePath(Platform& platform, WideString& out) {
     if (platform.modulePath(out)) return true;

@@ -13,5 +13,8 @@ bool modulePath(Platform& platform, WideString& out);
 bool settingsFilePath(Platform& platform, WideString& out);
 // The same rule for another executable's path; false when it has no dot.
 bool settingsPathFor(Platform& platform, const WideString& executablePath, WideString& out);
+// The folder name made of the product name: characters that a folder name
+// cannot hold are dropped.
+WideString productFolderName(const WideString& productName);
 
 }  // namespace kite

@@ -24,6 +24,7 @@ class ThreadHandle;
 class RuntimeNotFoundPrompt;
 class InstanceChannel;
 class ForwardedStart;
+class SettingsStore;
 
 // "JVM Type".
 enum class JvmType : std::int32_t { Default = 0, Server = 1, FavorServer = 2 };
@@ -89,6 +90,11 @@ public:
     void destroyJavaVm();
     std::uint32_t runJavaMain();
     bool invokeMain();
+    // "Class Data Archive" (jvm/class_data_archive.cpp): adds the archive
+    // options after the others; publishes a newly written archive once the
+    // VM has ended (at DestroyJavaVM or in the exit hook).
+    void addClassDataArchiveOptions(SettingsStore& store, const WideStringList& classPath);
+    void publishClassDataArchive();
 
     // --- service mode (service/) ------------------------------------------------
     bool callJavaStop();
@@ -153,6 +159,13 @@ public:
     void* createJavaVm = nullptr;
     void* getDefaultJavaVmInitArgs = nullptr;
     void* findClassFromBootLoader = nullptr;
+    // The chosen runtime's version when discovery read it (registered
+    // runtimes, runtime folders); count 0 otherwise.
+    JavaVersion runtimeVersion;
+    // The archive this start has the JVM write, and its final name without
+    // "<size>.jsa".
+    WideString archiveBeingCreated;
+    WideString archiveFinalPrefix;
     // The diagnostic trace (KITE_TRACE=1), decided once when the Launcher is made.
     Trace trace;
 

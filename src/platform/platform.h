@@ -44,6 +44,15 @@ struct MemoryFigures {
     std::uint64_t availableVirtual = 0;
 };
 
+// What a directory entry's metadata says about a file or folder.
+struct FileStatus {
+    std::uint64_t size = 0;
+    // Last write time in 100-nanosecond units (FILETIME's unit on every
+    // build), so that two stamps of one machine compare and subtract.
+    std::uint64_t modified = 0;
+    bool isFolder = false;
+};
+
 // A file mapped (or read) whole for reading; released when destroyed.
 class MappedFile {
 public:
@@ -132,6 +141,20 @@ public:
     virtual std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) = 0;
     // The whole file for reading, or null.
     virtual std::unique_ptr<MappedFile> mapFile(const WideString& path) = 0;
+    // Size, write time and kind of an existing path; false with lastError otherwise.
+    virtual bool fileStatus(const WideString& path, FileStatus& status) = 0;
+    // Creates an empty file that must not exist yet: 0 when created,
+    // kErrorAlreadyExists when it exists, otherwise the error code.
+    virtual std::int32_t createNewFile(const WideString& path) = 0;
+    // Renames a file, replacing an existing target in one step; false with
+    // lastError (the target is in use, another volume, ...).
+    virtual bool renameFile(const WideString& from, const WideString& to) = 0;
+    // Bytes the caller may still write on the volume holding path; false when unknown.
+    virtual bool freeSpace(const WideString& path, std::uint64_t& bytes) = 0;
+    // The per-user folder for data that can be rebuilt at any time:
+    // %LOCALAPPDATA% on Windows, $XDG_CACHE_HOME or ~/.cache on Linux.
+    // False when the environment names none.
+    virtual bool userCacheFolder(WideString& folder) = 0;
 
     // --- settings files (INI) ------------------------------------------------------
     // The whole value of a key (empty when absent or when the file is missing).

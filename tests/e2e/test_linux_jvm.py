@@ -11,6 +11,7 @@ import datetime
 import os
 import pathlib
 import shutil
+import subprocess
 import time
 import unittest
 
@@ -310,6 +311,122 @@ class OutputFiles(JavaLaunch):
         self.assertEqual((result.code, result.stdout), (0, "out x\n"))
         self.assertIn("java.io.FileNotFoundException: /proc/kite-nowhere/out.txt", result.stderr)
         self.assertTrue(result.stderr.rstrip().endswith("err x"))
+
+
+class ClassDataArchive(JavaLaunch):
+    """"Class Data Archive": the archive is written by the first start and
+    mapped by later ones; the JVM's own class-load log (to a file, so that the
+    application's output stays as it is) tells where ArgsApp came from."""
+
+    def archive_launcher(self):
+        sandbox = harness.Sandbox(self)
+        app_jar = sandbox.copy(jar("args"), "lib/args.jar")
+        exit_jar = sandbox.copy(jar("exitcode"), "lib/exitcode.jar")
+        self.sandbox = sandbox
+        self.class_log = sandbox.path("classes.log")
+        self.cache = sandbox.path("cache")
+        launcher = self.launcher("ArgsApp", class_path=f"{app_jar};{exit_jar}", jre={
+            "Class Data Archive": "yes",
+            "Virtual Machine Parameters": f"-Xlog:class+load:file={self.class_log}"})
+        self.folder = self.cache / "Kite Test" / "cds"
+        ini = launcher.folder / "app.ini"
+        ini.write_text("[Product Information]\r\nProduct Name=Kite Test\r\nProduct Code=cds\r\n" + ini.read_text())
+        return launcher, app_jar
+
+    def start(self, launcher):
+        result = launcher.run(["x"], extra_env={"XDG_CACHE_HOME": str(self.cache), "KITE_TRACE": "1"})
+        self.assertEqual(result.code, 0, result.stdout + result.stderr)
+        self.assertIn("count=1\n<x>\n", result.stdout)
+        self.assertNotIn("[", result.stdout)  # no JVM log line among the application's output
+        return result
+
+    def archives(self):
+        return sorted(path.name for path in self.folder.glob("*")) if self.folder.exists() else []
+
+    def from_archive(self) -> bool:
+        line = next(line for line in self.class_log.read_text().splitlines() if " ArgsApp " in line)
+        return "source: shared objects file" in line
+
+    def test_first_start_creates_later_start_uses(self):
+        launcher, _ = self.archive_launcher()
+        first = self.start(launcher)
+        self.assertIn("mechanism dynamic archive written at exit", first.stderr)
+        self.assertIn("class data archive: created", first.stderr)
+        self.assertFalse(self.from_archive())
+        [archive] = self.archives()
+        self.assertRegex(archive, r"^app-[0-9a-f]{8}-[0-9a-f]{16}-(\d+)\.jsa$")
+        self.assertEqual(int(archive.split("-")[-1][:-4]), (self.folder / archive).stat().st_size)
+        second = self.start(launcher)
+        self.assertIn(f"{self.folder / archive} used", second.stderr)
+        self.assertTrue(self.from_archive())
+        self.assertEqual(self.archives(), [archive])
+
+    def test_changed_jar_gives_a_new_archive_and_the_old_is_gone(self):
+        launcher, app_jar = self.archive_launcher()
+        self.start(launcher)
+        [old] = self.archives()
+        os.utime(app_jar, (time.time() + 10, time.time() + 10))
+        result = self.start(launcher)
+        self.assertIn("(made for other settings)", result.stderr)
+        [new] = self.archives()
+        self.assertNotEqual(new, old)
+        self.start(launcher)
+        self.assertTrue(self.from_archive())
+
+    def test_truncated_archive_is_not_used_and_made_again(self):
+        # OpenJDK 17 mapping a truncated dynamic archive dies of SIGBUS.
+        launcher, _ = self.archive_launcher()
+        self.start(launcher)
+        [archive] = self.archives()
+        with open(self.folder / archive, "r+b") as file:
+            file.truncate(50000)
+        result = self.start(launcher)
+        self.assertIn("(size differs from its name)", result.stderr)
+        self.assertIn("class data archive: created", result.stderr)
+        self.assertEqual(self.archives(), [archive])
+
+    def test_read_only_cache_folder_starts_normally(self):
+        launcher, _ = self.archive_launcher()
+        self.folder.mkdir(parents=True)
+        self.folder.chmod(0o555)
+        command = [str(launcher.path), "x"]
+        if os.geteuid() == 0:
+            # root writes anywhere: the start runs as nobody, for whom the folder is read-only.
+            for sandbox in (launcher.sandbox, self.sandbox):
+                for folder in [sandbox.root, *sandbox.root.rglob("*")]:
+                    if folder.is_dir() and folder != self.folder:
+                        folder.chmod(folder.stat().st_mode | 0o555)
+            self.sandbox.root.chmod(0o777)  # for the class-load log
+            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", *command]
+        environment = {k: v for k, v in os.environ.items() if k not in harness.ISOLATED_VARIABLES}
+        environment.update(XDG_CACHE_HOME=str(self.cache), XDG_CONFIG_HOME=str(launcher.sandbox.path("config")),
+                           KITE_TRACE="1")
+        result = harness._run(command, environment, launcher.folder, 60, None)
+        self.assertEqual((result.code, result.stdout.count("count=1\n<x>\n")), (0, 1), result.stdout + result.stderr)
+        self.assertIn(f"class data archive: cannot write in {self.folder} (error 13), none created", result.stderr)
+        self.assertEqual(self.archives(), [])
+
+    def test_two_simultaneous_first_starts_both_succeed(self):
+        launcher, _ = self.archive_launcher()
+        ini = launcher.folder / "app.ini"
+        ini.write_text(ini.read_text().replace("Main Class=ArgsApp", "Main Class=ExitApp"))
+        environment = {k: v for k, v in os.environ.items() if k not in harness.ISOLATED_VARIABLES}
+        environment.update(XDG_CACHE_HOME=str(self.cache), XDG_CONFIG_HOME=str(launcher.sandbox.path("config")),
+                           KITE_TRACE="1")
+        # ExitApp ends through System.exit: the archive is published in the exit hook.
+        starts = [subprocess.Popen([str(launcher.path), "0"], env=environment, cwd=launcher.folder,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE) for _ in range(2)]
+        for start in starts:
+            out, err = start.communicate(timeout=120)
+            self.assertEqual((start.returncode, out), (0, b"exiting\n"), err)
+            self.assertIn(b"class data archive: created", err)
+        archives = self.archives()
+        self.assertTrue(archives and all(name.endswith(".jsa") for name in archives), archives)
+        third = subprocess.run([str(launcher.path), "0"], env=environment, cwd=launcher.folder,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+        self.assertEqual((third.returncode, third.stdout), (0, b"exiting\n"), third.stderr)
+        self.assertIn(b" used\n", third.stderr)
+        self.assertEqual(len(self.archives()), 1)
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@ The double plays the Java application from a script and records what it saw
 (options, arguments, calls, threads); see tests/jvm_double/README.md."""
 
 import datetime
+import re
 import time
 import unittest
 
@@ -220,6 +221,42 @@ class WineJvm(harness.WineSuite):
         result = app.run()
         self.assertNotIn(result.code, (0, 7), result.stdout + result.stderr)
         self.assertNotIn("exit_hook_returned", app.record())
+
+    def test_class_data_archive_options_by_runtime_version(self):
+        # The runtime's "release" file gives its version; the double writes no
+        # archive, so every start asks for one under a temporary name.
+        archive = r"C:\\users\\[^\\]+\\AppData\\Local\\Kite Test\\cds\\app-[0-9a-f]{8}-[0-9a-f]{16}"
+        creation = [("12.0.2", []),
+                    ("17.0.15", ["-XX:ArchiveClassesAtExit=TMP", "-Xlog:cds*=off"]),
+                    ("21.0.1", ["-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=TMP", "-Xlog:cds*=off"]),
+                    ("25.0.3", ["-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=TMP", "-Xlog:cds*=off",
+                                "-Xlog:aot*=off"])]
+        for version, expected in creation:
+            with self.subTest(version=version):
+                app = self.app(["main=out ran"], jre={"Class Data Archive": "YES", "Virtual Machine Parameters": "-Xmx64m"})
+                app.sandbox.write("jre/release", f'JAVA_VERSION="{version}"\n')
+                app.sandbox.write("jre/bin/client/classes.jsa", b"the runtime's own archive")
+                ini = app.launcher.folder / "app.ini"
+                ini.write_bytes(b"[Product Information]\r\nProduct Name=Kite Test\r\nProduct Code=cds\r\n" +
+                                ini.read_bytes())
+                self.assert_result(app.run(), 0, "ran\r\n")
+                added = app.options()[2:-2]  # after the class path and -Xmx64m, before the hooks
+                self.assertEqual(len(added), len(expected), added)
+                for option, pattern in zip(added, expected):
+                    self.assertRegex(option, "^" + re.escape(pattern).replace("TMP", archive + r"\.0\.jsa\.tmp") + "$")
+                if not expected:
+                    continue
+                # Nothing written: the empty temporary file is gone again.
+                folder = self.wine.appdata().parent / "Local" / "Kite Test" / "cds"
+                self.assertEqual([path.name for path in folder.iterdir() if path.suffix == ".tmp"], [])
+                if version == "21.0.1":
+                    # A whole archive (its size in its name) is used as it is, without AutoCreate.
+                    stem = added[1].rsplit("\\", 1)[1][:-len(".0.jsa.tmp")]
+                    (folder / f"{stem}-5.jsa").write_bytes(b"12345")
+                    app.record_file.unlink()  # the double appends to its record
+                    self.assert_result(app.run(), 0, "ran\r\n")
+                    self.assertRegex(app.options()[2], "^-XX:SharedArchiveFile=" + archive + "-5\\.jsa$")
+                    self.assertEqual(app.options()[3:-2], ["-Xlog:cds*=off"])
 
     # --- failures -------------------------------------------------------------------------
 

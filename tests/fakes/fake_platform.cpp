@@ -286,6 +286,47 @@ std::unique_ptr<MappedFile> FakePlatform::mapFile(const WideString& path) {
     return std::make_unique<FakeMappedFile>(it->second);
 }
 
+bool FakePlatform::fileStatus(const WideString& path, FileStatus& status) {
+    const WideString k = key(path);
+    status = {};
+    if (directories.count(k)) {
+        status.isFolder = true;
+        return true;
+    }
+    auto it = files.find(k);
+    if (it == files.end()) return false;
+    status.size = it->second.size();
+    return true;
+}
+
+std::int32_t FakePlatform::createNewFile(const WideString& path) {
+    const WideString k = key(path);
+    if (files.count(k) || directories.count(k)) return kErrorAlreadyExists;
+    const std::size_t slash = k.find_last_of(osStyle == OsStyle::Posix ? u"/" : u"\\");
+    if (slash == WideString::npos || !directories.count(k.substr(0, slash)) || failingDirectories.count(k.substr(0, slash)))
+        return 5;
+    files[k];
+    return 0;
+}
+
+bool FakePlatform::renameFile(const WideString& from, const WideString& to) {
+    auto it = files.find(key(from));
+    if (it == files.end()) return false;
+    std::string bytes = std::move(it->second);
+    files.erase(it);
+    files[key(to)] = std::move(bytes);
+    return true;
+}
+
+bool FakePlatform::freeSpace(const WideString&, std::uint64_t& bytes) {
+    bytes = freeBytes;
+    return true;
+}
+
+bool FakePlatform::userCacheFolder(WideString& folder) {
+    return getEnvironment(osStyle == OsStyle::Posix ? u"XDG_CACHE_HOME" : u"LOCALAPPDATA", folder) && !folder.empty();
+}
+
 WideString FakePlatform::profileString(const WideString& file, const WideString& section, const WideString& k) {
     auto it = files.find(key(file));
     if (it == files.end()) return {};

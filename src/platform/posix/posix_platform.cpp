@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -395,6 +396,51 @@ std::unique_ptr<MappedFile> PosixPlatform::mapFile(const WideString& path) {
         return nullptr;
     }
     return std::make_unique<PosixMappedFile>(data, size);
+}
+
+bool PosixPlatform::fileStatus(const WideString& path, FileStatus& status) {
+    struct stat info {};
+    if (stat(systemPath(path).c_str(), &info) != 0) {
+        setError(errno);
+        return false;
+    }
+    status.size = static_cast<std::uint64_t>(info.st_size);
+    status.modified = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 10000000u +
+                      static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100u;
+    status.isFolder = S_ISDIR(info.st_mode);
+    return true;
+}
+
+std::int32_t PosixPlatform::createNewFile(const WideString& path) {
+    FileDescriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (fd.get() >= 0) return 0;
+    const int error = errno;
+    setError(error);
+    return error == EEXIST ? kErrorAlreadyExists : error;
+}
+
+bool PosixPlatform::renameFile(const WideString& from, const WideString& to) {
+    if (rename(systemPath(from).c_str(), systemPath(to).c_str()) == 0) return true;
+    setError(errno);
+    return false;
+}
+
+bool PosixPlatform::freeSpace(const WideString& path, std::uint64_t& bytes) {
+    struct statvfs info {};
+    if (statvfs(systemPath(path).c_str(), &info) != 0) {
+        setError(errno);
+        return false;
+    }
+    bytes = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+    return true;
+}
+
+bool PosixPlatform::userCacheFolder(WideString& folder) {
+    if (getEnvironment(u"XDG_CACHE_HOME", folder) && !folder.empty() && folder.front() == u'/') return true;
+    // A relative XDG_CACHE_HOME is invalid by the XDG rules and ignored.
+    if (!getEnvironment(u"HOME", folder) || folder.empty()) return false;
+    folder += u"/.cache";
+    return true;
 }
 
 WideString PosixPlatform::profileString(const WideString& file, const WideString& section, const WideString& key) {

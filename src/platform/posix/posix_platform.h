@@ -35,6 +35,11 @@ public:
     bool deleteFile(const WideString& path) override;
     std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) override;
     std::unique_ptr<MappedFile> mapFile(const WideString& path) override;
+    bool fileStatus(const WideString& path, FileStatus& status) override;
+    std::int32_t createNewFile(const WideString& path) override;
+    bool renameFile(const WideString& from, const WideString& to) override;
+    bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
+    bool userCacheFolder(WideString& folder) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
     WideStringList profileSectionNames(const WideString& file) override;
     bool writeProfileString(const WideString& file, const WideString& section, const WideString& key,

@@ -392,4 +392,38 @@ void Win32Platform::sleepForever() {
     for (;;) Sleep(INFINITE);
 }
 
+bool Win32Platform::fileStatus(const WideString& path, FileStatus& status) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data)) return false;
+    status.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    status.modified = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      data.ftLastWriteTime.dwLowDateTime;
+    status.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+}
+
+std::int32_t Win32Platform::createNewFile(const WideString& path) {
+    KernelHandle file(CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid()) return 0;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS ? kErrorAlreadyExists : static_cast<std::int32_t>(error);
+}
+
+bool Win32Platform::renameFile(const WideString& from, const WideString& to) {
+    return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool Win32Platform::freeSpace(const WideString& path, std::uint64_t& bytes) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(wide(path), &available, nullptr, nullptr)) return false;
+    bytes = available.QuadPart;
+    return true;
+}
+
+bool Win32Platform::userCacheFolder(WideString& folder) {
+    // The same length limit as for APPDATA: longer folders would not leave
+    // room for the names below them.
+    return getEnvironment(u"LOCALAPPDATA", folder) && !folder.empty() && folder.size() <= 259;
+}
+
 }  // namespace kite

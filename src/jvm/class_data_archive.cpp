@@ -1,0 +1,358 @@
+// "Class Data Archive": one archive per application and runtime in the
+// per-user cache folder, made by the JVM at the end of a start and mapped by
+// later starts.
+//
+// An archive can only make a start faster, never stop one:
+// - Creation needs a writable folder with room: a JVM that cannot write the
+//   archive at exit ends the process with exit code 1 (seen on 17 and 25).
+// - The JVM writes to the name it is given (unlink, then create; seen with
+//   strace on 17 and 25), so it writes a temporary file of this process,
+//   which is renamed into place once the VM has ended. Two first starts
+//   write two temporary files; a rename replaces in one step.
+// - The final name carries the archive's size. A 17 runtime that maps a
+//   truncated dynamic archive dies of SIGBUS; an archive whose size differs
+//   from its name is removed, not handed over.
+// - Only -XX:SharedArchiveFile names an existing archive, with sharing left
+//   at "auto": a mismatch makes the JVM start without it. AutoCreate is
+//   given the temporary name only, since on a mismatch it rewrites the file
+//   it is given in place, where a concurrent start could read it half done.
+// - The JVM's archive logging is switched off on standard output, which the
+//   application owns.
+#include "jvm/class_data_archive.h"
+
+#include <string>
+#include <string_view>
+
+#include "discovery/runtime_candidates.h"
+#include "foundation/path_helpers.h"
+#include "foundation/utf.h"
+#include "jvm/option_assembly.h"
+#include "launcher/file_locations.h"
+#include "launcher/launcher.h"
+#include "platform/platform.h"
+#include "settings/setting_values.h"
+#include "settings/settings_store.h"
+
+namespace kite {
+
+namespace {
+
+// Creation is not tried with less free space than this: a large
+// application's archive takes tens of megabytes.
+constexpr std::uint64_t kMinimumFreeBytes = 256ull << 20;
+// Temporary files older than this belong to starts that were killed.
+constexpr std::uint64_t kStaleTemporaryAge = 3600ull * 10000000ull;  // one hour in 100 ns
+// Temporary names tried per start; more starts at once go without.
+constexpr int kTemporarySlots = 16;
+
+const char16_t* mechanismName(ArchiveMechanism mechanism) {
+    switch (mechanism) {
+        case ArchiveMechanism::DynamicAtExit: return u"dynamic archive written at exit (-XX:ArchiveClassesAtExit)";
+        case ArchiveMechanism::AutoCreate: return u"dynamic archive (-XX:+AutoCreateSharedArchive)";
+        case ArchiveMechanism::None: break;
+    }
+    return u"none";
+}
+
+// Options by which the user already decides about class sharing.
+bool choosesSharing(const std::vector<std::string>& options) {
+    static constexpr std::string_view kNames[] = {"-Xshare", "SharedArchiveFile", "ArchiveClassesAtExit",
+                                                   "AutoCreateSharedArchive", "SharedSpaces", "AOTCache",
+                                                   "AOTMode", "AOTConfiguration"};
+    for (const std::string& option : options) {
+        for (std::string_view name : kNames) {
+            if (option.find(name) != std::string::npos) return true;
+        }
+    }
+    return false;
+}
+
+WideString decimal(std::uint64_t value) { return fromAscii(std::to_string(value)); }
+
+bool allDigits(const WideString& text) {
+    if (text.empty()) return false;
+    for (char16_t c : text) {
+        if (c < u'0' || c > u'9') return false;
+    }
+    return true;
+}
+
+// The per-user cache folder composed like the per-user settings folder,
+// created when missing; empty with the trace line when it cannot be had.
+WideString archiveFolder(Launcher& launcher) {
+    Platform& platform = launcher.platform();
+    const char16_t separator = pathSeparator(platform.style());
+    WideString folder;
+    if (!platform.userCacheFolder(folder)) {
+        launcher.trace.write([] { return WideString(u"class data archive: no per-user cache folder, none used"); });
+        return {};
+    }
+    while (folder.size() > 1 && isPathSeparator(platform.style(), folder.back())) folder.pop_back();
+    // ~/.cache may not exist yet in a fresh home folder.
+    std::int32_t result = platform.createDirectory(folder);
+    for (const WideString& part : {productFolderName(launcher.productName), launcher.productCode}) {
+        if (part.empty()) continue;
+        folder += separator + part;
+        result = platform.createDirectory(folder);
+    }
+    // A folder that exists may still answer "access denied" to a create.
+    FileStatus status;
+    if (result != 0 && result != kErrorAlreadyExists && !(platform.fileStatus(folder, status) && status.isFolder)) {
+        launcher.trace.write([&] {
+            return u"class data archive: cache folder " + folder + u" cannot be created (error " +
+                   traceNumber(result) + u"), none used";
+        });
+        return {};
+    }
+    // The JVM receives the path in the narrow encoding; a path that does not
+    // survive it would name another file.
+    if (platform.widenText(platform.narrowText(folder)) != folder) {
+        launcher.trace.write([&] {
+            return u"class data archive: cache folder " + folder +
+                   u" has characters the JVM cannot be given, none used";
+        });
+        return {};
+    }
+    return folder;
+}
+
+}  // namespace
+
+std::int32_t featureRelease(const JavaVersion& version) {
+    return version.parts[0] == 1 ? version.parts[1] : version.parts[0];
+}
+
+ArchiveMechanism archiveMechanism(std::int32_t feature) {
+    if (feature >= 19) return ArchiveMechanism::AutoCreate;
+    if (feature >= 13) return ArchiveMechanism::DynamicAtExit;
+    return ArchiveMechanism::None;
+}
+
+void Fnv1a64::addBytes(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    for (std::size_t i = 0; i < size; ++i) {
+        value_ ^= bytes[i];
+        value_ *= 1099511628211ull;
+    }
+}
+
+void Fnv1a64::addText(const WideString& text) {
+    for (char16_t unit : text) {
+        const std::uint8_t pair[2] = {static_cast<std::uint8_t>(unit & 0xFF), static_cast<std::uint8_t>(unit >> 8)};
+        addBytes(pair, 2);
+    }
+    const std::uint8_t end[2] = {0, 0};
+    addBytes(end, 2);
+}
+
+void Fnv1a64::addNumber(std::uint64_t value) {
+    std::uint8_t bytes[8];
+    for (std::uint8_t& byte : bytes) {
+        byte = static_cast<std::uint8_t>(value & 0xFF);
+        value >>= 8;
+    }
+    addBytes(bytes, sizeof bytes);
+}
+
+WideString hexDigits(std::uint64_t value, int digits) {
+    static constexpr char16_t kDigits[] = u"0123456789abcdef";
+    WideString text(static_cast<std::size_t>(digits), u'0');
+    for (int i = digits - 1; i >= 0; --i) {
+        text[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+        value >>= 4;
+    }
+    return text;
+}
+
+void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideStringList& classPath) {
+    WideString value;
+    store.getValue(u"Java Runtime Environment", u"Class Data Archive", value);
+    if (!isYes(value)) return;
+    const OsStyle style = platform_.style();
+
+    // Registered runtimes come with their version; the others have a
+    // "release" file in their home.
+    JavaVersion version = runtimeVersion;
+    if (version.count == 0) version.parse(releaseVersion(platform_, runtimeHomeOf(style, jvmLibraryPath)), 0);
+    const ArchiveMechanism mechanism = archiveMechanism(featureRelease(version));
+    trace.write([&] {
+        return u"class data archive: runtime version " + version.toText() + u", mechanism " + mechanismName(mechanism);
+    });
+    if (mechanism == ArchiveMechanism::None) return;
+    // A dynamic archive sits on top of the runtime's own (classes.jsa beside
+    // the JVM library); without one the JVM warns on the console and makes none.
+    WideStringList baseArchives;
+    const std::size_t libraryFolder = lastPathSeparator(style, jvmLibraryPath);
+    if (libraryFolder == WideString::npos ||
+        !platform_.findFiles(jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives)) {
+        trace.write([] {
+            return WideString(u"class data archive: the runtime has no base archive (classes.jsa), none used");
+        });
+        return;
+    }
+    if (choosesSharing(jvmOptions)) {
+        trace.write([] {
+            return WideString(u"class data archive: the VM parameters decide class sharing, none added");
+        });
+        return;
+    }
+
+    // What makes an archive valid: the JVM library, the class path and every
+    // entry as it is now, and the options (class path text included).
+    Fnv1a64 fingerprint;
+    FileStatus status;
+    fingerprint.addText(jvmLibraryPath);
+    if (platform_.fileStatus(jvmLibraryPath, status)) {
+        fingerprint.addNumber(status.size);
+        fingerprint.addNumber(status.modified);
+    }
+    bool folderSeen = false;
+    for (const WideString& entry : classPath) {
+        status = {};
+        const bool exists = platform_.fileStatus(entry, status);
+        fingerprint.addNumber(exists ? 1 : 0);
+        fingerprint.addNumber(status.size);
+        fingerprint.addNumber(status.modified);
+        // The JVM refuses to write an archive (and ends the process) when a
+        // folder holding files comes before a jar on the class path.
+        if (exists && !status.isFolder && folderSeen) {
+            trace.write([&] {
+                return u"class data archive: class path entry " + entry + u" follows a folder, none used";
+            });
+            return;
+        }
+        folderSeen = folderSeen || (exists && status.isFolder);
+    }
+    for (const std::string& option : jvmOptions) {
+        // The library path does not change what an archive holds.
+        if (!option.starts_with("-Djava.library.path=")) fingerprint.addBytes(option.data(), option.size() + 1);
+    }
+
+    const WideString folder = archiveFolder(*this);
+    if (folder.empty()) return;
+    WideString executable;
+    if (!platform_.modulePath(executable)) return;
+    WideString stem = executable.substr(lastPathSeparator(style, executable) + 1);
+    const std::size_t dot = stem.rfind(u'.');
+    if (dot != WideString::npos && dot > 0) stem.resize(dot);
+    Fnv1a64 runtimeKey;
+    runtimeKey.addText(jvmLibraryPath);
+    // <executable>-<runtime>-<fingerprint>-<size>.jsa; while being written
+    // <executable>-<runtime>-<fingerprint>.<slot>.jsa.tmp, beside the
+    // slot's reservation <executable>-<runtime>-<fingerprint>.<slot>.tmp.
+    const WideString ownPrefix = stem + u"-" + hexDigits(runtimeKey.value(), 8) + u"-";
+    const WideString wanted = hexDigits(fingerprint.value(), 16);
+    const WideString base = folder + pathSeparator(style);
+
+    // The archive to use, if a whole one is there; archives of other class
+    // paths, options or library versions, and damaged ones, are removed.
+    WideStringList names;
+    platform_.findFiles(base + ownPrefix + u"*", names);
+    WideString found;
+    for (const WideString& name : names) {
+        if (name.size() <= ownPrefix.size() || name.ends_with(u".tmp")) continue;
+        const WideString rest = name.substr(ownPrefix.size());
+        const std::size_t dash = rest.find(u'-');
+        const bool ours = rest.ends_with(u".jsa") && dash == wanted.size() && rest.starts_with(wanted);
+        const WideString size = ours ? rest.substr(dash + 1, rest.size() - dash - 5) : WideString();
+        status = {};
+        if (found.empty() && allDigits(size) && platform_.fileStatus(base + name, status) &&
+            decimal(status.size) == size) {
+            found = base + name;
+            continue;
+        }
+        platform_.deleteFile(base + name);
+        trace.write([&] {
+            return u"class data archive: removed " + base + name +
+                   (ours ? WideString(u" (size differs from its name)") : WideString(u" (made for other settings)"));
+        });
+    }
+    if (!found.empty()) {
+        jvmOptions.push_back(platform_.narrowText(u"-XX:SharedArchiveFile=" + found));
+        trace.write([&] { return u"class data archive: " + found + u" used"; });
+    } else {
+        std::uint64_t freeBytes = 0;
+        if (platform_.freeSpace(folder, freeBytes) && freeBytes < kMinimumFreeBytes) {
+            trace.write([&] {
+                return u"class data archive: only " + decimal(freeBytes) + u" bytes free in " + folder +
+                       u", none created";
+            });
+            return;
+        }
+        // A file this start creates itself, empty, proves the folder
+        // writable and keeps the slot from other starts. The JVM writes
+        // beside it: it must not find a file under its own name (an empty
+        // one makes a 25 runtime give up its base archive and warn).
+        WideString reservation;
+        std::int32_t result = 0;
+        for (int slot = 0; slot < kTemporarySlots; ++slot) {
+            reservation = base + ownPrefix + wanted + u"." + decimal(static_cast<std::uint64_t>(slot)) + u".tmp";
+            result = platform_.createNewFile(reservation);
+            if (result != kErrorAlreadyExists) break;
+        }
+        const WideString temporary = reservation.substr(0, reservation.size() - 4) + u".jsa.tmp";
+        if (result != 0) {
+            trace.write([&] {
+                return u"class data archive: cannot write in " + folder + u" (error " + traceNumber(result) +
+                       u"), none created";
+            });
+            return;
+        }
+        // Temporary files of starts that ended before renaming theirs.
+        FileStatus own;
+        if (platform_.fileStatus(reservation, own)) {
+            for (const WideString& name : names) {
+                if (!name.ends_with(u".tmp") || base + name == reservation) continue;
+                status = {};
+                if (platform_.fileStatus(base + name, status) && status.modified + kStaleTemporaryAge < own.modified)
+                    platform_.deleteFile(base + name);
+            }
+        }
+        platform_.deleteFile(temporary);  // a stale one of a killed start
+        archiveBeingCreated = temporary;
+        archiveFinalPrefix = base + ownPrefix + wanted + u"-";
+        if (mechanism == ArchiveMechanism::DynamicAtExit) {
+            jvmOptions.push_back(platform_.narrowText(u"-XX:ArchiveClassesAtExit=" + temporary));
+        } else {
+            jvmOptions.push_back("-XX:+AutoCreateSharedArchive");
+            jvmOptions.push_back(platform_.narrowText(u"-XX:SharedArchiveFile=" + temporary));
+        }
+        trace.write([&] { return u"class data archive: none yet, the JVM writes " + temporary + u" at exit"; });
+    }
+    // Notes about archives (classes skipped, archive rejected) go to
+    // standard output by default: off, for the application's sake.
+    jvmOptions.push_back("-Xlog:cds*=off");
+    if (featureRelease(version) >= 25) jvmOptions.push_back("-Xlog:aot*=off");
+}
+
+void Launcher::publishClassDataArchive() {
+    if (archiveBeingCreated.empty()) return;
+    const WideString temporary = std::move(archiveBeingCreated);
+    archiveBeingCreated.clear();
+    // The slot's reservation: temporary without ".jsa.tmp", plus ".tmp".
+    const WideString reservation = temporary.substr(0, temporary.size() - 8) + u".tmp";
+    struct Release {
+        Platform& platform;
+        const WideString& path;
+        ~Release() { platform.deleteFile(path); }
+    } release{platform_, reservation};
+    FileStatus status;
+    if (!platform_.fileStatus(temporary, status) || status.size == 0) {
+        platform_.deleteFile(temporary);
+        trace.write([] { return WideString(u"class data archive: the JVM wrote none"); });
+        return;
+    }
+    const WideString final = archiveFinalPrefix + decimal(status.size) + u".jsa";
+    if (!platform_.renameFile(temporary, final)) {
+        const std::int32_t error = platform_.lastError();
+        platform_.deleteFile(temporary);
+        trace.write([&] {
+            return u"class data archive: " + temporary + u" cannot become " + final + u" (error " +
+                   traceNumber(error) + u"), removed";
+        });
+        return;
+    }
+    trace.write([&] { return u"class data archive: created " + final; });
+}
+
+}  // namespace kite

@@ -1,0 +1,39 @@
+// Class-data archives kept by the launcher ("Class Data Archive"): the JVM
+// maps the classes it loaded at an earlier start instead of loading and
+// linking them again. The pieces that the unit tests reach directly.
+#pragma once
+
+#include <cstdint>
+
+#include "discovery/java_version.h"
+#include "foundation/wide_string.h"
+
+namespace kite {
+
+// How the archive is made, by the runtime's feature release.
+enum class ArchiveMechanism {
+    None,           // before 13: no dynamic archives
+    DynamicAtExit,  // 13..18: -XX:ArchiveClassesAtExit, then -XX:SharedArchiveFile
+    AutoCreate,     // 19 and later: -XX:+AutoCreateSharedArchive -XX:SharedArchiveFile
+};
+
+// The feature release of a version: 8 for 1.8.0_151, 17 for 17.0.2.
+std::int32_t featureRelease(const JavaVersion& version);
+ArchiveMechanism archiveMechanism(std::int32_t feature);
+
+// FNV-1a, 64 bits: the fingerprint in an archive's name.
+class Fnv1a64 {
+public:
+    void addBytes(const void* data, std::size_t size);
+    void addText(const WideString& text);  // UTF-16 units, low byte first, then a 0 unit
+    void addNumber(std::uint64_t value);   // 8 bytes, low byte first
+    std::uint64_t value() const { return value_; }
+
+private:
+    std::uint64_t value_ = 14695981039346656037ull;
+};
+
+// Lower-case hexadecimal with a fixed number of digits.
+WideString hexDigits(std::uint64_t value, int digits);
+
+}  // namespace kite
