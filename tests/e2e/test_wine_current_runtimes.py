@@ -170,7 +170,7 @@ class WineCurrentRuntimes(harness.WineSuite):
             "kite: no preferred version matched: the best-ranked candidate is taken",
             f"kite: chosen by the registered runtimes: JVM library {library}",
             "kite: JVM options (3, then the hooks \"abort\" and \"exit\"):",
-            f"kite:   -Djava.class.path={harness.Wine.winpath(self.app.folder / 'app.jar')};",
+            f"kite:   -Djava.class.path={harness.Wine.winpath(self.app.folder / 'app.jar')}",
             "kite:   -Xmx64m",
             "kite:   -Dkite.x=1",
         ]

@@ -121,8 +121,8 @@ class WineJvm(harness.WineSuite):
     def test_creation_arguments_follow_the_settings(self):
         vm_parameters = '-Xmx64m   -Dkite.words="a b" -Dkite.umlaut=Gr\u00fc\u00dfe -Xss8m'
         # Relative entries are searched beside the exe (a missing one adds nothing); absolute
-        # ones without '*' are taken as written.
-        class_path = "\\lib\\*.jar;D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;\\missing.jar;\\lib\\a.jar"
+        # ones without '*' are taken as written; "." stays; empty entries are left out.
+        class_path = "\\lib\\*.jar;;D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;\\missing.jar;\\lib\\a.jar;.;"
         app = self.app([], class_path=class_path,
                        jre={"Library Path": "D:\\native", "Virtual Machine Parameters": vm_parameters})
         for jar in ("a.jar", "b.jar"):
@@ -135,7 +135,7 @@ class WineJvm(harness.WineSuite):
         self.assertTrue(path.endswith(";" + home + "\\bin"), path)
         old_path = path[:-len(";" + home + "\\bin")]
         jars = [f"{exe_dir}\\lib\\{name}" for name in ("a.jar", "b.jar")]
-        class_paths = [";".join(order) + f";D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;{exe_dir}\\lib\\a.jar;"
+        class_paths = [";".join(order) + f";D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;{exe_dir}\\lib\\a.jar;."
                        for order in (jars, jars[::-1])]  # the directory search's own order
         options = app.options()
         self.assertIn(options[1], ["-Djava.class.path=" + text for text in class_paths])
@@ -152,7 +152,7 @@ class WineJvm(harness.WineSuite):
     def test_embedded_jar_and_missing_class_path(self):
         app = self.app(["java_stack_size=6291456"], class_path=None, application={"Embedded Jar": "YES"})
         self.assert_result(app.run(), 0, "")
-        self.assertEqual(app.options(), [f"-Djava.class.path={app.winpath('app', 'app.exe')};",
+        self.assertEqual(app.options(), [f"-Djava.class.path={app.winpath('app', 'app.exe')}",
                                          "+abort", "+exit"])
         # Without -Xss the Java main thread gets the library's default stack size.
         self.assertEqual(app.facts("default_args "), ["version=0x10001 zeroed=1"])

@@ -69,13 +69,13 @@ TEST(JvmOptions, ClassPathForms) {
         std::string value;
         std::string classPath;
     } cases[] = {
-        {"D:\\Libs\\a.jar;D:\\Libs\\b.jar", "D:\\Libs\\a.jar;D:\\Libs\\b.jar;"},
-        {"\\lib\\*.jar", "C:\\App\\lib\\x.jar;C:\\App\\lib\\y.jar;"},
-        {"lib\\x.jar", "C:\\App\\lib\\x.jar;"},
-        {"\\app.jar;\\missing.jar", "C:\\App\\app.jar;"},
-        {"D:\\Libs\\a?.jar", "D:\\Libs\\a?.jar;"},
-        {"\\\\server\\share\\x.jar", "\\\\server\\share\\x.jar;"},
-        {"%LIBS%\\a.jar", "D:\\Libs\\a.jar;"},
+        {"D:\\Libs\\a.jar;D:\\Libs\\b.jar", "D:\\Libs\\a.jar;D:\\Libs\\b.jar"},
+        {"\\lib\\*.jar", "C:\\App\\lib\\x.jar;C:\\App\\lib\\y.jar"},
+        {"lib\\x.jar", "C:\\App\\lib\\x.jar"},
+        {"\\app.jar;\\missing.jar", "C:\\App\\app.jar"},
+        {"D:\\Libs\\a?.jar", "D:\\Libs\\a?.jar"},
+        {"\\\\server\\share\\x.jar", "\\\\server\\share\\x.jar"},
+        {"%LIBS%\\a.jar", "D:\\Libs\\a.jar"},
     };
     for (const auto& c : cases) {
         Assembly a("[Class Path]\nClass Path=" + c.value + "\n");
@@ -89,7 +89,7 @@ TEST(JvmOptions, ClassPathForms) {
         EXPECT_EQ(options[0], "-Djava.class.path=" + c.classPath);
     }
     Assembly embedded("[Application]\nEmbedded Jar=yes\n");
-    EXPECT_EQ(embedded.options(), (std::vector<std::string>{"-Djava.class.path=C:\\App\\app.exe;"}));
+    EXPECT_EQ(embedded.options(), (std::vector<std::string>{"-Djava.class.path=C:\\App\\app.exe"}));
     EXPECT_TRUE(embedded.platform.stdoutText.empty());
 }
 
@@ -117,7 +117,7 @@ TEST(JvmOptions, VmParametersOutputFilesAndCmd) {
                "Cmd=-a \"b c\" %UNDEFINED%\n");
     a.platform.environment[u"LOGS"] = u"D:\\logs";
     a.launcher.arguments.append(u"first");
-    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar;", "-Xmx1048575K", "-Dname=a b",
+    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar", "-Xmx1048575K", "-Dname=a b",
                                                       "-Dx=1", "-Dq=say \"hi\"", "-Xss1m", "-Xss512k"}));
     EXPECT_EQ(a.launcher.mainThreadStackSize, 524288u);
     EXPECT_EQ(a.launcher.outputFile, u"D:\\logs\\out.txt");
@@ -129,7 +129,7 @@ TEST(JvmOptions, VmParametersOutputFilesAndCmd) {
 
 TEST(JvmOptions, ParametersFromAPlusSectionStartWithoutAnEmptyOption) {
     Assembly a("[Class Path]\nClass Path=D:\\a.jar\n[Java Runtime Environment+]\nVirtual Machine Parameters=-Dx=1\n");
-    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar;", "-Dx=1"}));
+    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar", "-Dx=1"}));
 }
 
 TEST(JvmOptions, LibraryPathAndEnvironment) {

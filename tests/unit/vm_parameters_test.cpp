@@ -85,7 +85,7 @@ TEST(VmParameters, StackSizeOfTheJavaMainThread) {
                                               "Virtual Machine Parameters=" + testing::utf8(c.text) + "\n");
         Launcher launcher(platform);
         ASSERT_TRUE(launcher.assembleJvmOptions());
-        std::vector<std::string> expected{"-Djava.class.path=D:\\a.jar;"};
+        std::vector<std::string> expected{"-Djava.class.path=D:\\a.jar"};
         expected.insert(expected.end(), c.options.begin(), c.options.end());
         EXPECT_EQ(launcher.jvmOptions, expected) << testing::utf8(c.text);
         EXPECT_EQ(launcher.mainThreadStackSize, c.stackSize) << testing::utf8(c.text);
