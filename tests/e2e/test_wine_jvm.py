@@ -157,12 +157,11 @@ class WineJvm(harness.WineSuite):
         # Without -Xss the Java main thread gets the library's default stack size.
         self.assertEqual(app.facts("default_args "), ["version=0x10001 zeroed=1"])
         self.assertGreaterEqual(int(app.facts("create_thread_stack=")[0]), 6 << 20)
-        # No class path at all: the report, then the VM is created with the hooks alone and main runs.
-        app = self.app(["main=out still runs"], class_path=None,
+        # No class path at all: the report, and the start ends without a VM.
+        app = self.app(["main=out never"], class_path=None,
                        jre={"Virtual Machine Parameters": "-Xmx64m"}, application={"Cmd": "ignored"})
-        self.assert_result(app.run(), 0, CLASS_PATH_MISSING + "still runs\r\n")
-        self.assertEqual(app.options(), ["+abort", "+exit"])
-        self.assertEqual(app.facts("arg"), ["s=0"])
+        self.assert_result(app.run(), 255, CLASS_PATH_MISSING)
+        self.assertEqual(app.facts("create_result="), [])
 
     # --- failures -------------------------------------------------------------------------
 
