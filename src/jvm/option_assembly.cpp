@@ -48,7 +48,7 @@ bool Launcher::assembleJvmOptions() {
 
     WideStringList options{u"-Djava.class.path=" + classPathOption};
     store.getValue(u"Java Runtime Environment", u"Virtual Machine Parameters", value);
-    splitVmParameters(*this, value, options);
+    if (!splitVmParameters(*this, value, options)) return false;
     for (WideString option : options) {
         expandEnvironment(platform_, option);
         jvmOptions.push_back(platform_.narrowText(option));

@@ -39,10 +39,12 @@ WideString classPathText(OsStyle style, const WideStringList& entries);
 
 // --- VM parameters (vm_parameters.cpp) ------------------------------------------
 // Cuts the "Virtual Machine Parameters" text into tokens (blanks separate,
-// double quotes group) and hands each to addVmParameter.
-void splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options);
+// double quotes group) and hands each to addVmParameter; false at the first
+// token it refuses.
+bool splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options);
 // Unquotes one token, resolves a share-of-memory size, notes -Xss as the
-// main thread's stack size and appends it. An empty token is dropped.
-void addVmParameter(Launcher& launcher, WideString token, WideStringList& options);
+// main thread's stack size and appends it. An empty token is dropped. A size
+// too large for the build's arithmetic is refused: false after the message.
+bool addVmParameter(Launcher& launcher, WideString token, WideStringList& options);
 
 }  // namespace kite

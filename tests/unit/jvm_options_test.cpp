@@ -25,7 +25,7 @@ TEST(MemorySizing, SharesBecomeKilobytes) {
         {u"-Xmx10:2048:1024P", twoGigabytes, false, u"-Xmx2097152K"},
         {u"-Xms10t", twoGigabytes, false, u"-Xms104857K"},
         {u"-Xmx50P", sixtyFourGigabytes, true, u"-Xmx33554432K"},
-        {u"-Xmx50P", sixtyFourGigabytes, false, u"-Xmx0K"},  // the 32-bit launcher sees the figure cut to 32 bits
+        {u"-Xmx50P", sixtyFourGigabytes, false, u"-Xmx2097151K"},  // the 32-bit launcher sees at most 4 GB
         {u"-Xmx50p", twoGigabytes, true, u"-Xmx1048575K"},
     };
     for (const auto& c : cases) {
@@ -40,9 +40,10 @@ TEST(MemorySizing, SharesBecomeKilobytes) {
 TEST(MemorySizing, StackSizes) {
     const struct {
         WideString text;
-        std::uint32_t bytes;
-    } cases[] = {{u"1m", 1048576}, {u"512k", 524288}, {u"1048576", 1048576}, {u"4g", 0},
-                 {u"2G", 2147483648u}, {u"x1m", 0}, {u"1:2m", 0}, {u"", 0}, {u"7", 7}};
+        std::optional<std::uint32_t> bytes;  // empty: too large for 32 bits
+    } cases[] = {{u"1m", 1048576}, {u"512k", 524288}, {u"1048576", 1048576}, {u"4g", std::nullopt},
+                 {u"4294967296", std::nullopt}, {u"4294967295", 4294967295u}, {u"2G", 2147483648u},
+                 {u"x1m", 0}, {u"1:2m", 0}, {u"", 0}, {u"7", 7}};
     for (const auto& c : cases) EXPECT_EQ(parseStackSize(c.text), c.bytes) << testing::utf8(c.text);
     const SizeNumbers numbers = parseSizeNumbers(u"-Xmx25:256:1024:9p");
     EXPECT_EQ(numbers.prefixLength, 4u);
