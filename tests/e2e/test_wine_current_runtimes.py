@@ -189,6 +189,7 @@ class WineCurrentRuntimes(harness.WineSuite):
         configured = self.home("configured")
         self.app.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App",
                                                          "JRE Path": harness.Wine.winpath(configured)},
+                            "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
                             "Application": {"Pair Product": harness.Wine.winpath(pair)}})
         result = self.app.run(extra_env={"KITE_TRACE": "1", "KITE_DOUBLE_SCRIPT": str(self.script),
                                          "KITE_DOUBLE_RECORD": str(self.record)})

@@ -80,7 +80,8 @@ class WineDiscovery(unittest.TestCase):
         self.addCleanup(self.wine.reg_delete, f"{key}\\{version}", view)
 
     def launch(self, jre: dict | None = None, application: dict | None = None) -> harness.Result:
-        sections = {"Java Runtime Environment": {"Main Class": "com.example.App", **(jre or {})}}
+        sections = {"Java Runtime Environment": {"Main Class": "com.example.App", **(jre or {})},
+                    "Class Path": {"Class Path": "D:\\Libs\\app.jar"}}
         if application:
             sections["Application"] = application
         self.app.write_ini(sections)
@@ -104,13 +105,15 @@ class WineDiscovery(unittest.TestCase):
         home = self.home("pair-runtime")
         pair = self.sandbox.copy(harness.win64_exe(), "pair/pair.exe")
         self.sandbox.write_ini("pair/pair.ini", {"Java Runtime Environment": {
-            "Main Class": "com.example.App", "JRE Path": harness.Wine.winpath(home)}})
+            "Main Class": "com.example.App", "JRE Path": harness.Wine.winpath(home)},
+            "Class Path": {"Class Path": "D:\\Libs\\app.jar"}})
         return pair, home / "bin" / "client" / "jvm.dll"
 
     def launch_with_pair(self, jre: dict, pair: pathlib.Path) -> harness.Result:
         """Like launch, with "Pair Product" and "Pair Return Code"; whichever process runs the Java
         application ends with PAIRED_EXIT_CODE, and the record tells which library it loaded."""
         sections = {"Java Runtime Environment": {"Main Class": "com.example.App", **jre},
+                    "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
                     "Application": {"Pair Product": harness.Wine.winpath(pair), "Pair Return Code": "yes"}}
         self.app.write_ini(sections)
         script = self.sandbox.write("exit.script", SCRIPT.replace("exit 0", f"exit {PAIRED_EXIT_CODE}"))
