@@ -188,8 +188,17 @@ def win64_exe() -> pathlib.Path:
 
 
 def jvm_double(variant: str = "full") -> pathlib.Path:
-    """The test-double jvm.dll of the win64 build (variants: full, no_boot_loader, no_default_args)."""
+    """The test-double jvm.dll of the win64 build (variants: full, no_boot_loader, no_default_args,
+    with_dependency, which imports the DLL jvm_double_dependency() names)."""
     dll = WIN64_DIR / "tests" / "jvm_double" / variant / "jvm.dll"
+    if not dll.exists():
+        raise unittest.SkipTest(f"{dll} is not built")
+    return dll
+
+
+def jvm_double_dependency() -> pathlib.Path:
+    """The DLL that the with_dependency variant of the double imports."""
+    dll = WIN64_DIR / "tests" / "jvm_double" / "dependency" / "kite_double_dep.dll"
     if not dll.exists():
         raise unittest.SkipTest(f"{dll} is not built")
     return dll

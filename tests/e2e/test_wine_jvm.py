@@ -21,6 +21,7 @@ LIBRARY_LOAD_FAILED = "Error: Konnte Java VM Bibliothek: {} (Fehlernummer= {}) n
 ENTRY_POINT_MISSING = "Error: Windows Fehler: Kann CreateJavaVM JNI nicht finden (Fehlernummer = {}).\n \n"
 ERROR_BAD_EXE_FORMAT = 193
 ERROR_PROC_NOT_FOUND = 127
+ERROR_MOD_NOT_FOUND = 126
 
 
 class JvmApp:
@@ -47,8 +48,8 @@ class JvmApp:
     def winpath(self, *parts) -> str:
         return harness.Wine.winpath(self.sandbox.path(*parts))
 
-    def run(self, args=(), extra_env=None) -> harness.Result:
-        return self.launcher.run(args, timeout=60, extra_env={**self.env, **(extra_env or {})})
+    def run(self, args=(), extra_env=None, cwd=None) -> harness.Result:
+        return self.launcher.run(args, cwd=cwd, timeout=60, extra_env={**self.env, **(extra_env or {})})
 
     def record(self) -> list:
         return self.record_file.read_text(encoding="utf-8").splitlines() if self.record_file.exists() else []
@@ -192,6 +193,18 @@ class WineJvm(harness.WineSuite):
         app = self.app(["main=out never"], variant="no_default_args")
         self.assert_result(app.run(), 255, ENTRY_POINT_MISSING.format(ERROR_PROC_NOT_FOUND))
         self.assertEqual(app.facts("create_result="), [])
+
+    def test_the_jvm_library_imports_from_its_runtime_never_from_the_current_folder(self):
+        dependency = harness.jvm_double_dependency()
+        app = self.app(["main=out ran"], variant="with_dependency")
+        started_in = app.sandbox.path("downloads")
+        app.sandbox.copy(dependency, "downloads/kite_double_dep.dll")
+        path = app.home + "\\bin\\client\\jvm.dll"
+        self.assert_result(app.run(cwd=started_in), 255, LIBRARY_LOAD_FAILED.format(path, ERROR_MOD_NOT_FOUND))
+        # Where a runtime keeps the DLLs its JVM library needs: its bin folder.
+        app.sandbox.copy(dependency, "jre/bin/kite_double_dep.dll")
+        self.assert_result(app.run(cwd=started_in), 0, "ran\r\n")
+        self.assertEqual(app.facts("dependency="), ["42"])
 
     def test_main_class_lookup_failures(self):
         missing_class = ["main_class=com/example/Other"]
