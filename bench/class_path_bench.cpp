@@ -45,7 +45,7 @@ double assemble(kite::Platform& platform, const fs::path& settings, int repetiti
         const auto start = std::chrono::steady_clock::now();
         const kite::WideStringList classPath = kite::buildClassPath(platform, store);
         const std::string option =
-            platform.narrowText(u"-Djava.class.path=" + kite::pathListText(platform.style(), classPath));
+            platform.narrowText(u"-Djava.class.path=" + kite::classPathText(platform.style(), classPath));
         const auto stop = std::chrono::steady_clock::now();
         entries = classPath.size();
         if (option.size() < entries) std::abort();

@@ -11,23 +11,24 @@ namespace {
 using V = RuntimeVendor;
 
 constexpr std::array<RuntimeKeySource, 12> kSources{{
-    // The historic keys, in their fixed order. The appended keys below rank
-    // with them but come later in the array, so at equal rank these win.
-    {u"Software\\JavaSoft\\Java Development Kit\\", u"", u"JavaHome", true, V::Sun, true, false},
-    {u"Software\\JavaSoft\\Java Runtime Environment\\", u"", u"JavaHome", false, V::Sun, false, true},
-    {u"Software\\JRockit\\Java Runtime Environment\\", u"", u"JavaHome", false, V::Jrockit, false, false},
-    {u"Software\\JRockit\\Java Development Kit\\", u"", u"JavaHome", true, V::Jrockit, true, false},
-    {u"Software\\IBM\\Java2 Runtime Environment\\", u"", u"JavaHome", false, V::Ibm, false, false},
+    // The historic keys, in their fixed order. The newer keys below are a
+    // search of their own, made only when these find nothing acceptable.
+    {u"Software\\JavaSoft\\Java Development Kit\\", u"", u"JavaHome", true, V::Sun, true, false, true, false},
+    {u"Software\\JavaSoft\\Java Runtime Environment\\", u"", u"JavaHome", false, V::Sun, false, true, true, false},
+    {u"Software\\JRockit\\Java Runtime Environment\\", u"", u"JavaHome", false, V::Jrockit, false, false, true, false},
+    {u"Software\\JRockit\\Java Development Kit\\", u"", u"JavaHome", true, V::Jrockit, true, false, true, false},
+    {u"Software\\IBM\\Java2 Runtime Environment\\", u"", u"JavaHome", false, V::Ibm, false, false, true, false},
     // Java 9 and later from Oracle: the home is the JDK itself (no jre folder,
     // its JVM is bin\server\jvm.dll).
-    {u"Software\\JavaSoft\\JDK\\", u"", u"JavaHome", true, V::Sun, false, false},
-    {u"Software\\JavaSoft\\JRE\\", u"", u"JavaHome", false, V::Sun, false, false},
-    // The MSI installers of OpenJDK builds record the installation folder.
-    {u"Software\\Eclipse Adoptium\\JDK\\", u"\\hotspot\\MSI", u"Path", true, V::Sun, false, false},
-    {u"Software\\Eclipse Adoptium\\JRE\\", u"\\hotspot\\MSI", u"Path", false, V::Sun, false, false},
-    {u"Software\\AdoptOpenJDK\\JDK\\", u"\\hotspot\\MSI", u"Path", true, V::Sun, false, false},
-    {u"Software\\AdoptOpenJDK\\JRE\\", u"\\hotspot\\MSI", u"Path", false, V::Sun, false, false},
-    {u"Software\\Microsoft\\JDK\\", u"\\hotspot\\MSI", u"Path", true, V::Sun, false, false},
+    {u"Software\\JavaSoft\\JDK\\", u"", u"JavaHome", true, V::Sun, false, false, false, false},
+    {u"Software\\JavaSoft\\JRE\\", u"", u"JavaHome", false, V::Sun, false, false, false, false},
+    // The MSI installers of OpenJDK builds record the installation folder;
+    // Adoptium and AdoptOpenJDK also install Java 8 (sub-keys such as 8.0.392.8).
+    {u"Software\\Eclipse Adoptium\\JDK\\", u"\\hotspot\\MSI", u"Path", true, V::Sun, false, false, false, true},
+    {u"Software\\Eclipse Adoptium\\JRE\\", u"\\hotspot\\MSI", u"Path", false, V::Sun, false, false, false, true},
+    {u"Software\\AdoptOpenJDK\\JDK\\", u"\\hotspot\\MSI", u"Path", true, V::Sun, false, false, false, true},
+    {u"Software\\AdoptOpenJDK\\JRE\\", u"\\hotspot\\MSI", u"Path", false, V::Sun, false, false, false, true},
+    {u"Software\\Microsoft\\JDK\\", u"\\hotspot\\MSI", u"Path", true, V::Sun, false, false, false, false},
 }};
 
 bool vendorAdmitted(const Launcher& l, RuntimeVendor vendor) {
@@ -57,6 +58,18 @@ const RuntimeKeySource* findRuntimeKeySource(const WideString& keyPath) {
         if (keyPath == source.keyPath) return &source;
     }
     return nullptr;
+}
+
+JavaVersion runtimeKeyVersion(const RuntimeKeySource& source, const WideString& name) {
+    JavaVersion version;
+    version.parse(name, 0);
+    // 8.0.392.8 is Java 1.8.0_392 (build 8): numbered so, it compares with
+    // the historic names and the bounds as 1.8.0.392.
+    const std::int32_t feature = version.parts[0];
+    if (source.java8Names && feature >= 2 && feature <= 8) {
+        version.set(1, feature, version.parts[1], version.parts[2]);
+    }
+    return version;
 }
 
 bool runtimeKeySearched(const Launcher& launcher, const RuntimeKeySource& source) {

@@ -6,6 +6,7 @@
 
 #include <span>
 
+#include "discovery/java_version.h"
 #include "foundation/wide_string.h"
 
 namespace kite {
@@ -27,13 +28,24 @@ struct RuntimeKeySource {
     // Under "JVM Type" favor_server the runtime counts as a server runtime
     // only when it has no other JVM (the JavaSoft "Java Runtime Environment" key).
     bool serverOnlyAlone;
+    // One of the five historic keys; the others are searched only when
+    // these, in both views, find no acceptable runtime.
+    bool historic;
+    // Sub-key names count from the feature release (8.0.392.8 for 1.8.0_392),
+    // and a Java 8 JDK keeps its JVM in the home's jre\ folder.
+    bool java8Names;
 };
 
 // The five historic keys first, then the keys of current installers
-// (JavaSoft\JDK and \JRE, Eclipse Adoptium, AdoptOpenJDK, Microsoft).
+// (JavaSoft\JDK and \JRE, Eclipse Adoptium, AdoptOpenJDK, Microsoft), which
+// are a search of their own.
 std::span<const RuntimeKeySource> runtimeKeySources();
 // The source of a key path, or null when the path is none of them.
 const RuntimeKeySource* findRuntimeKeySource(const WideString& keyPath);
+
+// The version of a sub-key name of the source: 8.0.392.8 under a key with
+// java8Names is 1.8.0.392.
+JavaVersion runtimeKeyVersion(const RuntimeKeySource& source, const WideString& name);
 
 // Whether the launcher's "JVM Source" and "VM Provider" flags let a key be
 // searched, and whether its runtimes are favoured.

@@ -62,8 +62,12 @@ bool Launcher::discoverRuntime() {
     } else {
         trace.write([] { return WideString(u"source private runtime: none beside the executable"); });
     }
-    // 3. The registered runtimes, in the launcher's own view, then the other one.
-    if (searchRegistry(false, home) || searchRegistry(true, home)) {
+    // 3. The registered runtimes, in the launcher's own view, then the other
+    // one: the historic keys, and only when they hold nothing acceptable the
+    // keys of current installers, so that an installed 1.8 chosen before stays
+    // chosen when a newer runtime arrives.
+    if (searchRegistry(false, home) || searchRegistry(true, home) || searchRegistry(false, home, true) ||
+        searchRegistry(true, home, true)) {
         jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
         if (!jvmLibraryPath.empty()) {
             // The registry view it came from tells the processor kind.
@@ -110,11 +114,12 @@ bool Launcher::discoverRuntime() {
     return found(u"the runtime-not-found dialog");
 }
 
-bool Launcher::searchRegistry(bool otherView, WideString& home) {
-    const WideString source = platform_.style() == OsStyle::Posix ? WideString(u"runtime folders /usr/lib/jvm")
-                                                                  : WideString(u"registry, ") + viewName(otherView);
+bool Launcher::searchRegistry(bool otherView, WideString& home, bool newerKeys) {
+    const WideString source = platform_.style() == OsStyle::Posix
+                                  ? WideString(u"runtime folders /usr/lib/jvm")
+                                  : WideString(newerKeys ? u"registry, newer keys, " : u"registry, ") + viewName(otherView);
     // Linux has one source in place of the registry and no second view.
-    if (otherView && platform_.style() == OsStyle::Posix) return false;
+    if ((otherView || newerKeys) && platform_.style() == OsStyle::Posix) return false;
     if (otherView && pairProduct.empty()) {
         trace.write([&] { return u"source " + source + u": not searched (no \"Pair Product\")"; });
         return false;
@@ -126,6 +131,7 @@ bool Launcher::searchRegistry(bool otherView, WideString& home) {
     } else {
         trace.write([&] { return u"source " + source + u": searching"; });
         for (const RuntimeKeySource& key : runtimeKeySources()) {
+            if (key.historic == newerKeys) continue;
             if (runtimeKeySearched(*this, key)) {
                 scanVendorKey(candidates, key.keyPath, otherView);
             } else {
@@ -218,8 +224,7 @@ void Launcher::scanVendorKey(std::vector<JreCandidate>& candidates, const WideSt
     });
     const bool favoured = runtimeKeyFavoured(*this, *source);
     for (const WideString& name : names) {
-        JavaVersion version;
-        version.parse(name, 0);
+        const JavaVersion version = runtimeKeyVersion(*source, name);
         auto subKey = [&] { return u"  sub-key " + traceQuoted(name) + u" (version " + version.toText() + u"): "; };
         if (version.greater(maxVersion)) {
             trace.write([&] {
@@ -266,6 +271,11 @@ bool Launcher::checkRuntimeKey(const WideString& keyPath, const WideString& name
     const JvmType type = source->serverOnlyAlone && jvmType == JvmType::FavorServer ? JvmType::Default : jvmType;
     hasServer = false;
     if (!findJvmLibrary(platform_, home, type, hasServer).empty()) return true;
+    // A Java 8 JDK keeps its JVM in the embedded jre folder, as JAVA_HOME's does.
+    if (source->java8Names && !findJvmLibrary(platform_, home + u"jre\\", type, hasServer).empty()) {
+        home += u"jre\\";
+        return true;
+    }
     trace.write([&] {
         return u"  sub-key " + traceQuoted(name) + u": skipped, no JVM library for JVM Type " + jvmTypeName(type) +
                u" under " + home;

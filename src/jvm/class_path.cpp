@@ -11,20 +11,35 @@
 namespace kite {
 
 WideString pathListText(OsStyle style, const WideStringList& entries) {
+    const char16_t separator = style == OsStyle::Windows ? u';' : u':';
     std::size_t length = 0;
     for (const WideString& entry : entries) length += entry.size() + 1;
     WideString text;
     text.reserve(length);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (style == OsStyle::Windows) {
-            text += entries[i];
-            text.push_back(u';');
-        } else {
-            if (i > 0) text.push_back(u':');
-            text += entries[i];
-        }
+    for (const WideString& entry : entries) {
+        // The JVM reads an empty entry, also a trailing separator, as the
+        // current folder.
+        if (entry.empty()) continue;
+        if (!text.empty()) text.push_back(separator);
+        text += entry;
     }
     return text;
+}
+
+WideString classPathText(OsStyle style, const WideStringList& entries) {
+    const char16_t separator = style == OsStyle::Windows ? u';' : u':';
+    WideStringList pieces;
+    for (const WideString& entry : entries) {
+        // An entry taken on trust may hold separators of its own after its
+        // environment references were expanded; its empty pieces are dropped too.
+        std::size_t start = 0;
+        for (std::size_t end = entry.find(separator); end != WideString::npos; end = entry.find(separator, start)) {
+            pieces.append(entry.substr(start, end - start));
+            start = end + 1;
+        }
+        pieces.append(start == 0 ? entry : entry.substr(start));
+    }
+    return pathListText(style, pieces);
 }
 
 WideStringList buildClassPath(Platform& platform, SettingsStore& store) {
@@ -39,8 +54,14 @@ WideStringList buildClassPath(Platform& platform, SettingsStore& store) {
     splitAtSeparator(value, u";", configured);
     WideStringList entries;
     for (WideString entry : configured) {
+        // An empty entry names nothing; searched, it would name the folder
+        // of the executable on one build and nothing on the other.
+        if (entry.empty()) continue;
         expandEnvironment(platform, entry);
-        if (entry.find(u'*') == WideString::npos && isAbsolutePath(style, entry)) {
+        if (entry == u".") {
+            // Written so, the entry names the current folder, as the JVM reads it.
+            entries.append(entry);
+        } else if (entry.find(u'*') == WideString::npos && isAbsolutePath(style, entry)) {
             entries.append(nativePath(style, entry));
         } else {
             expandClassPathEntry(platform, entry, entries);

@@ -1,5 +1,6 @@
 #include "jvm/memory_sizing.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -11,13 +12,21 @@ bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 WideString decimal(const std::string& digits) { return WideString(digits.begin(), digits.end()); }
 
-// The product truncated towards zero; beyond 64 bits (an absurd share of a
-// huge figure) it saturates instead of being undefined.
-std::uint64_t truncatedProduct(double kilobytes, std::uint32_t share) {
+// The product truncated towards zero; empty beyond 64 bits (an absurd share
+// of a huge figure).
+std::optional<std::uint64_t> truncatedProduct(double kilobytes, std::uint32_t share) {
     const double product = kilobytes * (share / 100.0);
     if (!(product > 0)) return 0;
-    if (product >= 18446744073709551615.0) return std::numeric_limits<std::uint64_t>::max();
+    if (product >= 18446744073709551615.0) return std::nullopt;
     return static_cast<std::uint64_t>(product);
+}
+
+// Appends a digit to a 32-bit number; false when the number outgrows 32 bits.
+bool appendDigit(std::uint32_t& number, char16_t digit) {
+    const std::uint64_t next = std::uint64_t{number} * 10 + static_cast<std::uint32_t>(digit - u'0');
+    if (next > std::numeric_limits<std::uint32_t>::max()) return false;
+    number = static_cast<std::uint32_t>(next);
+    return true;
 }
 
 }  // namespace
@@ -40,7 +49,7 @@ SizeNumbers parseSizeNumbers(const WideString& text) {
     for (std::size_t i = start; i + 1 < text.size(); ++i) {
         const char16_t c = text[i];
         if (isDigit(c)) {
-            result.numbers.back() = result.numbers.back() * 10u + static_cast<std::uint32_t>(c - u'0');
+            if (!appendDigit(result.numbers.back(), c)) result.overflow = true;
         } else if (c == u':') {
             result.numbers.push_back(0);
         }
@@ -57,20 +66,19 @@ WideString resolvePercentSize(const WideString& token, const MemoryFigures& memo
     const bool addressSpace = !token.empty() && (token.back() == u'T' || token.back() == u't');
     const std::uint64_t base = addressSpace ? memory.availableVirtual : memory.totalPhysical;
     const WideString prefix = token.substr(0, parsed.prefixLength);
+    if (parsed.overflow) return {};
 
-    if (wideArithmetic) {
-        std::uint64_t size = truncatedProduct(static_cast<double>(base >> 10), share);
-        if (upper != 0 && size > std::uint64_t{upper} * 1024) size = std::uint64_t{upper} * 1024;
-        if (std::uint64_t{lower} * 1024 > size) size = std::uint64_t{lower} * 1024;
-        return prefix + decimal(std::to_string(size)) + u"K";
-    }
-    // 32 bits throughout: the figure is taken as a 32-bit count, the product
-    // and the bounds wrap as 32-bit values and the size prints as signed.
-    const std::uint32_t kilobytes = static_cast<std::uint32_t>(base) >> 10;
-    std::uint32_t size = static_cast<std::uint32_t>(truncatedProduct(kilobytes, share));
-    if (upper != 0 && size > upper * 1024u) size = upper * 1024u;
-    if (lower * 1024u > size) size = lower * 1024u;
-    return prefix + decimal(std::to_string(static_cast<std::int32_t>(size))) + u"K";
+    // The 32-bit launcher sees at most 4 GB, as GlobalMemoryStatus reports
+    // larger figures; the bounds are applied in 64 bits so that none wraps.
+    const std::uint64_t figure = wideArithmetic ? base : std::min<std::uint64_t>(base, 0xFFFFFFFFu);
+    const std::optional<std::uint64_t> product = truncatedProduct(static_cast<double>(figure >> 10), share);
+    if (!product) return {};
+    std::uint64_t size = *product;
+    if (upper != 0 && size > std::uint64_t{upper} * 1024) size = std::uint64_t{upper} * 1024;
+    if (std::uint64_t{lower} * 1024 > size) size = std::uint64_t{lower} * 1024;
+    // The 32-bit launcher prints the size as a signed 32-bit number.
+    if (!wideArithmetic && size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return {};
+    return prefix + decimal(std::to_string(size)) + u"K";
 }
 
 std::uint32_t unitMultiplier(const WideString& text) {
@@ -83,14 +91,21 @@ std::uint32_t unitMultiplier(const WideString& text) {
     }
 }
 
-std::uint32_t parseStackSize(const WideString& text) {
+std::optional<std::uint32_t> parseStackSize(const WideString& text) {
     const SizeNumbers parsed = parseSizeNumbers(text);
     if (parsed.prefixLength != 0 || parsed.numbers.size() != 1) return 0;
+    if (parsed.overflow) return std::nullopt;
+    std::uint32_t number = parsed.numbers[0];
     const char16_t last = text.back();
     // The last character is never read as part of a number: a trailing digit
     // completes the digit run and the factor is 1.
-    if (isDigit(last)) return parsed.numbers[0] * 10u + static_cast<std::uint32_t>(last - u'0');
-    return parsed.numbers[0] * unitMultiplier(text);
+    if (isDigit(last)) {
+        if (!appendDigit(number, last)) return std::nullopt;
+        return number;
+    }
+    const std::uint64_t bytes = std::uint64_t{number} * unitMultiplier(text);
+    if (bytes > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    return static_cast<std::uint32_t>(bytes);
 }
 
 }  // namespace kite

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "foundation/wide_string.h"
@@ -12,14 +13,15 @@
 namespace kite {
 
 // Width of the memory arithmetic of this build. The 32-bit launcher takes the
-// figures as 32-bit byte counts, truncates the product to 32 bits and prints
-// it as a signed 32-bit number; the 64-bit and Linux builds compute and print
-// in 64 bits, so a large machine never gets a wrapped size.
+// figures as 32-bit byte counts (at most 4 GB) and prints sizes as signed
+// 32-bit numbers; the 64-bit and Linux builds compute and print in 64 bits.
+// A size that does not fit is refused, never wrapped.
 constexpr bool wideSizeArithmetic() { return sizeof(void*) == 8; }
 
 struct SizeNumbers {
     std::size_t prefixLength = 0;        // characters before the first digit or ':'
-    std::vector<std::uint32_t> numbers;  // 32-bit, wrapping on overlong input
+    std::vector<std::uint32_t> numbers;  // 32-bit
+    bool overflow = false;               // a number had more than 32 bits
 };
 
 // "-Xms", "-Xmx" or "-Xss" (case-sensitive) with a last 'P', 'p', 'T' or 't'.
@@ -31,11 +33,12 @@ SizeNumbers parseSizeNumbers(const WideString& text);
 // the total physical memory, 'T' the free virtual address space; the
 // optional second and third numbers bound the result in megabytes, the lower
 // bound winning over the upper. wideArithmetic selects the 64-bit rules
-// (wideSizeArithmetic() of the build; tests exercise both).
+// (wideSizeArithmetic() of the build; tests exercise both). Empty when a
+// number or the size does not fit that arithmetic.
 WideString resolvePercentSize(const WideString& token, const MemoryFigures& memory, bool wideArithmetic);
 // Bytes of the text after "-Xss": one plain number with an optional unit
-// letter, as a 32-bit product; 0 for anything else.
-std::uint32_t parseStackSize(const WideString& text);
+// letter; 0 for anything else; empty when the bytes do not fit 32 bits.
+std::optional<std::uint32_t> parseStackSize(const WideString& text);
 // The byte factor of the text's last character: G, M, K (any case) or 1.
 std::uint32_t unitMultiplier(const WideString& text);
 

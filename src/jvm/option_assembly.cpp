@@ -40,14 +40,15 @@ bool Launcher::assembleJvmOptions() {
         for (const WideString& entry : classPath) withExecutable.append(entry);
         classPath = std::move(withExecutable);
     }
-    if (classPath.empty()) {
+    const WideString classPathOption = classPathText(platform_.style(), classPath);
+    if (classPathOption.empty()) {
         printError(platform_, MessageCatalog::text(MessageId::ClassPathMissing));
         return false;
     }
 
-    WideStringList options{u"-Djava.class.path=" + pathListText(platform_.style(), classPath)};
+    WideStringList options{u"-Djava.class.path=" + classPathOption};
     store.getValue(u"Java Runtime Environment", u"Virtual Machine Parameters", value);
-    splitVmParameters(*this, value, options);
+    if (!splitVmParameters(*this, value, options)) return false;
     for (WideString option : options) {
         expandEnvironment(platform_, option);
         jvmOptions.push_back(platform_.narrowText(option));

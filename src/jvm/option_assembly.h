@@ -22,22 +22,29 @@ WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath);
 
 // --- class path (class_path.cpp) -------------------------------------------------
 // The class-path entries of the "Class Path" setting, in order: absolute
-// entries without '*' as written, the others through the directory search.
+// entries without '*' as written, an entry "." as written (the current
+// folder), the others through the directory search.
 WideStringList buildClassPath(Platform& platform, SettingsStore& store);
 // Appends the names that one wildcard or relative entry matches, each
 // prefixed with the folder of the search pattern. Relative entries are
 // searched beside the executable.
 void expandClassPathEntry(Platform& platform, const WideString& entry, WideStringList& entries);
-// The text of a path list as the JVM reads it: on Windows every entry
-// followed by ';'; on Linux entries separated by ':' with no trailing one.
+// The text of a path list as the JVM reads it: the entries separated by ';'
+// (Windows) or ':' (Linux), with no trailing separator; empty entries are left
+// out, since the JVM would read each as the current folder.
 WideString pathListText(OsStyle style, const WideStringList& entries);
+// The same for the class path, where an entry may itself hold separators:
+// every non-empty piece becomes an entry of its own.
+WideString classPathText(OsStyle style, const WideStringList& entries);
 
 // --- VM parameters (vm_parameters.cpp) ------------------------------------------
 // Cuts the "Virtual Machine Parameters" text into tokens (blanks separate,
-// double quotes group) and hands each to addVmParameter.
-void splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options);
+// double quotes group) and hands each to addVmParameter; false at the first
+// token it refuses.
+bool splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options);
 // Unquotes one token, resolves a share-of-memory size, notes -Xss as the
-// main thread's stack size and appends it. An empty token is dropped.
-void addVmParameter(Launcher& launcher, WideString token, WideStringList& options);
+// main thread's stack size and appends it. An empty token is dropped. A size
+// too large for the build's arithmetic is refused: false after the message.
+bool addVmParameter(Launcher& launcher, WideString token, WideStringList& options);
 
 }  // namespace kite

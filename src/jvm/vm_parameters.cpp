@@ -2,7 +2,9 @@
 // double quotes group (a doubled closing quote stands for a quote), memory
 // shares become absolute sizes and -Xss also sizes the Java main thread.
 #include <cstdint>
+#include <optional>
 
+#include "foundation/message_catalog.h"
 #include "jvm/memory_sizing.h"
 #include "jvm/option_assembly.h"
 #include "launcher/launcher.h"
@@ -77,34 +79,44 @@ WideString unquoted(const WideString& token) {
 
 }  // namespace
 
-void splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options) {
+bool splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options) {
     ForwardFinder blanks(text, u' ');
     ForwardFinder quotes(text, u'"');
     std::size_t position = 0;
     while (position < text.size()) {
         const std::size_t end = tokenEnd(text, position, blanks, quotes);
-        addVmParameter(launcher, text.substr(position, end - position), options);
+        if (!addVmParameter(launcher, text.substr(position, end - position), options)) return false;
         position = end;
         while (position < text.size() && text[position] == u' ') ++position;
     }
+    return true;
 }
 
-void addVmParameter(Launcher& launcher, WideString token, WideStringList& options) {
+bool addVmParameter(Launcher& launcher, WideString token, WideStringList& options) {
     token = unquoted(token);
     // A value that begins with a blank (as one supplied only by a "+" section
     // always does) gives an empty first token. The JVM refuses an empty
     // option ("Unrecognized option") and would not start, so it is dropped.
-    if (token.empty()) return;
+    if (token.empty()) return true;
+    std::optional<std::uint32_t> stackSize = 0;
     if (isPercentSize(token)) {
         token = resolvePercentSize(token, launcher.platform().memoryFigures(), wideSizeArithmetic());
+        if (token.empty()) stackSize = std::nullopt;
     }
-    if (token.starts_with(u"-Xss")) {
-        // A later -Xss overrides an earlier one; a size that is no plain
-        // number (or wraps to 0) keeps what an earlier token set.
-        const std::uint32_t stackSize = parseStackSize(token.substr(4));
-        if (stackSize != 0) launcher.mainThreadStackSize = stackSize;
+    if (token.starts_with(u"-Xss")) stackSize = parseStackSize(token.substr(4));
+    if (!stackSize) {
+        // A size too large for this build's arithmetic would wrap to a
+        // small or zero one; it is refused as the VM refuses an invalid one.
+        printMessage(launcher.platform(), MessageId::JniErrorWithReason,
+                     {MessageCatalog::text(MessageId::CreateJavaVmFailed),
+                      MessageCatalog::text(MessageId::JniReasonInvalidArguments)});
+        return false;
     }
+    // A later -Xss overrides an earlier one; a size that is no plain number
+    // keeps what an earlier token set.
+    if (*stackSize != 0) launcher.mainThreadStackSize = *stackSize;
     options.append(token);
+    return true;
 }
 
 }  // namespace kite

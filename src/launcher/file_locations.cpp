@@ -23,6 +23,18 @@ WideString productFolderName(const WideString& productName) {
     return out;
 }
 
+namespace {
+
+// A path that names one folder whatever the current folder and drive are:
+// /x on Linux; C:\x or \\server\share on Windows.
+bool isFullPath(OsStyle style, const WideString& path) {
+    if (style == OsStyle::Posix) return !path.empty() && path[0] == u'/';
+    if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
+    return path.size() >= 3 && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/');
+}
+
+}  // namespace
+
 bool modulePath(Platform& platform, WideString& out) {
     if (platform.modulePath(out)) return true;
     printMessage(platform, MessageId::WindowsError,
@@ -73,14 +85,19 @@ void Launcher::userSettingsPath(const WideString& executablePath, bool createFol
 
     WideString base;
     if (style == OsStyle::Posix) {
-        if (!platform_.getEnvironment(u"XDG_CONFIG_HOME", base) || base.empty()) {
+        // A relative XDG_CONFIG_HOME counts as not set, as the XDG rules say.
+        if (!platform_.getEnvironment(u"XDG_CONFIG_HOME", base) || !isFullPath(style, base)) {
             WideString home;
-            platform_.getEnvironment(u"HOME", home);
-            base = home + u"/.config";
+            base.clear();
+            if (platform_.getEnvironment(u"HOME", home) && isFullPath(style, home)) base = home + u"/.config";
         }
-    } else if (!platform_.getEnvironment(u"APPDATA", base) || base.size() > 259) {
+    } else if (!platform_.getEnvironment(u"APPDATA", base) || base.size() > 259 || !isFullPath(style, base)) {
         base.clear();
     }
+    // Without the user's own folder there is no per-user file: the path
+    // would lie in the current folder or at the root of the current drive,
+    // where any user can create the file that decides "JRE Path".
+    if (base.empty()) return;
     const char16_t separator = pathSeparator(style);
     const WideString productFolder = base + separator + productFolderName(productName);
     const WideString codeFolder = productFolder + separator + productCode;

@@ -55,7 +55,9 @@ std::int32_t Launcher::run() {
     if (singleInstance && !isPrimary) return waitForPrimary();
     setUpLibraryPath();
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
-    assembleJvmOptions();
+    // Without a class path the VM would look for the main class in the
+    // current folder, so the start ends here.
+    if (!assembleJvmOptions()) return -1;
     traceJvmOptions(*this);
     if (runJavaMain() != 0) return -1;
     return mainThrew ? 1 : 0;

@@ -69,7 +69,9 @@ public:
 
     // --- runtime discovery (discovery/) ------------------------------------------
     bool discoverRuntime();
-    bool searchRegistry(bool otherView, WideString& home);
+    // One search of the registered runtimes: the historic keys, or with
+    // newerKeys the keys of current installers, in one registry view.
+    bool searchRegistry(bool otherView, WideString& home, bool newerKeys = false);
     void sortCandidates(std::vector<JreCandidate>& candidates) const;
     bool selectCandidate(std::vector<JreCandidate>& candidates, JreCandidate& chosen) const;
     WideString versionRequirementText() const;

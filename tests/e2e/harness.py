@@ -324,6 +324,11 @@ def pair_build() -> WindowsBuild:
     return TARGET.other
 
 
+def jvm_double_dependency() -> pathlib.Path:
+    """The DLL that the with_dependency variant of the double imports."""
+    return TARGET.file("tests", "jvm_double", "dependency", "kite_double_dep.dll")
+
+
 class WineSuite(unittest.TestCase):
     """A suite that runs the executable under test in one private Wine prefix (self.wine);
     needs_double: the suite also needs the test-double jvm.dll."""

@@ -216,6 +216,21 @@ class ClassPathAndOptions(JavaLaunch):
         result = launcher.run(["x"])
         self.assertEqual(self.class_path_seen(result), str(launcher.folder / "lib" / "args.jar"))
 
+    def test_the_current_folder_only_when_written_as_a_dot(self):
+        # ArgsApp lies only in the folder the launcher is started from. Empty
+        # entries, inside or at the end, and one from a reference leave it out.
+        planted = harness.Sandbox(self).root
+        shutil.copy(classes("args") / "ArgsApp.class", planted)
+        other = str(classes("exitcode"))
+        launcher = self.launcher("ArgsApp", class_path=f"{other};;%KITE_CP%;")
+        result = launcher.run(["x"], cwd=planted, extra_env={"KITE_CP": f"{other}::{other}:"})
+        self.assertEqual(result.code, 1, result.stdout)
+        self.assertIn("Could not find or load main class ArgsApp", result.stderr)
+        launcher.write_ini({"Java Runtime Environment": {"Main Class": "ArgsApp", "Maximum Version": "any",
+                                                         "JRE Path": str(JDK_HOME)},
+                            "Class Path": {"Class Path": f"{other};."}})
+        self.assertEqual(self.class_path_seen(launcher.run(["x"], cwd=planted)), f"{other}:.")
+
     def test_class_path_longer_than_a_windows_command_line(self):
         # 2,500 jars with long names make a class path of about 200,000
         # characters; the VM receives it whole, in folder order.

@@ -141,6 +141,21 @@ class LinuxSettingsFiles(SettingsFileCases, unittest.TestCase):
     def run_probe(self, *args):
         return harness._run([str(self.probe), *args], dict(os.environ, **PROBE_ENV), None, 30, None)
 
+    def test_rewrite_replaces_the_file_whole(self):
+        # A new file takes the old one's name: a crash during the write leaves
+        # the old file complete. Its permissions stay; nothing else is left.
+        sandbox = harness.Sandbox(self)
+        existing = sandbox.write("app.ini", FILE)
+        existing.chmod(0o640)
+        with open(existing, "rb") as old:
+            self.assertEqual(self.run_probe("set", str(existing), "Java Runtime Environment", "JRE Path",
+                                            "/jre/").code, 0)
+            self.assertEqual(old.read(), FILE.encode())
+            self.assertNotEqual(os.fstat(old.fileno()).st_ino, existing.stat().st_ino)
+        self.assertEqual(existing.stat().st_mode & 0o777, 0o640)
+        self.assertEqual(sorted(path.name for path in sandbox.root.iterdir()), ["app.ini"])
+        self.values(existing, [("get", "Java Runtime Environment", "JRE Path", "/jre/")])
+
 
 class WineSettingsFiles(SettingsFileCases, unittest.TestCase):
     @classmethod

@@ -102,13 +102,19 @@ class WineCurrentRuntimes(harness.WineSuite):
             with self.subTest(settings=settings):
                 self.assert_loaded(self.launch(settings), home, layout)
 
-    def test_maximum_version_keeps_the_historic_java8(self):
+    def test_an_added_java17_leaves_the_historic_java8_chosen(self):
+        # The newer keys are searched only when the historic ones hold nothing acceptable.
         jre8 = self.home("jre-1.8")
         jdk17 = self.home("jdk-17")
         self.register(LEGACY_JRE, "1.8", jre8)
         self.register(JAVASOFT_JDK, "17", jdk17)
-        self.assert_loaded(self.launch({"Maximum Version": "1.8"}), jre8)
-        self.assert_loaded(self.launch(), jdk17)
+        self.assert_loaded(self.launch({"Maximum Version": "any"}), jre8)
+        self.assert_loaded(self.launch({"Minimum Version": "9"}), jdk17)
+
+    def test_java8_jdk_under_adoptium_counts_as_18_and_runs_from_its_jre(self):
+        jdk8 = self.home("temurin-8/jre")
+        self.register(ADOPTIUM_JDK, "8.0.392.8", self.sandbox.path("runtimes", "temurin-8"))
+        self.assert_loaded(self.launch({"Maximum Version": "1.8", "Preferred versions": "1.8"}), jdk8)
 
     def test_jre_path_leaves_the_later_sources_out(self):
         configured = self.home("configured")
@@ -164,14 +170,11 @@ class WineCurrentRuntimes(harness.WineSuite):
             "kite: key Software\\JavaSoft\\Java Runtime Environment\\ (own view): 1 sub-keys",
             f'kite:   sub-key "1.8" (version 1.8): kept, home {harness.Wine.winpath(jre8)}\\, server VM yes, '
             "favoured yes",
-            "kite: key Software\\JavaSoft\\JDK\\ (own view): 1 sub-keys",
-            'kite:   sub-key "17" (version 17.0): skipped, above "Maximum Version" 1.8',
-            "kite: key Software\\JavaSoft\\JRE\\ (own view): not present",
             "kite: candidates, best first:",
             "kite: no preferred version matched: the best-ranked candidate is taken",
             f"kite: chosen by the registered runtimes: JVM library {library}",
             "kite: JVM options (3, then the hooks \"abort\" and \"exit\"):",
-            f"kite:   -Djava.class.path={harness.Wine.winpath(self.app.folder / 'app.jar')};",
+            f"kite:   -Djava.class.path={harness.Wine.winpath(self.app.folder / 'app.jar')}",
             "kite:   -Xmx64m",
             "kite:   -Dkite.x=1",
         ]
@@ -180,12 +183,14 @@ class WineCurrentRuntimes(harness.WineSuite):
             self.assertIn(line, lines[position:], "\n".join(lines))
             position = lines.index(line, position) + 1
         self.assertNotIn("JAVA_HOME", traced.stderr)
+        self.assertNotIn("newer keys", traced.stderr)  # the historic 1.8 sufficed
 
     def test_trace_of_the_image_check(self):
         pair = self.sandbox.copy(harness.target_exe(), "pair/pair.exe")
         configured = self.home("configured")
         self.app.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App",
                                                          "JRE Path": harness.Wine.winpath(configured)},
+                            "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
                             "Application": {"Pair Product": harness.Wine.winpath(pair)}})
         result = self.app.run(extra_env={"KITE_TRACE": "1", "KITE_DOUBLE_SCRIPT": str(self.script),
                                          "KITE_DOUBLE_RECORD": str(self.record)})

@@ -130,7 +130,8 @@ class WineDialog(unittest.TestCase):
         sandbox = harness.Sandbox(self)
         self.app = harness.WineLauncher(self.wine, sandbox)
         jre = {"Main Class": "com.example.App", **settings}
-        sections = {"Java Runtime Environment": jre, "Product Information": PRODUCT}
+        sections = {"Java Runtime Environment": jre, "Product Information": PRODUCT,
+                    "Class Path": {"Class Path": "D:\\Libs\\app.jar"}}
         if application:
             sections["Application"] = application
         self.ini = self.app.write_ini(sections)

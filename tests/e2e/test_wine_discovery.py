@@ -93,8 +93,7 @@ class WineDiscovery(unittest.TestCase):
     def launch(self, jre: dict | None = None, application: dict | None = None,
                class_path: str | None = None) -> harness.Result:
         sections = {"Java Runtime Environment": {"Main Class": "com.example.App", **(jre or {})}}
-        if class_path:
-            sections["Class Path"] = {"Class Path": class_path}
+        sections["Class Path"] = {"Class Path": class_path or "D:\\Libs\\app.jar"}
         if application:
             sections["Application"] = application
         self.app.write_ini(sections)
@@ -118,13 +117,15 @@ class WineDiscovery(unittest.TestCase):
         home = self.home("pair-runtime")
         pair = self.sandbox.copy(harness.target_exe(), "pair/pair.exe")
         self.sandbox.write_ini("pair/pair.ini", {"Java Runtime Environment": {
-            "Main Class": "com.example.App", "JRE Path": harness.Wine.winpath(home)}})
+            "Main Class": "com.example.App", "JRE Path": harness.Wine.winpath(home)},
+            "Class Path": {"Class Path": "D:\\Libs\\app.jar"}})
         return pair, home / "bin" / "client" / "jvm.dll"
 
     def launch_with_pair(self, jre: dict, pair: pathlib.Path) -> harness.Result:
         """Like launch, with "Pair Product" and "Pair Return Code"; whichever process runs the Java
         application ends with PAIRED_EXIT_CODE, and the record tells which library it loaded."""
         sections = {"Java Runtime Environment": {"Main Class": "com.example.App", **jre},
+                    "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
                     "Application": {"Pair Product": harness.Wine.winpath(pair), "Pair Return Code": "yes"}}
         self.app.write_ini(sections)
         script = self.sandbox.write("exit.script", SCRIPT.replace("exit 0", f"exit {PAIRED_EXIT_CODE}"))

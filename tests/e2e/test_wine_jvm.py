@@ -23,6 +23,7 @@ LIBRARY_LOAD_FAILED = "Error: Konnte Java VM Bibliothek: {} (Fehlernummer= {}) n
 ENTRY_POINT_MISSING = "Error: Windows Fehler: Kann CreateJavaVM JNI nicht finden (Fehlernummer = {}).\n \n"
 ERROR_BAD_EXE_FORMAT = 193
 ERROR_PROC_NOT_FOUND = 127
+ERROR_MOD_NOT_FOUND = 126
 
 
 class JvmApp:
@@ -49,8 +50,8 @@ class JvmApp:
     def winpath(self, *parts) -> str:
         return harness.Wine.winpath(self.sandbox.path(*parts))
 
-    def run(self, args=(), extra_env=None) -> harness.Result:
-        return self.launcher.run(args, timeout=60, extra_env={**self.env, **(extra_env or {})})
+    def run(self, args=(), extra_env=None, cwd=None) -> harness.Result:
+        return self.launcher.run(args, cwd=cwd, timeout=60, extra_env={**self.env, **(extra_env or {})})
 
     def record(self) -> list:
         return self.record_file.read_text(encoding="utf-8").splitlines() if self.record_file.exists() else []
@@ -156,8 +157,8 @@ class WineJvm(harness.WineSuite):
     def test_creation_arguments_follow_the_settings(self):
         vm_parameters = '-Xmx64m   -Dkite.words="a b" -Dkite.umlaut=Gr\u00fc\u00dfe -Xss8m'
         # Relative entries are searched beside the exe (a missing one adds nothing); absolute
-        # ones without '*' are taken as written.
-        class_path = "\\lib\\*.jar;D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;\\missing.jar;\\lib\\a.jar"
+        # ones without '*' are taken as written; "." stays; empty entries are left out.
+        class_path = "\\lib\\*.jar;;D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;\\missing.jar;\\lib\\a.jar;.;"
         app = self.app([], class_path=class_path,
                        jre={"Library Path": "D:\\native", "Virtual Machine Parameters": vm_parameters})
         for jar in ("a.jar", "b.jar"):
@@ -170,7 +171,7 @@ class WineJvm(harness.WineSuite):
         self.assertTrue(path.endswith(";" + home + "\\bin"), path)
         old_path = path[:-len(";" + home + "\\bin")]
         jars = [f"{exe_dir}\\lib\\{name}" for name in ("a.jar", "b.jar")]
-        class_paths = [";".join(order) + f";D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;{exe_dir}\\lib\\a.jar;"
+        class_paths = [";".join(order) + f";D:\\Libs\\a?.jar;\\\\server\\share\\x.jar;{exe_dir}\\lib\\a.jar;."
                        for order in (jars, jars[::-1])]  # the directory search's own order
         options = app.options()
         self.assertIn(options[1], ["-Djava.class.path=" + text for text in class_paths])
@@ -187,17 +188,16 @@ class WineJvm(harness.WineSuite):
     def test_embedded_jar_and_missing_class_path(self):
         app = self.app(["java_stack_size=6291456"], class_path=None, application={"Embedded Jar": "YES"})
         self.assert_result(app.run(), 0, "")
-        self.assertEqual(app.options(), [f"-Djava.class.path={app.winpath('app', 'app.exe')};",
+        self.assertEqual(app.options(), [f"-Djava.class.path={app.winpath('app', 'app.exe')}",
                                          "+abort", "+exit"])
         # Without -Xss the Java main thread gets the library's default stack size.
         self.assertEqual(app.facts("default_args "), ["version=0x10001 zeroed=1"])
         self.assertGreaterEqual(int(app.facts("create_thread_stack=")[0]), 6 << 20)
-        # No class path at all: the report, then the VM is created with the hooks alone and main runs.
-        app = self.app(["main=out still runs"], class_path=None,
+        # No class path at all: the report, and the start ends without a VM.
+        app = self.app(["main=out never"], class_path=None,
                        jre={"Virtual Machine Parameters": "-Xmx64m"}, application={"Cmd": "ignored"})
-        self.assert_result(app.run(), 0, CLASS_PATH_MISSING + "still runs\r\n")
-        self.assertEqual(app.options(), ["+abort", "+exit"])
-        self.assertEqual(app.facts("arg"), ["s=0"])
+        self.assert_result(app.run(), 255, CLASS_PATH_MISSING)
+        self.assertEqual(app.facts("create_result="), [])
 
     def test_memory_shares_come_from_the_executables_own_figures(self):
         # kite.exe works with the 32-bit figures of Windows: all of its free address space is
@@ -287,6 +287,18 @@ class WineJvm(harness.WineSuite):
         app = self.app(["main=out never"], variant="no_default_args")
         self.assert_result(app.run(), 255, ENTRY_POINT_MISSING.format(ERROR_PROC_NOT_FOUND))
         self.assertEqual(app.facts("create_result="), [])
+
+    def test_the_jvm_library_imports_from_its_runtime_never_from_the_current_folder(self):
+        dependency = harness.jvm_double_dependency()
+        app = self.app(["main=out ran"], variant="with_dependency")
+        started_in = app.sandbox.path("downloads")
+        app.sandbox.copy(dependency, "downloads/kite_double_dep.dll")
+        path = app.home + "\\bin\\client\\jvm.dll"
+        self.assert_result(app.run(cwd=started_in), 255, LIBRARY_LOAD_FAILED.format(path, ERROR_MOD_NOT_FOUND))
+        # Where a runtime keeps the DLLs its JVM library needs: its bin folder.
+        app.sandbox.copy(dependency, "jre/bin/kite_double_dep.dll")
+        self.assert_result(app.run(cwd=started_in), 0, "ran\r\n")
+        self.assertEqual(app.facts("dependency="), ["42"])
 
     def test_main_class_lookup_failures(self):
         missing_class = ["main_class=com/example/Other"]

@@ -41,6 +41,7 @@ class WinePaired(harness.WineSuite):
         self.launcher.write_ini({
             "Java Runtime Environment": {"Main Class": "com.example.App", "Maximum Version": "any",
                                          "JRE Path": self.wine.winpath(self.sandbox.path("jre"))},
+            "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
             "Application": application,
         })
 

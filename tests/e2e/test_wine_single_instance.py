@@ -22,6 +22,7 @@ class WineInstance:
         self.launcher.write_ini({
             "Java Runtime Environment": {"Main Class": "com.example.App", "Maximum Version": "any",
                                          "JRE Path": wine.winpath(self.sandbox.path("jre"))},
+            "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
             "Application": {"Single Instance": single},
         })
         script_file = self.sandbox.write("script.txt", "\n".join(["main_class=com/example/App", *script]) + "\n")

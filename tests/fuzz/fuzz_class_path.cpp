@@ -48,8 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const kite::WideString& entry : entries) {
         if (entry.empty()) __builtin_trap();
     }
-    const kite::WideString joined = kite::pathListText(style, entries);
-    if (!entries.empty() && (joined.back() == u';') != windows) __builtin_trap();
+    // No empty entry reaches the JVM: no leading, doubled or trailing separator.
+    const kite::WideString joined = kite::classPathText(style, entries);
+    const char16_t separator = windows ? u';' : u':';
+    if (!joined.empty() && (joined.front() == separator || joined.back() == separator)) __builtin_trap();
+    if (joined.find(kite::WideString(2, separator)) != kite::WideString::npos) __builtin_trap();
 
     kite::WideStringList single;
     kite::expandClassPathEntry(platform, text, single);

@@ -36,20 +36,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kite::SizeNumbers numbers = kite::parseSizeNumbers(text);
     if (numbers.prefixLength > text.size()) __builtin_trap();
     if (numbers.numbers.empty() != (numbers.prefixLength == text.size())) __builtin_trap();
-    if (kite::parseStackSize(text) != 0 && numbers.prefixLength != 0) __builtin_trap();
+    if (kite::parseStackSize(text).value_or(0) != 0 && numbers.prefixLength != 0) __builtin_trap();
     (void)kite::unitMultiplier(text);
 
     if (kite::isPercentSize(text)) {
         const std::uint64_t lower = numbers.numbers.size() > 1 ? numbers.numbers[1] : 0;
         const std::uint64_t upper = numbers.numbers.size() > 2 ? numbers.numbers[2] : 0;
+        // An empty result is a refused size: a number with more than 32 bits,
+        // or (32-bit arithmetic) a size beyond a signed 32-bit number.
         const kite::WideString wide = kite::resolvePercentSize(text, memory, true);
+        if (wide.empty() && !numbers.overflow && memory.totalPhysical < (1ull << 62) &&
+            memory.availableVirtual < (1ull << 62)) {
+            __builtin_trap();
+        }
         std::uint64_t kilobytes = 0;
-        if (wide.compare(0, numbers.prefixLength, text, 0, numbers.prefixLength) != 0) __builtin_trap();
-        if (!sizeOf(wide, numbers.prefixLength, kilobytes)) __builtin_trap();
-        if (kilobytes < lower * 1024) __builtin_trap();
-        if (upper != 0 && lower <= upper && kilobytes > upper * 1024) __builtin_trap();
+        if (!wide.empty()) {
+            if (wide.compare(0, numbers.prefixLength, text, 0, numbers.prefixLength) != 0) __builtin_trap();
+            if (!sizeOf(wide, numbers.prefixLength, kilobytes)) __builtin_trap();
+            if (kilobytes < lower * 1024) __builtin_trap();
+            if (upper != 0 && lower <= upper && kilobytes > upper * 1024) __builtin_trap();
+        }
         const kite::WideString narrow = kite::resolvePercentSize(text, memory, false);
-        if (narrow.size() <= numbers.prefixLength || narrow.back() != u'K') __builtin_trap();
+        std::uint64_t narrowKilobytes = 0;
+        if (!narrow.empty() && (!sizeOf(narrow, numbers.prefixLength, narrowKilobytes) ||
+                                narrowKilobytes > 0x7FFFFFFFu || narrowKilobytes < lower * 1024)) {
+            __builtin_trap();
+        }
     }
     return 0;
 }

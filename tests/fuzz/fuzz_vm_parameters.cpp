@@ -17,11 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform.memory = {0xFFFFFFFFFFFFFFFFull, 0x80000000ull};
     kite::Launcher launcher(platform);
     kite::WideStringList options;
-    kite::splitVmParameters(launcher, text, options);
+    const bool accepted = kite::splitVmParameters(launcher, text, options);
     for (const kite::WideString& option : options) {
         if (option.empty()) __builtin_trap();  // the JVM refuses empty options
     }
-    if (text.find(u'"') == kite::WideString::npos) {
+    // A size too large for the arithmetic ends the list, with its message.
+    if (accepted == !platform.stdoutText.empty()) __builtin_trap();
+    if (accepted && text.find(u'"') == kite::WideString::npos) {
         // Without quotes the tokens are the blank-separated words, sized.
         std::size_t count = 0;
         std::size_t position = 0;

@@ -8,6 +8,8 @@
 //   no_boot_loader/   without JVM_FindClassFromBootLoader
 //   no_default_args/  without JNI_GetDefaultJavaVMInitArgs
 //   cdecl/            (32-bit build only) as full, but with JNICALL declared __cdecl
+//   with_dependency/  full, importing dependency/kite_double_dep.dll, a DLL
+//                     the loader must find for it to load at all
 //
 // SCRIPT: KITE_DOUBLE_SCRIPT names a UTF-8 file of key=value lines (a Unix
 // path /x/y is taken as Z:\x\y). Blank lines and lines starting with '#'
@@ -103,6 +105,10 @@
 
 using namespace jvm_double;
 
+#if defined(JVM_DOUBLE_WITH_DEPENDENCY)
+extern "C" __declspec(dllimport) int kiteDoubleDependency();
+#endif
+
 namespace {
 
 #if defined(JVM_DOUBLE_CDECL)
@@ -111,6 +117,8 @@ const char* const variantName = "cdecl";
 const char* const variantName = "no_boot_loader";
 #elif defined(JVM_DOUBLE_NO_DEFAULT_ARGS)
 const char* const variantName = "no_default_args";
+#elif defined(JVM_DOUBLE_WITH_DEPENDENCY)
+const char* const variantName = "with_dependency";
 #else
 const char* const variantName = "full";
 #endif
@@ -200,6 +208,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     recordFact("library=" + utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(path), length)));
     recordFact(std::string("variant=") + variantName);
     recordFact("process=" + std::to_string(GetCurrentProcessId()));
+#if defined(JVM_DOUBLE_WITH_DEPENDENCY)
+    recordFact("dependency=" + std::to_string(kiteDoubleDependency()));
+#endif
     return TRUE;
 }
 

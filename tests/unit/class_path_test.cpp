@@ -1,5 +1,5 @@
 // Class-path forms beyond the basic ones: searches that match folders,
-// wildcard UNC entries, empty entries, Embedded Jar ordering and the Linux
+// wildcard UNC entries, empty entries and ".", Embedded Jar ordering and the Linux
 // path rules.
 #include <gtest/gtest.h>
 
@@ -22,16 +22,19 @@ TEST(ClassPath, FormsAndOrder) {
     const ClassPathCase cases[] = {
         // A search is not filtered: matching folders and "." / ".." are added like files.
         {OsStyle::Windows, "[Class Path]\nClass Path=\\lib\\*\n",
-         "C:\\App\\lib\\.;C:\\App\\lib\\..;C:\\App\\lib\\x.jar;C:\\App\\lib\\classes;"},
-        {OsStyle::Windows, "[Class Path]\nClass Path=\\\\server\\share\\*.jar\n", "\\\\server\\share\\s.jar;"},
-        // An empty inner entry searches the executable's folder itself (the
-        // fake's Windows search answers names in lower case).
-        {OsStyle::Windows, "[Class Path]\nClass Path=D:\\a.jar;;D:\\b.jar\n", "D:\\a.jar;C:\\app;D:\\b.jar;"},
+         "C:\\App\\lib\\.;C:\\App\\lib\\..;C:\\App\\lib\\x.jar;C:\\App\\lib\\classes"},
+        {OsStyle::Windows, "[Class Path]\nClass Path=\\\\server\\share\\*.jar\n", "\\\\server\\share\\s.jar"},
+        // No empty entry reaches the JVM, which would read it as the current
+        // folder: not an empty inner one, not one inside an expanded
+        // reference, no trailing separator. "." written so is the current folder.
+        {OsStyle::Windows, "[Class Path]\nClass Path=D:\\a.jar;;D:\\b.jar;\n", "D:\\a.jar;D:\\b.jar"},
+        {OsStyle::Windows, "[Class Path]\nClass Path=.;%CP%\n", ".;D:\\a.jar;D:\\b.jar"},
+        {OsStyle::Posix, "[Class Path]\nClass Path=.;%CP%\n", ".:/a.jar:/b.jar"},
         {OsStyle::Windows, "[Class Path]\nClass Path=\\missing\\*.jar;\\gone.jar\n", ""},
         {OsStyle::Windows, "[Class Path]\nClass Path=D:\\a.jar\n[Application]\nEmbedded Jar=YES\n",
-         "C:\\App\\app.exe;D:\\a.jar;"},
-        {OsStyle::Windows, "[Class Path]\nClass Path=D:\\a.jar\n[Application]\nEmbedded Jar=true\n", "D:\\a.jar;"},
-        {OsStyle::Windows, "[Class Path+]\nClass Path=D:\\a.jar\n", "D:\\a.jar;"},
+         "C:\\App\\app.exe;D:\\a.jar"},
+        {OsStyle::Windows, "[Class Path]\nClass Path=D:\\a.jar\n[Application]\nEmbedded Jar=true\n", "D:\\a.jar"},
+        {OsStyle::Windows, "[Class Path+]\nClass Path=D:\\a.jar\n", "D:\\a.jar"},
         // Linux: both separators, relative forms beside the executable, ':' lists.
         {OsStyle::Posix, "[Class Path]\nClass Path=lib\\x.jar;/abs\\a.jar;/opt/app/lib/*.jar\n",
          "/opt/app/lib/x.jar:/abs/a.jar:/opt/app/lib/x.jar"},
@@ -46,6 +49,7 @@ TEST(ClassPath, FormsAndOrder) {
         platform.addFile(windows ? u"C:\\App\\lib\\x.jar" : u"/opt/app/lib/x.jar");
         platform.addDirectory(windows ? u"C:\\App\\lib\\classes" : u"/opt/app/lib/classes");
         platform.addFile(u"\\\\server\\share\\s.jar");
+        platform.environment[u"CP"] = windows ? u"D:\\a.jar;;D:\\b.jar;" : u"/a.jar::/b.jar:";
         Launcher launcher(platform);
         const bool ok = launcher.assembleJvmOptions();
         EXPECT_EQ(ok, !c.option.empty()) << c.ini;

@@ -121,7 +121,10 @@ TEST(FileLocations, UserSettingsPathAndFolders) {
     launcher.productCode = u"K1";
     WideString path;
     launcher.userSettingsPath(u"C:\\App\\app.beta.exe", false, path);
-    EXPECT_EQ(path, u"\\AB Z\\K1\\app.beta.ini");  // no APPDATA: the root of the current drive
+    EXPECT_EQ(path, u"");  // no APPDATA: no per-user file, never one at the root of the current drive
+    platform.environment[u"APPDATA"] = u"Roaming";
+    launcher.userSettingsPath(u"C:\\App\\app.beta.exe", false, path);
+    EXPECT_EQ(path, u"");  // nor one relative to the current folder
     platform.environment[u"APPDATA"] = u"C:\\Roaming";
     platform.addDirectory(u"C:\\Roaming");
     launcher.userSettingsPath(u"app", true, path);
@@ -140,11 +143,20 @@ TEST(FileLocations, UserSettingsPathOnLinuxAndOverlongAppData) {
     WideString path;
     linux.userSettingsPath(u"/opt/app/app.bin", false, path);
     EXPECT_EQ(path, u"/home/u/.config/MyApp/1/app.ini");
+    posix.environment[u"XDG_CONFIG_HOME"] = u"xdg";  // relative: ignored
+    linux.userSettingsPath(u"/opt/app/app.bin", false, path);
+    EXPECT_EQ(path, u"/home/u/.config/MyApp/1/app.ini");
     posix.environment[u"XDG_CONFIG_HOME"] = u"/xdg";
     linux.userSettingsPath(u"/opt/x.y/kite", true, path);
     EXPECT_EQ(path, u"/xdg/MyApp/1/kite.ini");
     // A fresh home may lack the base folder: it is created along with the two below it.
     EXPECT_TRUE(posix.directories.count(u"/xdg/MyApp/1"));
+    // Neither variable: no per-user file at all.
+    FakePlatform homeless(OsStyle::Posix);
+    Launcher nowhere(homeless);
+    nowhere.userSettingsPath(u"/opt/app/app", true, path);
+    EXPECT_EQ(path, u"");
+    EXPECT_TRUE(homeless.directories.empty());
 
     FakePlatform windows;
     Launcher launcher(windows);
@@ -152,10 +164,10 @@ TEST(FileLocations, UserSettingsPathOnLinuxAndOverlongAppData) {
     launcher.productCode = u"C";
     windows.environment[u"APPDATA"] = WideString(260, u'a');
     launcher.userSettingsPath(u"C:\\App\\app.exe", false, path);
-    EXPECT_EQ(path, u"\\P\\C\\app.ini");  // too long a value counts as not set
-    windows.environment[u"APPDATA"] = WideString(259, u'a');
+    EXPECT_EQ(path, u"");  // too long a value counts as not set
+    windows.environment[u"APPDATA"] = u"C:\\" + WideString(256, u'a');
     launcher.userSettingsPath(u"C:\\App\\app.exe", false, path);
-    EXPECT_EQ(path, WideString(259, u'a') + u"\\P\\C\\app.ini");
+    EXPECT_EQ(path, u"C:\\" + WideString(256, u'a') + u"\\P\\C\\app.ini");
 }
 
 TEST(FileLocations, PairedSettingsPath) {

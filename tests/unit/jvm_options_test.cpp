@@ -25,7 +25,7 @@ TEST(MemorySizing, SharesBecomeKilobytes) {
         {u"-Xmx10:2048:1024P", twoGigabytes, false, u"-Xmx2097152K"},
         {u"-Xms10t", twoGigabytes, false, u"-Xms104857K"},
         {u"-Xmx50P", sixtyFourGigabytes, true, u"-Xmx33554432K"},
-        {u"-Xmx50P", sixtyFourGigabytes, false, u"-Xmx0K"},  // the 32-bit launcher sees the figure cut to 32 bits
+        {u"-Xmx50P", sixtyFourGigabytes, false, u"-Xmx2097151K"},  // the 32-bit launcher sees at most 4 GB
         {u"-Xmx50p", twoGigabytes, true, u"-Xmx1048575K"},
     };
     for (const auto& c : cases) {
@@ -40,9 +40,10 @@ TEST(MemorySizing, SharesBecomeKilobytes) {
 TEST(MemorySizing, StackSizes) {
     const struct {
         WideString text;
-        std::uint32_t bytes;
-    } cases[] = {{u"1m", 1048576}, {u"512k", 524288}, {u"1048576", 1048576}, {u"4g", 0},
-                 {u"2G", 2147483648u}, {u"x1m", 0}, {u"1:2m", 0}, {u"", 0}, {u"7", 7}};
+        std::optional<std::uint32_t> bytes;  // empty: too large for 32 bits
+    } cases[] = {{u"1m", 1048576}, {u"512k", 524288}, {u"1048576", 1048576}, {u"4g", std::nullopt},
+                 {u"4294967296", std::nullopt}, {u"4294967295", 4294967295u}, {u"2G", 2147483648u},
+                 {u"x1m", 0}, {u"1:2m", 0}, {u"", 0}, {u"7", 7}};
     for (const auto& c : cases) EXPECT_EQ(parseStackSize(c.text), c.bytes) << testing::utf8(c.text);
     const SizeNumbers numbers = parseSizeNumbers(u"-Xmx25:256:1024:9p");
     EXPECT_EQ(numbers.prefixLength, 4u);
@@ -69,13 +70,13 @@ TEST(JvmOptions, ClassPathForms) {
         std::string value;
         std::string classPath;
     } cases[] = {
-        {"D:\\Libs\\a.jar;D:\\Libs\\b.jar", "D:\\Libs\\a.jar;D:\\Libs\\b.jar;"},
-        {"\\lib\\*.jar", "C:\\App\\lib\\x.jar;C:\\App\\lib\\y.jar;"},
-        {"lib\\x.jar", "C:\\App\\lib\\x.jar;"},
-        {"\\app.jar;\\missing.jar", "C:\\App\\app.jar;"},
-        {"D:\\Libs\\a?.jar", "D:\\Libs\\a?.jar;"},
-        {"\\\\server\\share\\x.jar", "\\\\server\\share\\x.jar;"},
-        {"%LIBS%\\a.jar", "D:\\Libs\\a.jar;"},
+        {"D:\\Libs\\a.jar;D:\\Libs\\b.jar", "D:\\Libs\\a.jar;D:\\Libs\\b.jar"},
+        {"\\lib\\*.jar", "C:\\App\\lib\\x.jar;C:\\App\\lib\\y.jar"},
+        {"lib\\x.jar", "C:\\App\\lib\\x.jar"},
+        {"\\app.jar;\\missing.jar", "C:\\App\\app.jar"},
+        {"D:\\Libs\\a?.jar", "D:\\Libs\\a?.jar"},
+        {"\\\\server\\share\\x.jar", "\\\\server\\share\\x.jar"},
+        {"%LIBS%\\a.jar", "D:\\Libs\\a.jar"},
     };
     for (const auto& c : cases) {
         Assembly a("[Class Path]\nClass Path=" + c.value + "\n");
@@ -89,7 +90,7 @@ TEST(JvmOptions, ClassPathForms) {
         EXPECT_EQ(options[0], "-Djava.class.path=" + c.classPath);
     }
     Assembly embedded("[Application]\nEmbedded Jar=yes\n");
-    EXPECT_EQ(embedded.options(), (std::vector<std::string>{"-Djava.class.path=C:\\App\\app.exe;"}));
+    EXPECT_EQ(embedded.options(), (std::vector<std::string>{"-Djava.class.path=C:\\App\\app.exe"}));
     EXPECT_TRUE(embedded.platform.stdoutText.empty());
 }
 
@@ -117,7 +118,7 @@ TEST(JvmOptions, VmParametersOutputFilesAndCmd) {
                "Cmd=-a \"b c\" %UNDEFINED%\n");
     a.platform.environment[u"LOGS"] = u"D:\\logs";
     a.launcher.arguments.append(u"first");
-    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar;", "-Xmx1048575K", "-Dname=a b",
+    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar", "-Xmx1048575K", "-Dname=a b",
                                                       "-Dx=1", "-Dq=say \"hi\"", "-Xss1m", "-Xss512k"}));
     EXPECT_EQ(a.launcher.mainThreadStackSize, 524288u);
     EXPECT_EQ(a.launcher.outputFile, u"D:\\logs\\out.txt");
@@ -129,7 +130,7 @@ TEST(JvmOptions, VmParametersOutputFilesAndCmd) {
 
 TEST(JvmOptions, ParametersFromAPlusSectionStartWithoutAnEmptyOption) {
     Assembly a("[Class Path]\nClass Path=D:\\a.jar\n[Java Runtime Environment+]\nVirtual Machine Parameters=-Dx=1\n");
-    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar;", "-Dx=1"}));
+    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar", "-Dx=1"}));
 }
 
 TEST(JvmOptions, LibraryPathAndEnvironment) {

@@ -211,6 +211,13 @@ TEST(LauncherSettings, PerUserFileAloneDecidesJrePathOutsideServiceMode) {
         f.read();
         EXPECT_EQ(f.launcher.jrePath, u"");
     }
+    {  // Without APPDATA a file at the root of the current drive is not read.
+        Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
+        f.platform.environment.erase(u"APPDATA");
+        f.platform.addFile(u"\\AB Z\\K1\\app.ini", "[Java Runtime Environment]\nJRE Path=C:\\Planted\\\n");
+        f.read();
+        EXPECT_EQ(f.launcher.jrePath, u"C:\\Beside\\");
+    }
     {  // Service mode never reads the per-user file.
         Fixture f(product + runtime("JRE Path=C:\\Beside\\") + "[Application]\nApplication Type=service\n");
         f.platform.addFile(userFile, "[Java Runtime Environment]\nJRE Path=C:\\User\\\n");

@@ -65,7 +65,7 @@ TEST(CurrentRuntimeKeys, EachKeyYieldsTheInstallationFolderAsHome) {
             Machine m;
             m.add(key, u"17.0.2+8", folder);
             WideString home;
-            EXPECT_TRUE(m.launcher.searchRegistry(false, home)) << utf8(key) << utf8(folder);
+            EXPECT_TRUE(m.launcher.searchRegistry(false, home, true)) << utf8(key) << utf8(folder);
             EXPECT_EQ(home, u"C:\\rt\\") << utf8(key);  // no jre\ appended, one backslash
         }
     }
@@ -82,7 +82,7 @@ TEST(CurrentRuntimeKeys, ValuesOutsideTheirPlaceAreNotRead) {
     m.platform.addRegistryString(kMicrosoftJdk + u"11\\hotspot\\MSI", u"JavaHome", u"C:\\m11");
     m.platform.addFile(u"C:\\m11\\bin\\server\\jvm.dll", "MZ");
     WideString home;
-    EXPECT_FALSE(m.launcher.searchRegistry(false, home));
+    EXPECT_FALSE(m.launcher.searchRegistry(false, home, true));
 }
 
 TEST(CurrentRuntimeKeys, KindAndVendorFlagsApplyAsForJavaSoft) {
@@ -108,41 +108,56 @@ TEST(CurrentRuntimeKeys, KindAndVendorFlagsApplyAsForJavaSoft) {
         m.add(kAdoptiumJdk, u"21.0.1.12", u"C:\\adoptium21");
         m.add(kJavaSoftJre, u"11", u"C:\\jre11");
         WideString home;
-        EXPECT_EQ(m.launcher.searchRegistry(false, home), c.chosen != nullptr) << c.name;
+        EXPECT_EQ(m.launcher.searchRegistry(false, home, true), c.chosen != nullptr) << c.name;
         if (c.chosen) {
             EXPECT_EQ(home, c.chosen) << c.name;
         }
     }
 }
 
-TEST(CurrentRuntimeKeys, RankWithTheHistoricKeysWhichStayFirstAtEqualRank) {
-    {  // Equal version and favour: the historic JRE key was searched first.
-        Machine m;
-        m.add(kMicrosoftJdk, u"17", u"C:\\ms17");
-        m.add(kLegacyJre, u"17", u"C:\\jre17");
-        EXPECT_EQ(m.choose(), u"C:\\jre17\\bin\\server\\jvm.dll");
-    }
-    {  // A higher version under a current key wins the ranking ...
+TEST(CurrentRuntimeKeys, SearchedOnlyWhenTheHistoricKeysHoldNothingAcceptable) {
+    {  // An upgrade that adds a 17 leaves "Maximum Version=any" on the historic 1.8.
         Machine m;
         m.add(kLegacyJre, u"1.8", u"C:\\jre8");
         m.add(kJavaSoftJdk, u"17", u"C:\\jdk17");
+        EXPECT_EQ(m.choose(), u"C:\\jre8\\bin\\server\\jvm.dll");
+        // A historic runtime outside the bounds lets the newer keys decide.
+        m.launcher.minVersion.parse(u"9", 0);
         EXPECT_EQ(m.choose(), u"C:\\jdk17\\bin\\server\\jvm.dll");
-        // ... unless the bounds exclude it.
-        Machine bounded;
-        bounded.add(kLegacyJre, u"1.8", u"C:\\jre8");
-        bounded.add(kJavaSoftJdk, u"17", u"C:\\jdk17");
-        bounded.launcher.maxVersion.parse(u"1.8", 65535);
-        EXPECT_EQ(bounded.choose(), u"C:\\jre8\\bin\\server\\jvm.dll");
     }
-    {  // Installer version names read with the usual parse; preferences pick among all keys.
+    {  // The historic keys of the other view come before the newer keys of the own one.
+        Machine m;
+        m.launcher.pairProduct = u"C:\\App\\app64.exe";
+        m.platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8x64", true);
+        m.platform.addFile(u"C:\\jre8x64\\bin\\server\\jvm.dll", "MZ");
+        m.add(kMicrosoftJdk, u"17", u"C:\\ms17");
+        EXPECT_EQ(m.choose(), u"C:\\jre8x64\\bin\\server\\jvm.dll");
+        EXPECT_TRUE(m.launcher.launchPairProduct);
+    }
+    {  // Within the newer keys the ranking and the preferences apply as usual.
         Machine m;
         m.add(kAdoptOpenJdk, u"11.0.18.10", u"C:\\aoj11");
         m.add(kAdoptiumJre, u"17.0.2+8", u"C:\\a17");
-        m.add(kLegacyJre, u"1.8.0_151", u"C:\\jre8");
+        EXPECT_EQ(m.choose(), u"C:\\a17\\bin\\server\\jvm.dll");
         m.launcher.preferredVersions = {u"11"};
         EXPECT_EQ(m.choose(), u"C:\\aoj11\\bin\\server\\jvm.dll");
         m.launcher.preferredVersions = {u"9", u"17.0.2"};
         EXPECT_EQ(m.choose(), u"C:\\a17\\bin\\server\\jvm.dll");
+    }
+}
+
+TEST(CurrentRuntimeKeys, Java8UnderAdoptiumAndAdoptOpenJdkCountsAs18) {
+    for (const WideString& key : {kAdoptiumJdk, kAdoptOpenJdk}) {
+        Machine m;
+        // The JDK's JVM lies in its jre folder.
+        m.platform.addRegistryString(key + u"8.0.392.8\\hotspot\\MSI", u"Path", u"C:\\jdk8");
+        m.platform.addFile(u"C:\\jdk8\\jre\\bin\\server\\jvm.dll", "MZ");
+        m.add(kAdoptiumJre, u"11.0.21.9", u"C:\\jre11");
+        m.launcher.maxVersion.parse(u"1.8", 65535);
+        EXPECT_EQ(m.choose(), u"C:\\jdk8\\jre\\bin\\server\\jvm.dll") << utf8(key);
+        m.launcher.maxVersion.set(65535, 65535, 65535, 65535);
+        m.launcher.preferredVersions = {u"1.8"};
+        EXPECT_EQ(m.choose(), u"C:\\jdk8\\jre\\bin\\server\\jvm.dll") << utf8(key);
     }
 }
 
@@ -250,6 +265,7 @@ TEST(DiscoveryTrace, SilentWithoutTheVariable) {
 
 TEST(DiscoveryTrace, OneLinePerDecisionOnStandardError) {
     Machine m(true);
+    m.launcher.minVersion.parse(u"9", 0);
     m.launcher.maxVersion.parse(u"17", 65535);
     m.launcher.preferredVersions = {u"11", u"17"};
     m.add(kLegacyJre, u"1.8", u"C:\\jre8");
@@ -267,17 +283,18 @@ TEST(DiscoveryTrace, OneLinePerDecisionOnStandardError) {
         "kite: source private runtime: none beside the executable",
         "kite: source registry, own view: searching",
         "kite: key Software\\JavaSoft\\Java Runtime Environment\\ (own view): 1 sub-keys",
-        "kite:   sub-key \"1.8\" (version 1.8): kept, home C:\\jre8\\, server VM yes, favoured yes",
+        "kite:   sub-key \"1.8\" (version 1.8): skipped, below \"Minimum Version\" 9",
+        "kite: source registry, own view: no suitable runtime",
+        "kite: source registry, other view: not searched (no \"Pair Product\")",
+        "kite: source registry, newer keys, own view: searching",
         "kite:   sub-key \"17.0.2\" (version 17.0.2): kept, home C:\\jdk17\\, server VM yes, favoured yes",
         "kite:   sub-key \"21.0.1.12\" (version 21.0.1.12): skipped, above \"Maximum Version\" 17",
         "kite:   sub-key \"11\": skipped, no JVM library for JVM Type default under C:\\gone\\",
         "kite: candidates, best first:",
         "kite:   1. version 17.0.2 at C:\\jdk17\\ (favoured yes, server VM yes, key Software\\JavaSoft\\JDK\\)",
-        "kite:   2. version 1.8 at C:\\jre8\\ (favoured yes, server VM yes, key "
-        "Software\\JavaSoft\\Java Runtime Environment\\)",
         "kite: preferred version \"11\" matched no candidate",
         "kite: preferred version \"17\" matched version 17.0.2 at C:\\jdk17\\",
-        "kite: source registry, own view: chose version 17.0.2 at C:\\jdk17\\",
+        "kite: source registry, newer keys, own view: chose version 17.0.2 at C:\\jdk17\\",
         "kite: chosen by the registered runtimes: JVM library C:\\jdk17\\bin\\server\\jvm.dll",
     };
     auto at = lines.begin();

@@ -50,13 +50,13 @@ TEST(VmParameters, SharesInBothArithmetics) {
         WideString narrow;  // the 32-bit launcher
         WideString wide;    // the 64-bit and Linux builds
     } cases[] = {
-        {u"-Xmx300000P", oneGigabyte, u"-Xmx-1149239296K", u"-Xmx3145728000K"},
+        {u"-Xmx300000P", oneGigabyte, u"", u"-Xmx3145728000K"},  // refused, not negative in 32 bits
         {u"-Xmx50T", oneGigabyte, u"-Xmx1572864K", u"-Xmx1572864K"},
-        {u"-Xmx25:0:1024P", sixtyFourGigabytes, u"-Xmx0K", u"-Xmx1048576K"},
-        {u"-Xmx10:0:4194304P", oneGigabyte, u"-Xmx0K", u"-Xmx104857K"},  // 4194304 MB wraps to 0 in 32 bits
+        {u"-Xmx25:0:1024P", sixtyFourGigabytes, u"-Xmx1048575K", u"-Xmx1048576K"},  // 32 bits see 4 GB
+        {u"-Xmx10:0:4194304P", oneGigabyte, u"-Xmx104857K", u"-Xmx104857K"},  // the bound does not wrap
         {u"-Xmx50:1:2:3:4p", oneGigabyte, u"-Xmx2048K", u"-Xmx2048K"},
         {u"-XmxP", oneGigabyte, u"-XmxP0K", u"-XmxP0K"},
-        {u"-Xms99999999999P", oneGigabyte, u"-Xms622759772K", u"-Xms12748085694300K"},  // the share wraps
+        {u"-Xms99999999999P", oneGigabyte, u"", u""},  // the share has more than 32 bits
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(isPercentSize(c.token)) << testing::utf8(c.token);
@@ -74,8 +74,8 @@ TEST(VmParameters, StackSizeOfTheJavaMainThread) {
         {u"-Xss1m", {"-Xss1m"}, 1048576},
         {u"-Xss5P", {"-Xss104857K"}, 104857u * 1024},
         {u"-Xss1m -Xss512k", {"-Xss1m", "-Xss512k"}, 524288},
-        // No plain number: the earlier size stays (4g wraps to 0 in 32 bits).
-        {u"-Xss1m -Xss4g", {"-Xss1m", "-Xss4g"}, 1048576},
+        // No plain number: the earlier size stays.
+        {u"-Xss1m -Xssx1m", {"-Xss1m", "-Xssx1m"}, 1048576},
         {u"-Xss1:2m -XSS2m", {"-Xss1:2m", "-XSS2m"}, 0},
     };
     for (const auto& c : cases) {
@@ -85,10 +85,26 @@ TEST(VmParameters, StackSizeOfTheJavaMainThread) {
                                               "Virtual Machine Parameters=" + testing::utf8(c.text) + "\n");
         Launcher launcher(platform);
         ASSERT_TRUE(launcher.assembleJvmOptions());
-        std::vector<std::string> expected{"-Djava.class.path=D:\\a.jar;"};
+        std::vector<std::string> expected{"-Djava.class.path=D:\\a.jar"};
         expected.insert(expected.end(), c.options.begin(), c.options.end());
         EXPECT_EQ(launcher.jvmOptions, expected) << testing::utf8(c.text);
         EXPECT_EQ(launcher.mainThreadStackSize, c.stackSize) << testing::utf8(c.text);
+    }
+}
+
+TEST(VmParameters, SizesTooLargeForTheArithmeticAreRefused) {
+    // -Xss4g would wrap to 0 bytes in 32 bits, the share to a small number.
+    for (const char* parameters : {"-Xmx64m -Xss4g", "-Xss4294967296", "-Xmx99999999999P"}) {
+        FakePlatform platform;
+        platform.addFile(u"C:\\App\\app.ini", std::string("[Class Path]\nClass Path=D:\\a.jar\n[Java Runtime Environment]\n"
+                                              "Virtual Machine Parameters=") + parameters + "\n");
+        Launcher launcher(platform);
+        EXPECT_FALSE(launcher.assembleJvmOptions()) << parameters;
+        EXPECT_TRUE(launcher.jvmOptions.empty()) << parameters;
+        EXPECT_EQ(launcher.mainThreadStackSize, 0u) << parameters;
+        EXPECT_EQ(platform.stdoutText,
+                  "Error: JNI Fehler: konnte die Java VM nicht erzeugen\nReason: ung\xc3\xbcltige Argumente.\n \n")
+            << parameters;
     }
 }
 

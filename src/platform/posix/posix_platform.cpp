@@ -113,6 +113,49 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
     return true;
 }
 
+// Writes bytes to a new file beside the requested one and renames it over
+// that file, so that a crash leaves the old file or the new one, never a cut
+// one. An existing file keeps its permission bits; through a symbolic link
+// the file it points to is replaced. Returns 0 or the error number.
+int replaceFile(const std::string& requested, const std::string& bytes) {
+    std::string path = requested;
+    mode_t mode = 0666;  // narrowed by the umask for a new file
+    struct stat info {};
+    const bool existing = stat(requested.c_str(), &info) == 0;
+    if (existing) {
+        // A file the user may not write stays as it is, as on Windows.
+        if (access(requested.c_str(), W_OK) != 0) return errno;
+        mode = info.st_mode & 07777;
+        if (char* resolved = realpath(requested.c_str(), nullptr)) {
+            path = resolved;
+            std::free(resolved);
+        }
+    }
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = path + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST) return errno;
+    }
+    if (fd < 0) return EEXIST;
+    int error = 0;
+    {
+        FileDescriptor file(fd);
+        if (existing) fchmod(fd, mode);  // the umask may have narrowed it
+        for (std::size_t written = 0; written < bytes.size() && error == 0;) {
+            const ssize_t count = write(fd, bytes.data() + written, bytes.size() - written);
+            if (count < 0 && errno != EINTR) error = errno;
+            if (count > 0) written += static_cast<std::size_t>(count);
+        }
+        // The bytes must be on the disk before the name points at them.
+        if (error == 0 && fsync(fd) != 0) error = errno;
+    }
+    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) unlink(temporary.c_str());
+    return error;
+}
+
 }  // namespace
 
 PosixPlatform::PosixPlatform(int argc, char** argv) {
@@ -462,14 +505,9 @@ bool PosixPlatform::writeProfileString(const WideString& file, const WideString&
     readWholeFile(path, bytes);
     ini::Document document = ini::parse(bytes);
     ini::setValue(document, section, key, value);
-    const std::string updated = ini::serialize(document);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        setError(errno);
-        return false;
-    }
-    out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
-    return static_cast<bool>(out);
+    const int error = replaceFile(path, ini::serialize(document));
+    if (error != 0) setError(error);
+    return error == 0;
 }
 
 std::unique_ptr<RegistryHandle> PosixPlatform::openRegistryKey(const WideString&, bool) { return nullptr; }

@@ -344,7 +344,24 @@ std::unique_ptr<RegistryHandle> Win32Platform::openRegistryKey(const WideString&
 // runtimeNotFoundDialog: runtime_not_found_window.cpp.
 
 void* Win32Platform::loadLibrary(const WideString& path) {
-    return reinterpret_cast<void*>(LoadLibraryW(wide(path)));
+    // The JVM library lies in bin\<type>\ of its runtime, whose bin folder
+    // holds the C runtime DLLs it imports. Its imports are looked up in its
+    // own folder, that bin folder and the system folders only: neither the
+    // current folder nor "Path" can answer them. AddDllDirectory is missing
+    // on Windows 7 without its update; there the library loads as before.
+    using AddDllDirectoryFunction = DLL_DIRECTORY_COOKIE(WINAPI*)(PCWSTR);
+    const auto addDllDirectory = reinterpret_cast<AddDllDirectoryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory")));
+    if (addDllDirectory == nullptr) return reinterpret_cast<void*>(LoadLibraryW(wide(path)));
+    WideString bin = path;
+    for (int i = 0; i < 2; ++i) {
+        const std::size_t cut = bin.find_last_of(u"\\/");
+        if (cut != WideString::npos) bin.resize(cut);
+    }
+    if (!bin.empty() && bin != path) addDllDirectory(wide(bin));
+    return reinterpret_cast<void*>(LoadLibraryExW(
+        wide(path), nullptr,
+        LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS | LOAD_LIBRARY_SEARCH_USER_DIRS));
 }
 
 void* Win32Platform::findSymbol(void* library, const char* name) {
