@@ -311,7 +311,7 @@ class WineDialog(unittest.TestCase):
         sandbox = harness.Sandbox(self)
         partner = harness.WineLauncher(self.wine, sandbox, "partner/partner.exe", build)
         partner.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App"},
-                           "Product Information": PRODUCT})
+                           "Product Information": PRODUCT, "Class Path": {"Class Path": "D:\\Libs\\app.jar"}})
         record = sandbox.path("record.txt")
         double = {"KITE_DOUBLE_SCRIPT": str(sandbox.write("script.txt", "main_class=com/example/App\nmain=exit 42\n")),
                   "KITE_DOUBLE_RECORD": str(record)}

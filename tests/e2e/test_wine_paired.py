@@ -129,7 +129,8 @@ class WinePaired(harness.WineSuite):
         """The executable of the given build as partner/partner.exe, beside its own settings file."""
         partner = harness.WineLauncher(self.wine, self.sandbox, "partner/partner.exe", build)
         partner.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App", "Maximum Version": "any",
-                                                        **jre}})
+                                                        **jre},
+                           "Class Path": {"Class Path": "D:\\Libs\\app.jar"}})
         return partner
 
     def test_real_pair_runs_the_application_with_the_same_arguments(self):
@@ -157,6 +158,7 @@ class WinePaired(harness.WineSuite):
                 partner = self.partner(build, jre)
                 self.launcher.write_ini({
                     "Java Runtime Environment": {"Main Class": "com.example.App", "Maximum Version": "any", **jre},
+                    "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
                     "Application": {"Pair Product": self.wine.winpath(partner.path), **application}})
                 result = self.launcher.run(args, extra_env=env)
                 self.assertEqual((result.code, result.stdout), (code, ""), result.stderr)
@@ -184,6 +186,7 @@ class WinePaired(harness.WineSuite):
         home = self.wine.winpath(self.sandbox.path("runtime"))
         partner = self.partner(harness.TARGET, {"JRE Path": home})
         self.launcher.write_ini({"Java Runtime Environment": {"Main Class": "com.example.App", "JRE Path": home},
+                                 "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
                                  "Application": {"Pair Product": self.wine.winpath(partner.path),
                                                  "Pair Return Code": "yes"}})
         result = self.launcher.run(["x"])
