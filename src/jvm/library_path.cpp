@@ -33,7 +33,9 @@ void setUpWindows(Launcher& launcher) {
         if (text.back() != u';') text.push_back(u';');
         WideString executableFolder;
         if (executableDirectory(platform, executableFolder)) text += executableFolder;
-        text += u";.;%Path%;" + runtimeHomeOf(style, library) + u"lib";
+        // No "." entry: a library the application loads by name must never
+        // come from whatever folder the user started it in.
+        text += u";%Path%;" + runtimeHomeOf(style, library) + u"lib";
         expandEnvironment(platform, text);
         launcher.jvmOptions.push_back(platform.narrowText(u"-Djava.library.path=" + text));
     }
@@ -77,7 +79,6 @@ void setUpPosix(Launcher& launcher) {
             executableFolder.pop_back();
         }
         if (!executableFolder.empty()) entries.append(executableFolder);
-        entries.append(u".");
         WideString loaderPath;
         if (platform.getEnvironment(u"LD_LIBRARY_PATH", loaderPath) && !loaderPath.empty()) {
             entries.append(loaderPath);

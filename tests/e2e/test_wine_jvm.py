@@ -176,7 +176,7 @@ class WineJvm(harness.WineSuite):
         options = app.options()
         self.assertIn(options[1], ["-Djava.class.path=" + text for text in class_paths])
         self.assertEqual(options[:1] + options[2:], [
-            f"-Djava.library.path=D:\\native;{exe_dir}\\;.;{old_path};{home}\\lib",
+            f"-Djava.library.path=D:\\native;{exe_dir}\\;{old_path};{home}\\lib",
             "-Xmx64m", "-Dkite.words=a b", "-Dkite.umlaut=Gr\u00fc\u00dfe", "-Xss8m",
             "+abort", "+exit"])
         self.assertEqual([line for line in app.record() if line.startswith(("version=", "options=", "ignore"))],

@@ -143,7 +143,7 @@ TEST(JvmOptions, LibraryPathAndEnvironment) {
     launcher.systemPath = u"D:\\tools";
     launcher.setUpLibraryPath();
     EXPECT_EQ(launcher.jvmOptions, (std::vector<std::string>{
-                                       "-Djava.library.path=D:\\App\\native;D:\\Java\\jre\\lib\\ext;D:\\App\\;.;"
+                                       "-Djava.library.path=D:\\App\\native;D:\\Java\\jre\\lib\\ext;D:\\App\\;"
                                        "C:\\Windows;D:\\Java\\jre\\lib"}));
     WideString value;
     platform.getEnvironment(u"KITE_JVM_HOME", value);

@@ -26,17 +26,17 @@ TEST(LibraryPath, OptionHomeAndSearchPath) {
     const LibraryPathCase cases[] = {
         // The old "Path" stays a literal reference when it is not defined.
         {OsStyle::Windows, u"D:\\Java\\jre\\bin\\client\\jvm.dll", u"D:\\native;", u"", {},
-         "-Djava.library.path=D:\\native;C:\\App\\;.;%Path%;D:\\Java\\jre\\lib", u"D:\\Java\\jre",
+         "-Djava.library.path=D:\\native;C:\\App\\;%Path%;D:\\Java\\jre\\lib", u"D:\\Java\\jre",
          u"%Path%;D:\\Java\\jre\\bin"},
         {OsStyle::Windows, u"D:\\Java\\jre\\bin\\server\\jvm.dll", u"", u"%KITE_JVM_HOME%\\tools;",
          {{u"PATH", u"C:\\Windows"}}, "", u"D:\\Java\\jre", u"D:\\Java\\jre\\tools;C:\\Windows;D:\\Java\\jre\\bin"},
         {OsStyle::Posix, u"/jvm/17/lib/server/libjvm.so", u"%KITE_JVM_HOME%/lib/ext;;\\native", u"/tools",
          {{u"PATH", u"/usr/bin"}},
-         "-Djava.library.path=/jvm/17/lib/ext:/native:/opt/app:.:/jvm/17/lib", u"/jvm/17",
+         "-Djava.library.path=/jvm/17/lib/ext:/native:/opt/app:/jvm/17/lib", u"/jvm/17",
          u"/tools:/usr/bin:/jvm/17/bin"},
         {OsStyle::Posix, u"/jvm/8/jre/lib/amd64/server/libjvm.so", u"/n", u"",
          {{u"LD_LIBRARY_PATH", u"/usr/local/lib"}},
-         "-Djava.library.path=/n:/opt/app:.:/usr/local/lib:/jvm/8/jre/lib", u"/jvm/8/jre", u"/jvm/8/jre/bin"},
+         "-Djava.library.path=/n:/opt/app:/usr/local/lib:/jvm/8/jre/lib", u"/jvm/8/jre", u"/jvm/8/jre/bin"},
     };
     for (const auto& c : cases) {
         FakePlatform platform(c.style);
