@@ -55,9 +55,18 @@ class DocsStayTrue(unittest.TestCase):
                 sandbox = harness.Sandbox(self)
                 kite = harness.LinuxLauncher(sandbox)
                 kite.write_ini(complete)
-                # The files the examples' relative class path entries name.
-                for jar in ("app/app.jar", "app/lib/app.jar"):
-                    sandbox.write(jar, b"")
+                # What the examples' relative class path entries name: a jar for a
+                # pattern, a file or a folder for a plain entry.
+                for entry in complete["class path"].get("Class Path", "").split(";"):
+                    entry = entry.strip().lstrip("\\").replace("\\", "/")
+                    if not entry or ":" in entry:
+                        continue
+                    if "*" in entry:
+                        sandbox.write("app/" + entry.replace("*", "app"), b"")
+                    elif "." in entry.rsplit("/", 1)[-1]:
+                        sandbox.write("app/" + entry, b"")
+                    else:
+                        sandbox.path("app", entry).mkdir(parents=True, exist_ok=True)
                 result = kite.run(stdin=b"", timeout=60, extra_env={"KITE_TRACE": "1"})
                 self.assertNotIn("INI-Datei", result.stdout, result.stderr)
                 self.assertIn("kite: chosen by ", result.stderr)
