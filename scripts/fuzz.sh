@@ -8,7 +8,8 @@
 # Build the targets first: bash scripts/build.sh fuzz. Inputs that add
 # coverage collect in build/fuzz/corpus/<target>/ (the seeds in
 # tests/fuzz/corpus stay as they are); a crashing input is written to
-# build/fuzz/crashes/<target>/. Ends with 1 when any target crashed.
+# build/fuzz/crashes/<target>/, each target's output to build/fuzz/logs/.
+# Ends with 1 when any target crashed or is not built.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -32,10 +33,10 @@ for target in "${targets[@]}"; do
   fi
   corpus="$build/corpus/$target"
   crashes="$build/crashes/$target"
-  mkdir -p "$corpus" "$crashes"
+  mkdir -p "$corpus" "$crashes" "$build/logs"
   seeds=()
   [ -d "tests/fuzz/corpus/$target" ] && seeds=("tests/fuzz/corpus/$target")
-  log="$build/crashes/$target.log"
+  log="$build/logs/$target.log"
   limit=()
   [ -n "${KITE_FUZZ_RUNS:-}" ] && limit=(-runs="$KITE_FUZZ_RUNS")
   "$binary" -max_total_time="$seconds" "${limit[@]}" -print_final_stats=1 -artifact_prefix="$crashes/" \
