@@ -11,7 +11,7 @@ packages=(
   mingw-w64 wine wine64
   openjdk-17-jdk-headless
   xvfb xdotool imagemagick
-  python3 file binutils
+  python3 file binutils strace
 )
 
 SUDO=""

@@ -88,6 +88,18 @@ class ArgumentsAndExitCodes(JavaLaunch):
         self.assertEqual(result.code, 0, result.stderr)
         self.assertEqual(self.argument_lines(result.stdout), ["count=3", "<first>", "<-a>", "<two words>"])
 
+    def test_settings_file_is_opened_once_per_start(self):
+        if not shutil.which("strace"):
+            self.skipTest("strace is not installed (scripts/setup.sh)")
+        launcher = self.launcher("ArgsApp", class_path=str(classes("args")),
+                                 jre={"Library Path": "/nowhere", "Virtual Machine Parameters": "-Xmx64m"},
+                                 application={"Cmd": "-a", "Single Instance": "no"})
+        trace = launcher.sandbox.path("strace.txt")
+        result = launcher.run(timeout=60, wrapper=("strace", "-f", "-e", "trace=open,openat", "-o", str(trace)))
+        self.assertEqual(result.code, 0, result.stderr)
+        opens = [line for line in trace.read_text().splitlines() if f"/{launcher.path.stem}.ini\"" in line]
+        self.assertEqual(len(opens), 1, "\n".join(opens))
+
     def test_main_returning_ends_the_process_whatever_vm_provider_admits(self):
         # Providers that admit IBM runtimes keep the Java main thread only for a
         # runtime from the IBM registry key, which Linux does not have.

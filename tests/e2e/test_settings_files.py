@@ -68,6 +68,27 @@ EXPANSION_CASES = [
 ]
 
 
+# The Windows build reads a settings file once and applies the profile
+# functions' own rules to it. These are the places where those rules differ
+# from the Linux reader's; the expected values are what GetPrivateProfileStringW
+# returns for the same file.
+WINDOWS_RULES_FILE = "\r\n".join([
+    "[a]b]", "k=header to the last bracket",
+    "[S]", "sq='single'", "q1=\"", "mix=\"a'", ";c=no comment", "cz=\x1ay\x1a", "nul=cut\x00here",
+    "",
+])
+WINDOWS_RULES_CASES = [
+    ("plain", "a]b", "k", "header to the last bracket"),
+    ("plain", "a", "k", ""),
+    ("plain", "S", "sq", "single"),
+    ("plain", "S", "q1", "\""),
+    ("plain", "S", "mix", "\"a'"),
+    ("plain", "S", ";c", "no comment"),
+    ("plain", "S", "cz", "y"),
+    ("plain", "S", "nul", "cut"),
+]
+
+
 class SettingsFileCases:
     """Mixed into one test class per platform; run(args) starts the probe."""
 
@@ -174,6 +195,12 @@ class WineSettingsFiles(SettingsFileCases, unittest.TestCase):
 
     def run_probe(self, *args):
         return self.wine.run(self.probe, args, extra_env=PROBE_ENV)
+
+    def test_profile_function_rules(self):
+        sandbox = harness.Sandbox(self)
+        self.values(sandbox.write("rules.ini", WINDOWS_RULES_FILE), WINDOWS_RULES_CASES)
+        # Without any line feed, carriage returns end the lines.
+        self.values(sandbox.write("cr.ini", "[R]\ra=1\rb=2\r"), [("plain", "R", "a", "1"), ("plain", "R", "b", "2")])
 
 
 if __name__ == "__main__":

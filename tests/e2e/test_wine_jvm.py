@@ -185,6 +185,16 @@ class WineJvm(harness.WineSuite):
         self.assertGreaterEqual(int(app.facts("create_thread_stack=")[0]), 8 << 20)
         self.assertEqual(app.facts("default_args"), [])
 
+    def test_settings_file_is_opened_once_per_start(self):
+        # Every key of a start that runs main is answered from one read of the file.
+        app = self.app(["main=out hello"], application={"Cmd": "-a", "Single Instance": "no"},
+                       jre={"Library Path": "D:\\native", "Virtual Machine Parameters": "-Xmx64m"})
+        result = app.run(extra_env={"WINEDEBUG": "trace+file"})
+        self.assertEqual(result.code, 0, result.stdout)
+        opens = [line for line in result.stderr.splitlines()
+                 if "trace:file:NtCreateFile" in line and "\\app.ini\"" in line.lower()]
+        self.assertEqual(len(opens), 1, "\n".join(opens))
+
     def test_embedded_jar_and_missing_class_path(self):
         app = self.app(["java_stack_size=6291456"], class_path=None, application={"Embedded Jar": "YES"})
         self.assert_result(app.run(), 0, "")

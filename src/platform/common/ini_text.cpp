@@ -8,13 +8,16 @@ namespace kite::ini {
 
 namespace {
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f'; }
+bool isBlank(char16_t c, Rules rules) {
+    if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f') return true;
+    return rules == Rules::Windows && (c == u'\n' || c == 0x1A);
+}
 
-WideString trim(const WideString& text) {
+WideString trim(const WideString& text, Rules rules = Rules::Portable) {
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) ++begin;
-    while (end > begin && isBlank(text[end - 1])) --end;
+    while (begin < end && isBlank(text[begin], rules)) ++begin;
+    while (end > begin && isBlank(text[end - 1], rules)) --end;
     return text.substr(begin, end - begin);
 }
 
@@ -26,12 +29,12 @@ char16_t fold(char16_t c) {
 }
 
 // The section name of a header line, or nothing when the line is no header.
-std::optional<WideString> sectionHeader(const WideString& line) {
-    const WideString t = trim(line);
+std::optional<WideString> sectionHeader(const WideString& line, Rules rules) {
+    const WideString t = trim(line, rules);
     if (t.size() < 2 || t.front() != u'[') return std::nullopt;
-    const std::size_t close = t.find(u']');
-    if (close == WideString::npos) return std::nullopt;
-    return trim(t.substr(1, close - 1));
+    const std::size_t close = rules == Rules::Windows ? t.rfind(u']') : t.find(u']');
+    if (close == WideString::npos || close == 0) return std::nullopt;
+    return trim(t.substr(1, close - 1), rules);
 }
 
 struct KeyLine {
@@ -39,30 +42,38 @@ struct KeyLine {
     WideString value;
 };
 
-std::optional<KeyLine> keyLine(const WideString& line) {
-    const WideString t = trim(line);
-    if (t.empty() || t.front() == u';' || t.front() == u'[') return std::nullopt;
+std::optional<KeyLine> keyLine(const WideString& line, Rules rules) {
+    const WideString t = trim(line, rules);
+    if (t.empty() || t.front() == u'[') return std::nullopt;
+    if (t.front() == u';' && rules == Rules::Portable) return std::nullopt;
     const std::size_t eq = t.find(u'=');
     if (eq == WideString::npos) return std::nullopt;
-    KeyLine result{trim(t.substr(0, eq)), trim(t.substr(eq + 1))};
+    KeyLine result{trim(t.substr(0, eq), rules), trim(t.substr(eq + 1), rules)};
     if (result.key.empty()) return std::nullopt;
-    if (result.value.size() >= 2 && result.value.front() == u'"' && result.value.back() == u'"') {
+    const char16_t quote = result.value.empty() ? u'\0' : result.value.front();
+    const bool quoted = quote == u'"' || (quote == u'\'' && rules == Rules::Windows);
+    if (quoted && result.value.size() >= 2 && result.value.back() == quote) {
         result.value = result.value.substr(1, result.value.size() - 2);
     }
     return result;
+}
+
+WideString fromUtf16(std::string_view bytes, bool bigEndian) {
+    WideString text;
+    text.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        text.push_back(static_cast<char16_t>(bigEndian ? (first << 8) | second : first | (second << 8)));
+    }
+    return text;
 }
 
 WideString decode(std::string_view bytes, Encoding& encoding) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
         encoding = Encoding::Utf16Le;
-        WideString text;
-        text.reserve(bytes.size() / 2);
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                 (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-        }
-        return text;
+        return fromUtf16(bytes.substr(2), false);
     }
     if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
         static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
@@ -71,6 +82,24 @@ WideString decode(std::string_view bytes, Encoding& encoding) {
     }
     encoding = Encoding::Utf8;
     return fromUtf8(bytes);
+}
+
+void splitLines(const WideString& text, Document& document) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(u'\n', start);
+        // The profile functions break at carriage returns where no line
+        // feed follows anywhere.
+        if (end == WideString::npos && document.rules == Rules::Windows) end = text.find(u'\r', start);
+        if (end == WideString::npos) end = text.size();
+        WideString line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == u'\r') {
+            line.pop_back();
+            document.crlf = true;
+        }
+        document.lines.push_back(std::move(line));
+        start = end + 1;
+    }
 }
 
 }  // namespace
@@ -85,19 +114,27 @@ bool namesEqual(const WideString& a, const WideString& b) {
 
 Document parse(std::string_view bytes) {
     Document document;
-    const WideString text = decode(bytes, document.encoding);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(u'\n', start);
-        if (end == WideString::npos) end = text.size();
-        WideString line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r') {
-            line.pop_back();
-            document.crlf = true;
-        }
-        document.lines.push_back(std::move(line));
-        start = end + 1;
+    splitLines(decode(bytes, document.encoding), document);
+    return document;
+}
+
+Document parseWindows(std::string_view bytes, WideString (*decodeAnsi)(std::string_view)) {
+    Document document;
+    document.rules = Rules::Windows;
+    const auto startsWith = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+    WideString text;
+    if (startsWith("\xEF\xBB\xBF")) {
+        document.encoding = Encoding::Utf8Bom;
+        text = fromUtf8(bytes.substr(3));
+    } else if (startsWith("\xFF\xFE")) {
+        document.encoding = Encoding::Utf16Le;
+        text = fromUtf16(bytes.substr(2), false);
+    } else if (startsWith("\xFE\xFF")) {
+        text = fromUtf16(bytes.substr(2), true);
+    } else {
+        text = decodeAnsi(bytes);
     }
+    splitLines(text, document);
     return document;
 }
 
@@ -123,7 +160,7 @@ std::string serialize(const Document& document) {
 WideString value(const Document& document, const WideString& section, const WideString& key) {
     bool inSection = false;
     for (const WideString& line : document.lines) {
-        if (const auto header = sectionHeader(line)) {
+        if (const auto header = sectionHeader(line, document.rules)) {
             // Only the first section of that name counts, as with the
             // Windows profile functions: a later one of the same name is
             // not read.
@@ -132,7 +169,7 @@ WideString value(const Document& document, const WideString& section, const Wide
             continue;
         }
         if (!inSection) continue;
-        if (const auto entry = keyLine(line); entry && namesEqual(entry->key, key)) return entry->value;
+        if (const auto entry = keyLine(line, document.rules); entry && namesEqual(entry->key, key)) return entry->value;
     }
     return {};
 }
@@ -140,7 +177,7 @@ WideString value(const Document& document, const WideString& section, const Wide
 WideStringList sectionNames(const Document& document) {
     WideStringList names;
     for (const WideString& line : document.lines) {
-        if (const auto header = sectionHeader(line); header && !header->empty()) names.append(*header);
+        if (const auto header = sectionHeader(line, document.rules); header && !header->empty()) names.append(*header);
     }
     return names;
 }
@@ -152,14 +189,14 @@ void setValue(Document& document, const WideString& section, const WideString& k
     std::optional<std::size_t> lastOfSection;
     for (std::size_t i = 0; i < document.lines.size(); ++i) {
         const WideString& line = document.lines[i];
-        if (const auto header = sectionHeader(line)) {
+        if (const auto header = sectionHeader(line, document.rules)) {
             if (inSection) break;  // the section ended without the key
             inSection = namesEqual(*header, section);
             if (inSection) lastOfSection = i;
             continue;
         }
         if (!inSection) continue;
-        if (const auto entry = keyLine(line); entry && namesEqual(entry->key, key)) {
+        if (const auto entry = keyLine(line, document.rules); entry && namesEqual(entry->key, key)) {
             document.lines[i] = newLine;
             return;
         }

@@ -6,6 +6,14 @@
 // trimmed, one pair of double quotes around a value removed. Files in UTF-8
 // (with or without BOM) and UTF-16LE with BOM are read; a malformed line is
 // skipped. Writing a key keeps every other line as it was.
+//
+// The Windows build reads its settings files with the profile functions'
+// own rules instead (Rules::Windows), so that one read of the file answers
+// exactly as those functions would: a file without byte-order mark is in the
+// ANSI code page, a header runs to the line's last ']', a value loses one
+// pair of matching single or double quotes, ';' starts no comment, Ctrl-Z
+// counts as white space, and a file without any line feed breaks its lines
+// at carriage returns.
 #pragma once
 
 #include <cstdint>
@@ -18,14 +26,20 @@
 namespace kite::ini {
 
 enum class Encoding { Utf8, Utf8Bom, Utf16Le };
+enum class Rules { Portable, Windows };
 
 struct Document {
     Encoding encoding = Encoding::Utf8;
+    Rules rules = Rules::Portable;
     bool crlf = false;
     std::vector<WideString> lines;
 };
 
 Document parse(std::string_view bytes);
+// A settings file read with the Windows profile functions' rules; decodeAnsi
+// turns text without byte-order mark into UTF-16. Read-only: such a document
+// is never serialized (the profile functions write the file).
+Document parseWindows(std::string_view bytes, WideString (*decodeAnsi)(std::string_view));
 std::string serialize(const Document& document);
 
 // The value of key in section; empty when absent.

@@ -24,8 +24,6 @@
 #include <cstring>
 #include <cwchar>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "foundation/utf.h"
@@ -104,13 +102,22 @@ private:
     bool joined_ = false;
 };
 
+// Plain system calls rather than a file stream: the streams' locale
+// machinery would cost the start a few hundred kilobytes of resident pages.
 bool readWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    bytes = buffer.str();
-    return true;
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return false;
+    bytes.clear();
+    char chunk[8192];
+    for (;;) {
+        const ssize_t n = read(fd.get(), chunk, sizeof chunk);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
 }
 
 // Writes bytes to a new file beside the requested one and renames it over
@@ -175,7 +182,9 @@ std::uint16_t PosixPlatform::imageMachine() const {
 #endif
 }
 
-void PosixPlatform::initLocale() { std::setlocale(LC_ALL, ""); }
+// Only the character type matters: it decides how narrowText and widenText
+// convert. Loading every category would read a dozen locale files for nothing.
+void PosixPlatform::initLocale() { std::setlocale(LC_CTYPE, ""); }
 
 WideString PosixPlatform::commandLine() {
     WideString line;
@@ -193,6 +202,11 @@ bool PosixPlatform::argumentVector(WideStringList& out) {
 }
 
 bool PosixPlatform::modulePath(WideString& out) {
+    // The executable does not move while it runs: ask the kernel once.
+    if (!modulePath_.empty()) {
+        out = modulePath_;
+        return true;
+    }
     std::string buffer(PATH_MAX, '\0');
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     if (length <= 0) {
@@ -200,7 +214,8 @@ bool PosixPlatform::modulePath(WideString& out) {
         return false;
     }
     buffer.resize(static_cast<std::size_t>(length));
-    out = widenText(buffer);
+    modulePath_ = widenText(buffer);
+    out = modulePath_;
     return true;
 }
 
@@ -486,20 +501,25 @@ bool PosixPlatform::userCacheFolder(WideString& folder) {
     return true;
 }
 
+const ini::Document& PosixPlatform::profile(const WideString& file) {
+    return profiles_.document(file, [this](const WideString& path) {
+        std::string bytes;
+        if (!readWholeFile(systemPath(path), bytes)) return ini::Document{};
+        return ini::parse(bytes);
+    });
+}
+
 WideString PosixPlatform::profileString(const WideString& file, const WideString& section, const WideString& key) {
-    std::string bytes;
-    if (!readWholeFile(systemPath(file), bytes)) return {};
-    return ini::value(ini::parse(bytes), section, key);
+    return ini::value(profile(file), section, key);
 }
 
 WideStringList PosixPlatform::profileSectionNames(const WideString& file) {
-    std::string bytes;
-    if (!readWholeFile(systemPath(file), bytes)) return {};
-    return ini::sectionNames(ini::parse(bytes));
+    return ini::sectionNames(profile(file));
 }
 
 bool PosixPlatform::writeProfileString(const WideString& file, const WideString& section, const WideString& key,
                                        const WideString& value) {
+    profiles_.forget(file);
     const std::string path = systemPath(file);
     std::string bytes;
     readWholeFile(path, bytes);

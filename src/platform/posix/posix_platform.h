@@ -1,6 +1,10 @@
 // The Linux implementation of the platform interface.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "platform/common/profile_cache.h"
 #include "platform/platform.h"
 
 namespace kite {
@@ -63,7 +67,15 @@ private:
     // A path for the system calls: backslashes become '/', in the narrow encoding.
     std::string systemPath(const WideString& path);
 
+    // The parsed settings file of path, read on the first request. Settings
+    // are read by the starting thread only.
+    const ini::Document& profile(const WideString& path);
+
     std::vector<std::string> rawArguments_;
+    ini::ProfileCache profiles_;
+    // Filled by the first modulePath call, which the start makes before it
+    // starts any thread; read-only afterwards.
+    WideString modulePath_;
 };
 
 }  // namespace kite

@@ -298,37 +298,57 @@ std::unique_ptr<MappedFile> Win32Platform::mapFile(const WideString& path) {
                                              static_cast<std::size_t>(size.QuadPart));
 }
 
+namespace {
+
+WideString fromAnsiCodePage(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
+    return fromWide(text.data(), text.size());
+}
+
+// The whole file, opened the way the profile functions open it; a missing or
+// unreadable file reads as empty, as it does for them.
+std::string readSettingsBytes(const WideString& path) {
+    KernelHandle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return {};
+    LARGE_INTEGER size{};
+    // A settings file beyond 64 MiB is no settings file; the profile
+    // functions would not read it either.
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) return {};
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) return {};
+    bytes.resize(read);
+    return bytes;
+}
+
+}  // namespace
+
+// Each settings file is read and parsed once per start, with the profile
+// functions' rules; a write through writeProfileString forgets it.
+const ini::Document& Win32Platform::profile(const WideString& file) {
+    return profiles_.document(file, [](const WideString& path) {
+        return ini::parseWindows(readSettingsBytes(path), fromAnsiCodePage);
+    });
+}
+
 WideString Win32Platform::profileString(const WideString& file, const WideString& section, const WideString& key) {
-    // The value may have been cut when it fills the buffer: grow and ask again.
-    for (DWORD size = 256;; size *= 2) {
-        std::wstring buffer(size, L'\0');
-        const DWORD length =
-            GetPrivateProfileStringW(wide(section), wide(key), L"", buffer.data(), size, wide(file));
-        if (length < size - 1) return fromWide(buffer.c_str());
-    }
+    WideString value = ini::value(profile(file), section, key);
+    // The profile functions hand out C strings: a NUL ends the value.
+    if (const std::size_t nul = value.find(u'\0'); nul != WideString::npos) value.resize(nul);
+    return value;
 }
 
 WideStringList Win32Platform::profileSectionNames(const WideString& file) {
-    for (DWORD size = 256;; size *= 2) {
-        std::wstring buffer(size, L'\0');
-        const DWORD length = GetPrivateProfileSectionNamesW(buffer.data(), size, wide(file));
-        if (length == size - 2) continue;
-        WideStringList names;
-        WideString name;
-        for (DWORD i = 0; i < length + 1 && i < size; ++i) {
-            if (buffer[i] == L'\0') {
-                if (!name.empty()) names.append(name);
-                name.clear();
-            } else {
-                name.push_back(static_cast<char16_t>(buffer[i]));
-            }
-        }
-        return names;
-    }
+    return ini::sectionNames(profile(file));
 }
 
 bool Win32Platform::writeProfileString(const WideString& file, const WideString& section, const WideString& key,
                                        const WideString& value) {
+    profiles_.forget(file);
     return WritePrivateProfileStringW(wide(section), wide(key), wide(value), wide(file)) != 0;
 }
 

@@ -1,6 +1,7 @@
 // The Windows implementation of the platform interface.
 #pragma once
 
+#include "platform/common/profile_cache.h"
 #include "platform/platform.h"
 
 namespace kite {
@@ -53,6 +54,13 @@ public:
     std::unique_ptr<InstanceChannel> openInstanceChannel(const WideString& instanceName, bool& isPrimary) override;
     void sleepMilliseconds(std::uint32_t ms) override;
     [[noreturn]] void sleepForever() override;
+
+private:
+    // The parsed settings file of path, read on the first request. Settings
+    // are read by the starting thread only.
+    const ini::Document& profile(const WideString& path);
+
+    ini::ProfileCache profiles_;
 };
 
 }  // namespace kite
