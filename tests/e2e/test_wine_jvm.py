@@ -1,8 +1,9 @@
 """The Windows executable hosting a Java application under Wine, with the
 test-double jvm.dll of its width as the runtime's JVM library: arguments and
 exit codes, the exact creation arguments the VM receives, memory shares, the
-calling convention, the failures of loading the library, creating the VM and
-finding the main class, and the output files.
+calling convention, the splash screen handed to the runtime's splash library,
+the failures of loading the library, creating the VM and finding the main
+class, and the output files.
 
 The double plays the Java application from a script and records what it saw
 (options, arguments, calls, threads); see tests/jvm_double/README.md."""
