@@ -9,7 +9,7 @@ packages=(
   g++ clang cmake ninja-build make git pkg-config
   googletest libgtest-dev libgmock-dev libclang-rt-14-dev
   mingw-w64 wine wine64
-  openjdk-17-jdk-headless
+  openjdk-17-jdk-headless openjdk-17-jre
   xvfb xdotool imagemagick
   python3 file binutils strace
 )

@@ -3,6 +3,7 @@
 #include "jvm/option_assembly.h"
 
 #include "foundation/message_catalog.h"
+#include "jvm/splash_screen.h"
 #include "launcher/command_line.h"
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
@@ -71,6 +72,7 @@ bool Launcher::assembleJvmOptions() {
             if (!word.empty()) arguments.append(word);
         }
     }
+    showSplashScreen(*this, store);
     return true;
 }
 

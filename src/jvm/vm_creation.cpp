@@ -5,6 +5,7 @@
 #include "foundation/message_catalog.h"
 #include "jvm/jvm_interface.h"
 #include "jvm/output_redirection.h"
+#include "jvm/splash_screen.h"
 #include "launcher/launcher.h"
 #include "platform/platform.h"
 
@@ -41,6 +42,7 @@ bool Launcher::createVm() {
     if (result != JNI_OK) {
         javaVm = nullptr;
         jniEnv = nullptr;
+        closeSplashScreen();
         printMessage(platform_, MessageId::JniErrorWithReason,
                      {MessageCatalog::text(MessageId::CreateJavaVmFailed), jniReasonText(result)});
         return false;

@@ -1,8 +1,8 @@
 """The Linux launcher running real Java applications on the machine's OpenJDK 17:
 arguments, exit codes, class-path forms, VM parameters, the main thread's
 stack, output files and the failures of VM creation and main class lookup;
-main methods as Java 25 selects them (on Temurin 25 where the machine has it)
-and a modular application.
+main methods as Java 25 selects them (on Temurin 25 where the machine has it),
+a modular application, and the splash screen on an X server of the test's own.
 
 The Java applications are tests/java/<app>/, compiled by CMake into
 $KITE_JAVA_CLASSES/classes/<app>/ and $KITE_JAVA_CLASSES/jars/<app>.jar."""
@@ -12,6 +12,7 @@ import os
 import pathlib
 import shutil
 import subprocess
+import threading
 import time
 import unittest
 
@@ -454,6 +455,86 @@ class ClassDataArchive(JavaLaunch):
         self.assertEqual((third.returncode, third.stdout), (0, b"exiting\n"), third.stderr)
         self.assertIn(b" used\n", third.stderr)
         self.assertEqual(len(self.archives()), 1)
+
+
+class SplashScreenOnX(JavaLaunch):
+    """"Splash Screen" with the runtime's own splash library, on an X server of the
+    test's own (Xvfb): the image is on screen when main starts, the application finds
+    it through java.awt.SplashScreen and closes it. Screenshots go to e2e-output/splash."""
+    COLOUR = "srgb(18,171,52)"
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        if not (JDK_HOME / "lib" / "libsplashscreen.so").exists():
+            raise unittest.SkipTest("the runtime has no splash library (openjdk-17-jre, scripts/setup.sh)")
+        for tool in ("Xvfb", "import", "convert"):
+            if shutil.which(tool) is None:
+                raise unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh)")
+        number = next((n for n in range(140, 190) if not os.path.exists(f"/tmp/.X11-unix/X{n}")
+                       and not os.path.exists(f"/tmp/.X{n}-lock")), None)
+        if number is None:
+            raise unittest.SkipTest("no free X display number")
+        cls.display = f":{number}"
+        cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not os.path.exists(f"/tmp/.X11-unix/X{number}") and time.monotonic() < deadline:
+            time.sleep(0.05)
+        cls.output = harness.HOST_DIR / "e2e-output" / "splash"
+        cls.output.mkdir(parents=True, exist_ok=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.xvfb.terminate()
+        cls.xvfb.wait(timeout=10)
+
+    def centre(self, name: str) -> str:
+        """A screenshot into the output folder; the colour at the middle of the screen."""
+        shot = self.output / f"{name}.png"
+        subprocess.run(["import", "-display", self.display, "-window", "root", str(shot)], check=True, timeout=30)
+        return subprocess.run(["convert", str(shot), "-format", "%[pixel:p{512,384}]", "info:"],
+                              capture_output=True, text=True, check=True, timeout=30).stdout.strip()
+
+    def splash_launcher(self):
+        launcher = self.launcher("SplashApp", class_path=str(classes("splash")), jre={"Splash Screen": "splash.png"})
+        subprocess.run(["convert", "-size", "240x120", "xc:" + self.COLOUR, str(launcher.folder / "splash.png")],
+                       check=True, timeout=30)
+        return launcher
+
+    def test_splash_is_on_screen_when_main_starts_and_java_closes_it(self):
+        launcher = self.splash_launcher()
+        go = launcher.folder / "go"
+        environment = {name: value for name, value in os.environ.items() if name not in harness.ISOLATED_VARIABLES}
+        environment.update(DISPLAY=self.display, KITE_TRACE="1")
+        process = subprocess.Popen([str(launcher.path), str(go)], env=environment, cwd=launcher.folder,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        watchdog = threading.Timer(60, process.kill)
+        watchdog.start()
+        try:
+            # main has started and found the splash that was shown before the VM existed.
+            first = process.stdout.readline()
+            self.assertEqual(first, f"splash visible=true size=240x120 url=file:{launcher.folder}/splash.png\n")
+            self.assertEqual(self.centre("splash-in-main"), self.COLOUR)
+            go.touch()
+            stdout, stderr = process.communicate()
+        finally:
+            watchdog.cancel()
+        self.assertEqual((process.returncode, stdout), (0, "closed visible=false\n"), stderr)
+        self.assertIn(f'splash screen: "{launcher.folder}/splash.png" shown through {JDK_HOME}/lib/libsplashscreen.so',
+                      stderr)
+        # Closed from Java: the window goes (the X server may take a moment to repaint).
+        deadline = time.monotonic() + 15
+        while self.centre("splash-closed") == self.COLOUR and time.monotonic() < deadline:
+            time.sleep(0.2)
+        self.assertNotEqual(self.centre("splash-closed"), self.COLOUR)
+
+    def test_without_a_display_the_start_goes_on(self):
+        environment = {name: value for name, value in os.environ.items() if name != "DISPLAY"}
+        result = self.splash_launcher().run(env=environment, extra_env={"KITE_TRACE": "1"})
+        self.assertEqual((result.code, result.stdout), (0, "headless\n"), result.stderr)
+        self.assertIn("splash screen: the splash library cannot show", result.stderr)
+        self.assertIn("(no display, or not a PNG, GIF or JPEG image it can read)", result.stderr)
 
 
 if __name__ == "__main__":

@@ -1,8 +1,9 @@
 """The Windows executable hosting a Java application under Wine, with the
 test-double jvm.dll of its width as the runtime's JVM library: arguments and
 exit codes, the exact creation arguments the VM receives, memory shares, the
-calling convention, the failures of loading the library, creating the VM and
-finding the main class, and the output files.
+calling convention, the splash screen handed to the runtime's splash library,
+the failures of loading the library, creating the VM and finding the main
+class, and the output files.
 
 The double plays the Java application from a script and records what it saw
 (options, arguments, calls, threads); see tests/jvm_double/README.md."""
@@ -267,6 +268,59 @@ class WineJvm(harness.WineSuite):
                     self.assert_result(app.run(), 0, "ran\r\n")
                     self.assertRegex(app.options()[2], "^-XX:SharedArchiveFile=" + archive + "-5\\.jsa$")
                     self.assertEqual(app.options()[3:-2], ["-Xlog:cds*=off"])
+
+    def test_splash_screen_is_handed_to_the_runtimes_splash_library_before_the_vm(self):
+        # The runtime's bin\splashscreen.dll is the recording double; every start goes on
+        # to main, and the trace says why a start shows no splash.
+        png = b"\x89PNG\r\n\x1a\n" + bytes(24)
+        cyrillic = "\u0437\u0430\u0441\u0442\u0430\u0432\u043a\u0430.png"  # outside the ANSI code page
+        cases = [
+            # (setting, files in the sandbox, script, environment, splash facts, trace)
+            ("splash.png", {"app/splash.png": png}, [], {},
+             ["init", "scaled_name={img} jar=(null)", "load_file={img} result=1", "file_jar_name={img} jar=(null)"],
+             "{img}\" shown through {lib}"),
+            ("%KITE_IMAGES%\\splash.png", {"images/splash.png": png, "images/splash@2x.png": png}, [],
+             {"KITE_DOUBLE_SPLASH_SCALED": "1"},
+             ["init", "scaled_name={img} jar=(null)", "scale=200", "load_file={img2x} result=1",
+              "file_jar_name={img2x} jar=(null)"], "{img2x}\" shown through {lib} at scale 200%"),
+            (cyrillic, {f"app/{cyrillic}": png}, [], {}, ["init", f"load_memory={len(png)} result=1"], "shown"),
+            ("splash.png", {"app/splash.png": b"GIF? no"}, [], {}, ["init", "scaled_name={img} jar=(null)",
+             "load_file={img} result=0"], "cannot show \"{img}\" (no display, or not a PNG, GIF or JPEG"),
+            ("missing.png", {}, [], {}, None, "image \"{missing}\" not found, none shown"),
+            ("splash.png", {"app/splash.png": png}, [], {"KITE_TEST_NO_SPLASH_LIBRARY": "1"}, None,
+             "splash library {lib} cannot be loaded (error 126), none shown"),
+            # A start that ends before the application runs closes it before its report.
+            ("splash.png", {"app/splash.png": png}, ["create_result=-4"], {},
+             ["init", "scaled_name={img} jar=(null)", "load_file={img} result=1", "file_jar_name={img} jar=(null)",
+              "close"], "shown"),
+        ]
+        for setting, files, script, env, facts, trace in cases:
+            with self.subTest(setting=setting, env=env, script=script):
+                app = self.app(["main=out ran", *script], jre={"Splash Screen": "SETTING"})
+                # The settings file in UTF-8 with its mark, which holds any name.
+                ini = app.launcher.folder / "app.ini"
+                ini.write_bytes(b"\xef\xbb\xbf" + ini.read_bytes().decode("cp1252").replace("SETTING", setting).encode())
+                if "KITE_TEST_NO_SPLASH_LIBRARY" not in env:
+                    app.sandbox.copy(harness.TARGET.file("tests", "jvm_double", "splash", "splashscreen.dll"),
+                                     "jre/bin/splashscreen.dll")
+                for name, content in files.items():
+                    app.sandbox.write(name, content)
+                image = app.winpath(*next(iter(files), "app/x").split("/"))
+                places = {"img": image, "img2x": image[:-4] + "@2x.png", "missing": app.winpath("app", "missing.png"),
+                          "lib": app.home + "\\bin\\splashscreen.dll"}
+                result = app.run(extra_env={"KITE_TRACE": "1", "KITE_IMAGES": app.winpath("images"), **env})
+                failed = "create_result=-4" in script
+                self.assert_result(result, 255 if failed else 0,
+                                   CREATE_FAILED.format("nicht gen\u00fcgend Arbeitsspeicher") if failed else "ran\r\n")
+                record = app.record()
+                created = record.index("version=0x10002")
+                splash = [line[len("splash_"):] for line in record if line.startswith("splash_")]
+                # Loaded after the JVM library, handed over before the VM is created.
+                expected = [] if facts is None else ["library jvm_loaded=1"] + [fact.format(**places) for fact in facts]
+                self.assertEqual(splash, expected)
+                self.assertEqual([line for line in record[created:] if line.startswith("splash_")],
+                                 ["splash_close"] if failed else [])
+                self.assertIn(trace.format(**places), result.stderr)
 
     # --- failures -------------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include "fake_platform.h"
 #include "jvm/memory_sizing.h"
 #include "jvm/option_assembly.h"
+#include "jvm/splash_screen.h"
 #include "launcher/launcher.h"
 
 namespace kite {
@@ -162,6 +163,61 @@ TEST(JvmOptions, LibraryPathAndEnvironment) {
     EXPECT_EQ(runtimeHomeOf(OsStyle::Posix, u"/jvm/17/lib/server/libjvm.so"), u"/jvm/17/");
     EXPECT_EQ(stripPathComponents(OsStyle::Windows, u"D:\\Java\\jre\\bin\\server\\jvm.dll", 2), u"D:\\Java\\jre\\bin");
     EXPECT_EQ(stripPathComponents(OsStyle::Windows, u"jvm.dll", 2), u"jvm.dll");
+}
+
+// A scripted splash library: its calls in order.
+std::vector<std::string> splashCalls;
+void splashInit() { splashCalls.push_back("init"); }
+void splashClose() { splashCalls.push_back("close"); }
+int splashLoadFile(const char* name) {
+    splashCalls.push_back(std::string("load ") + name);
+    return 1;
+}
+int splashLoadMemory(void*, int) { return 0; }
+void splashSetNames(const char* file, const char*) { splashCalls.push_back(std::string("name ") + file); }
+
+TEST(JvmOptions, SplashScreenOnlyWhereTheApplicationCanCloseIt) {
+    const struct {
+        const char* settings;
+        bool service;
+        std::vector<std::string> calls;
+        const char* trace;
+    } cases[] = {
+        // A leading backslash names a file beside the executable, as in the class path.
+        {"Splash Screen=\\images\\s.png", false,
+         {"init", "load /opt/app/images/s.png", "name /opt/app/images/s.png", "close"},
+         "kite: splash screen: \"/opt/app/images/s.png\" shown through /opt/jre/lib/libsplashscreen.so"},
+        {"Splash Screen=s.png", true, {}, "kite: splash screen: a service shows none"},
+        {"Splash Screen=s.png\nVirtual Machine Parameters=-Djava.awt.headless=True", false, {},
+         "kite: splash screen: none, the VM parameters make Java headless"},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform(OsStyle::Posix);
+        platform.environment[u"KITE_TRACE"] = u"1";
+        platform.executablePath = u"/opt/app/app";
+        platform.addFile(u"/opt/app/app.ini",
+                         std::string("[Class Path]\nClass Path=/a.jar\n[Java Runtime Environment]\n") + c.settings);
+        platform.addFile(u"/opt/app/images/s.png", "png");
+        platform.addFile(u"/opt/app/s.png", "png");
+        void* library = &splashCalls;
+        platform.libraries[u"/opt/jre/lib/libsplashscreen.so"] = library;
+        platform.symbols[{library, "SplashInit"}] = reinterpret_cast<void*>(&splashInit);
+        platform.symbols[{library, "SplashClose"}] = reinterpret_cast<void*>(&splashClose);
+        platform.symbols[{library, "SplashLoadFile"}] = reinterpret_cast<void*>(&splashLoadFile);
+        platform.symbols[{library, "SplashLoadMemory"}] = reinterpret_cast<void*>(&splashLoadMemory);
+        platform.symbols[{library, "SplashSetFileJarName"}] = reinterpret_cast<void*>(&splashSetNames);
+        Launcher launcher(platform);
+        launcher.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
+        launcher.serviceMode = c.service;
+        splashCalls.clear();
+        ASSERT_TRUE(launcher.assembleJvmOptions()) << c.settings;
+        closeSplashScreen();
+        EXPECT_EQ(splashCalls, c.calls) << c.settings;
+        EXPECT_NE(platform.stderrText.find(c.trace), std::string::npos) << platform.stderrText;
+    }
+    EXPECT_EQ(splashLibraryPath(OsStyle::Windows, u"D:\\jre\\bin\\server\\jvm.dll"), u"D:\\jre\\bin\\splashscreen.dll");
+    EXPECT_EQ(splashLibraryPath(OsStyle::Posix, u"/jvm/8/jre/lib/amd64/server/libjvm.so"),
+              u"/jvm/8/jre/lib/amd64/libsplashscreen.so");
 }
 
 TEST(JvmOptions, HugeClassPathsWork) {

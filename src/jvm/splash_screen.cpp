@@ -1,0 +1,179 @@
+// The splash library keeps one splash per process. java.awt.SplashScreen
+// loads the same library from the runtime and finds the splash started
+// there: the application can draw on it and close it, and the runtime closes
+// it when the first window appears.
+//
+// What the library expects (its exports, checked on 17 and 25):
+// - SplashInit() first. It resets the library's state: a name or scale
+//   handed over before it is lost, and a load without it shows nothing.
+// - SplashGetScaledImageName(jar, file, &scale, buffer, size): for a scaled
+//   display, the name of the larger image ("splash@2x.png") when that file
+//   exists; the buffer holds the name plus
+//   SplashGetScaledImgNameMaxPstfixLen(file) bytes. SplashSetScaleFactor
+//   then tells the library how to draw it.
+// - SplashLoadFile(name) or SplashLoadMemory(bytes, size) decodes the image
+//   and opens the window; 0 when the image cannot be decoded or there is no
+//   display. The bytes are not used after the call.
+// - SplashSetFileJarName(file, null): what SplashScreen.getImageURL answers.
+// Names are narrow text in the process's encoding. The exports carry plain
+// names and the C calling convention, not JNICALL.
+#include "jvm/splash_screen.h"
+
+#include <climits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/path_helpers.h"
+#include "foundation/utf.h"
+#include "jvm/option_assembly.h"
+#include "launcher/launcher.h"
+#include "settings/setting_values.h"
+#include "settings/settings_store.h"
+#include "settings/value_expansion.h"
+
+namespace kite {
+
+namespace {
+
+using SplashInitFunction = void (*)();
+using SplashCloseFunction = void (*)();
+using SplashLoadFileFunction = int (*)(const char* name);
+using SplashLoadMemoryFunction = int (*)(void* bytes, int size);
+using SplashSetFileJarNameFunction = void (*)(const char* file, const char* jar);
+using SplashSetScaleFactorFunction = void (*)(float scale);
+using SplashScaledNameRoomFunction = int (*)(const char* file);
+// Its result is a C bool: only the low byte counts.
+using SplashGetScaledImageNameFunction = unsigned char (*)(const char* jar, const char* file, float* scale,
+                                                           char* buffer, std::size_t size);
+
+// The open splash's SplashClose, for closeSplashScreen.
+SplashCloseFunction openSplashClose = nullptr;
+
+template <typename Function>
+Function symbol(Platform& platform, void* library, const char* name) {
+    return reinterpret_cast<Function>(platform.findSymbol(library, name));
+}
+
+// The image named by the setting: environment references expanded, a
+// relative path joined to the executable's folder; empty when the
+// executable's path is unknown.
+WideString imagePath(Platform& platform, WideString value) {
+    const OsStyle style = platform.style();
+    expandEnvironment(platform, value);
+    if (isAbsolutePath(style, value)) return nativePath(style, value);
+    WideString module;
+    if (!platform.modulePath(module)) return {};
+    const std::size_t cut = lastPathSeparator(style, module);
+    WideString folder = cut == WideString::npos ? WideString() : module.substr(0, cut);
+    const WideString relative = nativePath(style, value);
+    if (relative.empty() || !isPathSeparator(style, relative.front())) folder.push_back(pathSeparator(style));
+    return folder + relative;
+}
+
+}  // namespace
+
+WideString splashLibraryPath(OsStyle style, const WideString& jvmLibraryPath) {
+    const char16_t* name = style == OsStyle::Windows ? u"splashscreen.dll" : u"libsplashscreen.so";
+    return stripPathComponents(style, jvmLibraryPath, 2) + pathSeparator(style) + name;
+}
+
+void showSplashScreen(Launcher& launcher, SettingsStore& store) {
+    openSplashClose = nullptr;
+    WideString value;
+    store.getValue(u"Java Runtime Environment", u"Splash Screen", value);
+    if (value.empty()) return;
+    Platform& platform = launcher.platform();
+    const Trace& trace = launcher.trace;
+    if (launcher.serviceMode) {
+        trace.write([] { return WideString(u"splash screen: a service shows none"); });
+        return;
+    }
+    // A headless VM refuses SplashScreen, so the application could never close it.
+    for (const std::string& option : launcher.jvmOptions) {
+        constexpr std::string_view kHeadless = "-Djava.awt.headless=";
+        if (option.size() == kHeadless.size() + 4 && option.starts_with(kHeadless) &&
+            equalsIgnoringCase(fromAscii(option.substr(kHeadless.size())), u"true")) {
+            trace.write([] { return WideString(u"splash screen: none, the VM parameters make Java headless"); });
+            return;
+        }
+    }
+    const WideString image = imagePath(platform, value);
+    FileStatus status;
+    if (image.empty() || !platform.fileStatus(image, status) || status.isFolder) {
+        trace.write([&] { return u"splash screen: image " + traceQuoted(image) + u" not found, none shown"; });
+        return;
+    }
+    const WideString libraryPath = splashLibraryPath(platform.style(), launcher.jvmLibraryPath);
+    void* library = platform.loadLibrary(libraryPath);
+    if (library == nullptr) {
+        const std::int32_t error = platform.lastError();
+        trace.write([&] {
+            return u"splash screen: the runtime's splash library " + libraryPath + u" cannot be loaded (error " +
+                   traceNumber(error) + u"), none shown";
+        });
+        return;
+    }
+    const auto init = symbol<SplashInitFunction>(platform, library, "SplashInit");
+    const auto close = symbol<SplashCloseFunction>(platform, library, "SplashClose");
+    const auto loadFile = symbol<SplashLoadFileFunction>(platform, library, "SplashLoadFile");
+    const auto loadMemory = symbol<SplashLoadMemoryFunction>(platform, library, "SplashLoadMemory");
+    const auto setNames = symbol<SplashSetFileJarNameFunction>(platform, library, "SplashSetFileJarName");
+    const auto setScale = symbol<SplashSetScaleFactorFunction>(platform, library, "SplashSetScaleFactor");
+    const auto scaledRoom = symbol<SplashScaledNameRoomFunction>(platform, library, "SplashGetScaledImgNameMaxPstfixLen");
+    const auto scaledName = symbol<SplashGetScaledImageNameFunction>(platform, library, "SplashGetScaledImageName");
+    if (init == nullptr || close == nullptr || loadFile == nullptr || loadMemory == nullptr || setNames == nullptr) {
+        trace.write([&] { return u"splash screen: " + libraryPath + u" lacks the splash entry points, none shown"; });
+        return;
+    }
+
+    init();
+    std::string name = platform.narrowText(image);
+    const bool nameFits = platform.widenText(name) == image;
+    bool loaded = false;
+    float scale = 1.0f;
+    if (nameFits) {
+        if (scaledRoom != nullptr && scaledName != nullptr && setScale != nullptr) {
+            const int room = scaledRoom(name.c_str());
+            std::vector<char> scaled(name.size() + static_cast<std::size_t>(room > 0 ? room : 0) + 1, '\0');
+            if (scaledName(nullptr, name.c_str(), &scale, scaled.data(), scaled.size()) != 0 && scaled[0] != '\0') {
+                scaled.back() = '\0';
+                name = scaled.data();
+                setScale(scale);
+            } else {
+                scale = 1.0f;
+            }
+        }
+        loaded = loadFile(name.c_str()) != 0;
+    } else {
+        // A name the process's encoding cannot hold: the launcher reads the
+        // file and hands over its bytes, and no name (a wrong one would be
+        // the application's image URL).
+        const std::unique_ptr<MappedFile> file = platform.mapFile(image);
+        loaded = file != nullptr && file->size() <= static_cast<std::size_t>(INT_MAX) &&
+                 loadMemory(const_cast<std::uint8_t*>(file->data()), static_cast<int>(file->size())) != 0;
+    }
+    const WideString shown = nameFits ? platform.widenText(name) : image;
+    if (!loaded) {
+        trace.write([&] {
+            return u"splash screen: the splash library cannot show " + traceQuoted(shown) +
+                   u" (no display, or not a PNG, GIF or JPEG image it can read)";
+        });
+        return;
+    }
+    if (nameFits) setNames(name.c_str(), nullptr);
+    openSplashClose = close;
+    trace.write([&] {
+        return u"splash screen: " + traceQuoted(shown) + u" shown through " + libraryPath +
+               (scale != 1.0f ? u" at scale " + traceNumber(static_cast<std::int64_t>(scale * 100)) + u"%"
+                              : WideString());
+    });
+}
+
+void closeSplashScreen() {
+    if (openSplashClose == nullptr) return;
+    openSplashClose();
+    openSplashClose = nullptr;
+}
+
+}  // namespace kite
