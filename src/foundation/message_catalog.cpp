@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/common/console_message_sink.h"
 #include "platform/platform.h"
 
 namespace kite {
@@ -98,15 +99,33 @@ WideString formatText(const WideString& pattern, std::initializer_list<MessageAr
 namespace {
 
 ErrorLog* errorLog = nullptr;
+MessageSink* messageSink = nullptr;
+WideString messageProduct;
+bool messageService = false;
 
 }  // namespace
 
 void setErrorLog(ErrorLog* log) { errorLog = log; }
 
+void setMessageSink(MessageSink* sink) {
+    messageSink = sink;
+    setMessageContext({}, false);
+}
+
+void setMessageContext(const WideString& productName, bool service) {
+    messageProduct = productName;
+    messageService = service;
+}
+
+WideString errorLine(const WideString& text) { return u"Error: " + text + u" \n"; }
+
 void printError(Platform& platform, const WideString& text) {
-    const WideString line = u"Error: " + text + u" \n";
-    platform.writeStdout(line);
-    if (errorLog != nullptr) errorLog->write(line);
+    if (messageSink != nullptr && !messageService) {
+        messageSink->deliverError(text, messageProduct);
+    } else {
+        ConsoleMessageSink(platform).deliverError(text, messageProduct);
+    }
+    if (errorLog != nullptr) errorLog->write(errorLine(text));
 }
 
 void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments) {

@@ -10,6 +10,7 @@
 namespace kite {
 
 class Platform;
+class MessageSink;
 
 enum class MessageId : std::uint16_t {
     WindowsError = 202,
@@ -64,7 +65,18 @@ public:
 // entry before any other thread exists.
 void setErrorLog(ErrorLog* log);
 
-// Writes "Error: <text> \n" to standard output, and to the error log when one is set.
+// Makes sink receive every later error message (null: the console line on
+// standard output). Set by the process entry before any other thread exists.
+void setMessageSink(MessageSink* sink);
+// What the sink learns from the settings, once they are read: the product
+// name (a message box's caption), and service mode, in which every message
+// takes the console line, as a service never shows a window.
+void setMessageContext(const WideString& productName, bool service);
+
+// "Error: <text> \n", the line the console shows.
+WideString errorLine(const WideString& text);
+// Hands text to the message sink (by default: its error line on standard
+// output), and the error line to the error log when one is set.
 void printError(Platform& platform, const WideString& text);
 // Formats a catalog text and prints it with printError.
 void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments);

@@ -10,9 +10,13 @@ namespace kite {
 Trace::Trace(Platform& platform) : platform_(platform) {
     WideString value;
     on_ = platform_.getEnvironment(u"KITE_TRACE", value) && value == u"1";
+    if (on_ && !platform_.getEnvironment(u"KITE_TRACE_FILE", file_)) file_.clear();
 }
 
-void Trace::emit(const WideString& text) const { platform_.writeStderr(u"kite: " + text + u"\n"); }
+void Trace::emit(const WideString& text) const {
+    const WideString line = u"kite: " + text + u"\n";
+    if (file_.empty() || !platform_.appendToFile(file_, line)) platform_.writeStderr(line);
+}
 
 WideString traceNumber(std::int64_t value) { return fromAscii(std::to_string(value)); }
 

@@ -5,7 +5,12 @@
 // output is left alone: it carries the error lines. The trace texts are
 // English; the launcher's messages to users stay German.
 //
-// The variable is read once, when the trace is made. Lines are built by a
+// With KITE_TRACE_FILE set to a path the lines are appended to that file
+// instead (UTF-8), start after start; standard error takes them when the
+// file cannot be written. A windowed build has a standard error only when
+// it was redirected, so there the file is the usual place.
+//
+// The variables are read once, when the trace is made. Lines are built by a
 // callable that runs only when the trace is on, so a start without the
 // variable pays one environment lookup and nothing else.
 #pragma once
@@ -35,6 +40,7 @@ private:
 
     Platform& platform_;
     bool on_ = false;
+    WideString file_;  // KITE_TRACE_FILE; empty: standard error
 };
 
 // Small formatters for trace texts.

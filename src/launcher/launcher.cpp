@@ -70,13 +70,15 @@ namespace {
 // objects still live: the VM's exit hook may run during that teardown and then
 // finds a live listener. After the Launcher is gone the hook finds none.
 struct Launch {
-    Launch(Platform& platform, ServiceControl& serviceControl)
+    Launch(Platform& platform, ServiceControl& serviceControl, MessageSink* messages)
         : serviceHost(serviceControl), serviceAdapter(serviceHost, launcher), launcher(platform) {
         // In service mode every error line also goes to the service log.
         setErrorLog(&serviceAdapter);
+        setMessageSink(messages);
     }
     ~Launch() {
         serviceAdapter.waitForStopThreads();
+        setMessageSink(nullptr);
         setErrorLog(nullptr);
     }
     Launch(const Launch&) = delete;
@@ -90,8 +92,8 @@ struct Launch {
 
 }  // namespace
 
-std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl) {
-    Launch launch(platform, serviceControl);
+std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, MessageSink* messages) {
+    Launch launch(platform, serviceControl, messages);
     Launcher& launcher = launch.launcher;
     platform.initLocale();
     const bool started = launcher.init();

@@ -25,6 +25,7 @@ class RuntimeNotFoundPrompt;
 class InstanceChannel;
 class ForwardedStart;
 class SettingsStore;
+class MessageSink;
 
 // "JVM Type".
 enum class JvmType : std::int32_t { Default = 0, Server = 1, FavorServer = 2 };
@@ -178,7 +179,8 @@ private:
 // The process-wide pointer through which the JVM hooks find the Launcher.
 extern Launcher* currentLauncher;
 
-// The process entry: runs one launch and returns the exit code.
-std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl);
+// The process entry: runs one launch and returns the exit code. messages
+// receives the error messages (null: the console line on standard output).
+std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, MessageSink* messages = nullptr);
 
 }  // namespace kite

@@ -149,6 +149,9 @@ public:
     // Renames a file, replacing an existing target in one step; false with
     // lastError (the target is in use, another volume, ...).
     virtual bool renameFile(const WideString& from, const WideString& to) = 0;
+    // Appends text, UTF-8 encoded, to a file, creating it when missing; false
+    // when it cannot be written.
+    virtual bool appendToFile(const WideString& path, const WideString& text) = 0;
     // Bytes the caller may still write on the volume holding path; false when unknown.
     virtual bool freeSpace(const WideString& path, std::uint64_t& bytes) = 0;
     // The per-user folder for data that can be rebuilt at any time:

@@ -72,6 +72,7 @@ bool Launcher::readLauncherSettings() {
         store.getValue(kApplication, u"Omit Service Name", value);
         omitServiceName = !value.empty();
     }
+    setMessageContext(productName, serviceMode);
 
     store.getValue(kRuntime, u"Preferred versions", value);
     splitAtSeparator(value, u";", preferredVersions);

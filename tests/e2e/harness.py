@@ -219,6 +219,10 @@ class WindowsBuild:
     def exe(self) -> pathlib.Path:
         return self.file(self.exe_name)
 
+    def windowed_exe(self) -> pathlib.Path:
+        """The windowed twin (kitew.exe, kitew64.exe): GUI subsystem, errors in a message box."""
+        return self.file(self.exe_name.replace("kite", "kitew"))
+
     def double(self, variant: str = "full") -> pathlib.Path:
         """The test-double jvm.dll of this width (variants: full, no_boot_loader, no_default_args,
         and for the 32-bit build cdecl, whose entry points are declared with the wrong convention)."""
@@ -351,11 +355,11 @@ class WineLauncher:
     (or another name) beside its INI."""
 
     def __init__(self, wine: Wine, sandbox: Sandbox, relative: str = "app/app.exe",
-                 build: WindowsBuild | None = None):
+                 build: WindowsBuild | None = None, windowed: bool = False):
         self.wine = wine
         self.sandbox = sandbox
         self.build = build or TARGET
-        self.path = sandbox.copy(self.build.exe(), relative)
+        self.path = sandbox.copy(self.build.windowed_exe() if windowed else self.build.exe(), relative)
         self.folder = self.path.parent
 
     def write_ini(self, sections: dict, encoding: str = "utf-8") -> pathlib.Path:

@@ -157,5 +157,13 @@ class LinuxDiscovery(unittest.TestCase):
             position = found[0] + 1
         self.assertNotIn("source JAVA_HOME", traced.stderr)
 
+        # KITE_TRACE_FILE takes the same lines instead of standard error, appended.
+        trace_file = harness.Sandbox(self).path("kite-trace.txt")
+        trace_file.write_text("earlier start\n", encoding="utf-8")
+        filed = self.launch(settings, {"KITE_TRACE": "1", "KITE_TRACE_FILE": str(trace_file)})
+        self.assertEqual(self.chosen_home(filed), JDK17)
+        self.assertEqual(filed.stderr, "")
+        self.assertEqual(trace_file.read_text(encoding="utf-8").splitlines(), ["earlier start", *lines])
+
 if __name__ == "__main__":
     unittest.main()

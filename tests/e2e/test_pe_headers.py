@@ -1,7 +1,9 @@
-"""The Windows executables' PE headers: processor, console subsystem, resources,
-and imports from Windows system libraries only (no mingw runtime DLL beside
-the exe). kite.exe cannot run on this machine, so this is how it is checked."""
+"""The Windows executables' PE headers: processor, subsystem (console, or GUI
+for the windowed twins), resources with the project version, and imports
+from Windows system libraries only (no mingw runtime DLL beside the exe).
+kite.exe cannot run on this machine, so this is how it is checked."""
 
+import re
 import struct
 import unittest
 
@@ -68,24 +70,52 @@ class PeImage:
         return types
 
 
+def version_value(data: bytes, name: str) -> str | None:
+    """A string of the version resource (UTF-16, padded to 4 bytes after the name)."""
+    text = data.decode("utf-16-le", errors="replace")
+    found = re.search(name + r"\x00+([^\x00]+)\x00", text)
+    return found.group(1) if found else None
+
+
 class PeHeaders(unittest.TestCase):
-    def check(self, exe, machine: int, magic: int):
+    # machine, optional header magic and subsystem (3 console, 2 GUI) of each executable
+    EXECUTABLES = {
+        "kite.exe": (harness.WIN32_DIR, 0x014C, 0x10B, 3),
+        "kitew.exe": (harness.WIN32_DIR, 0x014C, 0x10B, 2),
+        "kite64.exe": (harness.WIN64_DIR, 0x8664, 0x20B, 3),
+        "kitew64.exe": (harness.WIN64_DIR, 0x8664, 0x20B, 2),
+    }
+
+    def check(self, name: str):
+        folder, machine, magic, subsystem = self.EXECUTABLES[name]
+        exe = folder / name
         if not exe.exists():
             self.skipTest(f"{exe} is not built")
-        image = PeImage(exe.read_bytes())
+        data = exe.read_bytes()
+        image = PeImage(data)
         self.assertEqual(image.machine, machine)
         self.assertEqual(image.magic, magic)
-        self.assertEqual(image.subsystem, 3, "console subsystem expected")
-        dlls = {name.lower() for name in image.imported_dlls()}
+        self.assertEqual(image.subsystem, subsystem)
+        dlls = {dll.lower() for dll in image.imported_dlls()}
         self.assertTrue(dlls, "no imports found")
         self.assertLessEqual(dlls, SYSTEM_DLLS, f"non-system imports: {dlls - SYSTEM_DLLS}")
         self.assertLessEqual({RT_VERSION, RT_MANIFEST}, image.resource_types())
+        version = re.search(r"project\(kite VERSION ([0-9.]+)",
+                            (harness.SOURCE_DIR / "CMakeLists.txt").read_text()).group(1)
+        self.assertEqual(version_value(data, "ProductName"), "Kite")
+        self.assertEqual(version_value(data, "ProductVersion"), version)
+        self.assertEqual(version_value(data, "OriginalFilename"), name)
 
     def test_kite_exe_is_a_32_bit_console_program(self):
-        self.check(harness.WIN32_DIR / "kite.exe", 0x014C, 0x10B)
+        self.check("kite.exe")
 
     def test_kite64_exe_is_a_64_bit_console_program(self):
-        self.check(harness.WIN64_DIR / "kite64.exe", 0x8664, 0x20B)
+        self.check("kite64.exe")
+
+    def test_windowed_twins_are_gui_programs_of_their_width(self):
+        for name in ("kitew.exe", "kitew64.exe"):
+            with self.subTest(name):
+                self.check(name)
 
 
 if __name__ == "__main__":

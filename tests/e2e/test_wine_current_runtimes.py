@@ -185,6 +185,15 @@ class WineCurrentRuntimes(harness.WineSuite):
         self.assertNotIn("JAVA_HOME", traced.stderr)
         self.assertNotIn("newer keys", traced.stderr)  # the historic 1.8 sufficed
 
+        # KITE_TRACE_FILE takes the same lines instead of standard error, start after start.
+        trace_file = self.sandbox.path("trace", "kite-trace.txt")
+        trace_file.parent.mkdir(exist_ok=True)
+        for _ in range(2):
+            filed = self.launch(settings, {"KITE_TRACE": "1", "KITE_TRACE_FILE": harness.Wine.winpath(trace_file)})
+            self.assert_loaded(filed, jre8)
+            self.assertEqual(filed.stderr, "")
+        self.assertEqual(trace_file.read_text(encoding="utf-8").splitlines(), lines + lines)
+
     def test_trace_of_the_image_check(self):
         pair = self.sandbox.copy(harness.target_exe(), "pair/pair.exe")
         configured = self.home("configured")

@@ -1,6 +1,6 @@
 """The runtime-not-found dialog of the Windows executable under Wine on a
 private X server: its texts and state, the ways to end it, the folder
-browser, and what OK records. The dialog is driven from outside by
+browser, and what OK records; and the windowed twin's message box. The dialog is driven from outside by
 tests/win_tools/dialog_driver (buttons, folder browser, control texts) and by
 xdotool (X window, Escape).
 
@@ -226,6 +226,30 @@ class WineDialog(unittest.TestCase):
         self.assertEqual(result.stdout, "")
         self.assertEqual(self.drive("gone", "5000").code, 0)
         self.assert_nothing_written()
+
+    def test_windowed_twin_shows_the_error_in_a_message_box_and_the_redirected_line(self):
+        """kitew.exe / kitew64.exe without "Main Class": the German text in an error box
+        captioned with the product name (the executable's name without one); dismissed,
+        the start ends with 255, and standard output, redirected to a file, has the line."""
+        text = harness.MAIN_CLASS_MISSING[len("Error: "):-2]
+        for caption, product in ((PRODUCT["Product Name"], PRODUCT), ("app", {})):
+            with self.subTest(caption):
+                app = harness.WineLauncher(self.wine, harness.Sandbox(self), windowed=True)
+                app.write_ini({"Product Information": product, "Java Runtime Environment": {"Maximum Version": "any"}})
+                self.process = FileOutput(app.command(), self.env(), app.folder)
+                self.addCleanup(self.stop_process)
+                self.assertEqual(self.drive("--caption", caption, "find", "30000").code, 0, "no message box")
+                box = self.drive("--caption", caption, "box")
+                self.assertIn("text=" + text, box.stdout.splitlines())
+                self.assertIn("icon=1", box.stdout.splitlines())
+                shot = self.screenshot(f"message-box-{caption.replace(' ', '-')}",
+                                       dict(line.split("=", 1) for line in box.stdout.splitlines()))
+                self.assertGreater(self.count_pixels(shot, "r>0.7&&g<0.3&&b<0.3"), 20, "no red error icon")
+                self.assertTrue(self.process.running(), "the start ended before the box was dismissed")
+                self.drive("--caption", caption, "command", "1")
+                result = self.finish()
+                self.assertEqual(result.code, 255)
+                self.assertEqual(result.stdout, harness.MAIN_CLASS_MISSING)
 
     def test_close_box_and_cancel_end_the_start_without_writing(self):
         for how in ("close", "cancel"):

@@ -299,6 +299,12 @@ bool FakePlatform::fileStatus(const WideString& path, FileStatus& status) {
     return true;
 }
 
+bool FakePlatform::appendToFile(const WideString& path, const WideString& text) {
+    if (directories.count(key(path))) return false;
+    files[key(path)] += toUtf8(text);
+    return true;
+}
+
 std::int32_t FakePlatform::createNewFile(const WideString& path) {
     const WideString k = key(path);
     if (files.count(k) || directories.count(k)) return kErrorAlreadyExists;

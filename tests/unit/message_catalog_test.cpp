@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "fake_service_control.h"
 #include "foundation/message_catalog.h"
+#include "launcher/launcher.h"
+#include "platform/message_sink.h"
 
 namespace kite {
 namespace {
@@ -42,6 +45,39 @@ TEST(PrintError, WritesTheFrameWithTheTextsOwnLineBreaks) {
         EXPECT_EQ(platform.stdoutText, c.expected);
         EXPECT_TRUE(platform.stderrText.empty());
     }
+}
+
+// What a windowed build's message box would show.
+struct RecordingSink : MessageSink {
+    void deliverError(const WideString& text, const WideString& productName) override {
+        delivered.push_back(productName + u"|" + text);
+    }
+    std::vector<WideString> delivered;
+};
+
+// The sink chosen for the launch gets the bare text and the product name;
+// a service keeps the console line, as it never shows a window.
+TEST(PrintError, TheLaunchsSinkGetsTheTextOutsideServiceMode) {
+    for (const char* type : {"console", "service"}) {
+        FakePlatform platform;
+        platform.addFile(u"C:\\App\\app.ini", std::string("[Product Information]\r\nProduct Name=Kite Fenster\r\n"
+                                                           "[Application]\r\nApplication Type=") + type + "\r\n");
+        testing::FakeServiceControl control;
+        RecordingSink sink;
+        EXPECT_EQ(launcherMain(platform, control, &sink), -1);
+        if (type == std::string("service")) {
+            EXPECT_TRUE(sink.delivered.empty());
+            EXPECT_EQ(platform.stdoutText, "Error: Main class in der INI-Datei nicht spezifiziert. \n");
+        } else {
+            EXPECT_EQ(sink.delivered,
+                      std::vector<WideString>{u"Kite Fenster|" + MessageCatalog::text(MessageId::MainClassMissing)});
+            EXPECT_EQ(platform.stdoutText, "");
+        }
+    }
+    // The launch leaves no sink behind.
+    FakePlatform platform;
+    printError(platform, u"x");
+    EXPECT_EQ(platform.stdoutText, "Error: x \n");
 }
 
 TEST(JniReasonText, MapsTheSixJniErrorCodes) {

@@ -263,6 +263,36 @@ TEST(DiscoveryTrace, SilentWithoutTheVariable) {
     }
 }
 
+// KITE_TRACE_FILE takes the lines, appended, while KITE_TRACE=1 switches
+// the trace on; a file that cannot be written leaves them on standard error.
+TEST(DiscoveryTrace, KiteTraceFileTakesTheLinesAppended) {
+    const struct {
+        const char16_t* trace;
+        const char16_t* file;
+        bool inFile, onStderr;
+    } cases[] = {
+        {u"1", u"C:\\Logs\\trace.txt", true, false},
+        {u"1", u"C:\\Logs", false, true},
+        {u"0", u"C:\\Logs\\trace.txt", false, false},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        platform.environment[u"KITE_TRACE"] = c.trace;
+        platform.environment[u"KITE_TRACE_FILE"] = c.file;
+        platform.addDirectory(u"C:\\Logs");
+        platform.addFile(u"C:\\Logs\\trace.txt", "earlier start\n");
+        platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8");
+        platform.addFile(u"C:\\jre8\\bin\\client\\jvm.dll", "MZ");
+        Launcher launcher(platform);
+        launcher.maxVersion.set(65535, 65535, 65535, 65535);
+        EXPECT_TRUE(launcher.discoverRuntime());
+        const std::string& file = platform.files[u"c:\\logs\\trace.txt"];
+        EXPECT_TRUE(file.starts_with("earlier start\nkite: source \"JRE Path\": not set\n") == c.inFile) << file;
+        EXPECT_EQ(!platform.stderrText.empty(), c.onStderr);
+        EXPECT_EQ(platform.stdoutText, "");
+    }
+}
+
 TEST(DiscoveryTrace, OneLinePerDecisionOnStandardError) {
     Machine m(true);
     m.launcher.minVersion.parse(u"9", 0);

@@ -7,6 +7,9 @@
 //   dialog_driver close              the close box (SC_CLOSE)
 //   dialog_driver browse <folder>    presses Browse, selects folder (C:\a\b) in the
 //                                    browser's tree and confirms it; "-" cancels the browser
+//   dialog_driver box               prints a message box's text, icon and rect
+// "--caption <text>" before the command looks for a dialog (or message box)
+// of that caption instead of the runtime-not-found dialog.
 // Output is UTF-8; the exit code is 0 on success, 1 when a window is missing.
 #include <windows.h>
 #include <commctrl.h>
@@ -16,7 +19,7 @@
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"JRE nicht gefunden";
+const wchar_t* caption = L"JRE nicht gefunden";
 
 void print(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
@@ -36,7 +39,7 @@ std::wstring windowText(HWND window) {
     return buffer;
 }
 
-HWND findDialog() { return FindWindowW(L"#32770", kCaption); }
+HWND findDialog() { return FindWindowW(L"#32770", caption); }
 
 HWND waitForDialog(DWORD ms) {
     for (DWORD waited = 0;; waited += 50) {
@@ -200,6 +203,28 @@ int browse(HWND dialog, const std::wstring& path) {
     return IsWindow(browser) ? 1 : 0;
 }
 
+// A message box's parts are static controls: the icon and the text.
+BOOL CALLBACK printBoxPart(HWND window, LPARAM) {
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (lstrcmpiW(className, L"Static") != 0) return TRUE;
+    if ((GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        print(L"icon=" + std::to_wstring(SendMessageW(window, STM_GETICON, 0, 0) != 0 ? 1 : 0) + L"\n");
+    } else if (const std::wstring text = windowText(window); !text.empty()) {
+        print(L"text=" + text + L"\n");
+    }
+    return TRUE;
+}
+
+int box(HWND dialog) {
+    EnumChildWindows(dialog, printBoxPart, 0);
+    RECT rect{};
+    GetWindowRect(dialog, &rect);
+    print(L"rect=" + std::to_wstring(rect.left) + L"," + std::to_wstring(rect.top) + L"," +
+          std::to_wstring(rect.right) + L"," + std::to_wstring(rect.bottom) + L"\n");
+    return 0;
+}
+
 int state(HWND dialog) {
     RECT rect{};
     GetWindowRect(dialog, &rect);
@@ -222,6 +247,11 @@ int state(HWND dialog) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc > 3 && std::wstring(argv[1]) == L"--caption") {
+        caption = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 2) return 2;
     const std::wstring command = argv[1];
     if (command == L"find") return waitForDialog(argc > 2 ? _wtoi(argv[2]) : 10000) ? 0 : 1;
@@ -239,6 +269,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     if (command == L"state") return state(dialog);
+    if (command == L"box") return box(dialog);
     if (command == L"command" && argc > 2) {
         postCommand(dialog, _wtoi(argv[2]));
         return 0;

@@ -483,6 +483,13 @@ bool PosixPlatform::renameFile(const WideString& from, const WideString& to) {
     return false;
 }
 
+bool PosixPlatform::appendToFile(const WideString& path, const WideString& text) {
+    FileDescriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (fd.get() < 0) return false;
+    const std::string bytes = toUtf8(text);
+    return write(fd.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+}
+
 bool PosixPlatform::freeSpace(const WideString& path, std::uint64_t& bytes) {
     struct statvfs info {};
     if (statvfs(systemPath(path).c_str(), &info) != 0) {

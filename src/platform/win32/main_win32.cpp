@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "launcher/launcher.h"
+#include "platform/common/console_message_sink.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_service_control.h"
 
@@ -12,5 +13,6 @@ int wmain() {
     SetDllDirectoryW(L"");
     kite::Win32Platform platform;
     kite::Win32ServiceControl serviceControl;
-    return kite::launcherMain(platform, serviceControl);
+    kite::ConsoleMessageSink messages(platform);
+    return kite::launcherMain(platform, serviceControl, &messages);
 }

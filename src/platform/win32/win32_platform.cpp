@@ -450,6 +450,17 @@ bool Win32Platform::renameFile(const WideString& from, const WideString& to) {
     return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool Win32Platform::appendToFile(const WideString& path, const WideString& text) {
+    // Shared, so that two starts writing one trace file both get their lines in.
+    KernelHandle file(CreateFileW(wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    const std::string bytes = toUtf8(text);
+    DWORD written = 0;
+    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
 bool Win32Platform::freeSpace(const WideString& path, std::uint64_t& bytes) {
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(wide(path), &available, nullptr, nullptr)) return false;

@@ -37,6 +37,7 @@ public:
     bool fileStatus(const WideString& path, FileStatus& status) override;
     std::int32_t createNewFile(const WideString& path) override;
     bool renameFile(const WideString& from, const WideString& to) override;
+    bool appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
     bool userCacheFolder(WideString& folder) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;

@@ -1,0 +1,54 @@
+#include "platform/win32/message_box_sink.h"
+
+#include <windows.h>
+
+namespace kite {
+
+namespace {
+
+const wchar_t* wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+// Standard output goes to a file or pipe: a script started the program and
+// reads the line there.
+bool stdoutRedirected() {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
+    const DWORD type = GetFileType(out);
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+}
+
+// False in a window station nobody sees (a service's): a box there would
+// wait for a click that never comes.
+bool windowsVisible() {
+    USEROBJECTFLAGS flags{};
+    HWINSTA station = GetProcessWindowStation();
+    if (station == nullptr ||
+        !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) {
+        return true;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// The executable's file name without its extension: the caption when the
+// settings name no product.
+WideString executableName() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) return u"Kite";
+    WideString path(reinterpret_cast<const char16_t*>(buffer), length);
+    path.erase(0, path.find_last_of(u"\\/") + 1);
+    const std::size_t dot = path.rfind(u'.');
+    if (dot != WideString::npos && dot > 0) path.erase(dot);
+    return path;
+}
+
+}  // namespace
+
+void MessageBoxSink::deliverError(const WideString& text, const WideString& productName) {
+    if (stdoutRedirected()) console_.deliverError(text, productName);
+    if (!windowsVisible()) return;
+    const WideString caption = productName.empty() ? executableName() : productName;
+    MessageBoxW(nullptr, wide(text), wide(caption), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+}  // namespace kite
