@@ -437,6 +437,22 @@ bool Win32Platform::freeSpace(const WideString& path, std::uint64_t& bytes) {
     return true;
 }
 
+bool Win32Platform::shortPathName(const WideString& path, WideString& out) {
+    DWORD size = GetShortPathNameW(wide(path), nullptr, 0);
+    // A second round only when the name grew between the two calls.
+    for (int round = 0; size != 0 && round < 2; ++round) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = GetShortPathNameW(wide(path), buffer.data(), size);
+        if (length == 0) return false;
+        if (length < size) {
+            out = fromWide(buffer.data(), length);
+            return true;
+        }
+        size = length;
+    }
+    return false;
+}
+
 bool Win32Platform::userCacheFolder(WideString& folder) {
     // The same length limit as for APPDATA: longer folders would not leave
     // room for the names below them.

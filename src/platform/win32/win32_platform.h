@@ -37,6 +37,7 @@ public:
     std::int32_t createNewFile(const WideString& path) override;
     bool renameFile(const WideString& from, const WideString& to) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
+    bool shortPathName(const WideString& path, WideString& out) override;
     bool userCacheFolder(WideString& folder) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
     WideStringList profileSectionNames(const WideString& file) override;
