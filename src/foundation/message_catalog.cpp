@@ -45,6 +45,8 @@ constexpr Entry kCatalog[] = {
     {MessageId::JniReasonNoMemory, u"nicht gen\u00fcgend Arbeitsspeicher"},
     {MessageId::JniReasonVmExists, u"VM bereits erzeugt"},
     {MessageId::JniReasonInvalidArguments, u"ung\u00fcltige Argumente"},
+    {MessageId::PathNotRepresentable,
+     u"Der Pfad %s enth\u00e4lt Zeichen, die in der Codepage des Systems nicht darstellbar sind."},
 };
 
 WideString decimal(std::int32_t value) {

@@ -38,6 +38,7 @@ enum class MessageId : std::uint16_t {
     JniReasonNoMemory = 228,
     JniReasonVmExists = 229,
     JniReasonInvalidArguments = 230,
+    PathNotRepresentable = 231,
 };
 
 // A placeholder argument: %s takes text, %d a signed 32-bit number.

@@ -26,20 +26,23 @@ WideString pathListText(OsStyle style, const WideStringList& entries) {
     return text;
 }
 
-WideString classPathText(OsStyle style, const WideStringList& entries) {
-    const char16_t separator = style == OsStyle::Windows ? u';' : u':';
+WideStringList classPathPieces(OsStyle style, const WideStringList& entries) {
     WideStringList pieces;
+    WideStringList all;
     for (const WideString& entry : entries) {
         // An entry taken on trust may hold separators of its own after its
         // environment references were expanded; its empty pieces are dropped too.
-        std::size_t start = 0;
-        for (std::size_t end = entry.find(separator); end != WideString::npos; end = entry.find(separator, start)) {
-            pieces.append(entry.substr(start, end - start));
-            start = end + 1;
+        all.clear();
+        appendListPieces(style, entry, all);
+        for (const WideString& piece : all) {
+            if (!piece.empty()) pieces.append(piece);
         }
-        pieces.append(start == 0 ? entry : entry.substr(start));
     }
-    return pathListText(style, pieces);
+    return pieces;
+}
+
+WideString classPathText(OsStyle style, const WideStringList& entries) {
+    return pathListText(style, classPathPieces(style, entries));
 }
 
 WideStringList buildClassPath(Platform& platform, SettingsStore& store) {

@@ -1,6 +1,7 @@
 // Loading the JVM library and asking it for its default thread stack size.
 #include "foundation/message_catalog.h"
 #include "jvm/jvm_interface.h"
+#include "jvm/option_assembly.h"
 #include "launcher/launcher.h"
 #include "platform/platform.h"
 
@@ -16,9 +17,13 @@ void reportMissingEntryPoint(Platform& platform) {
 }  // namespace
 
 // The library handle is not kept: the library stays loaded for the life of
-// the process.
+// the process. The VM takes its home from the name it was loaded under,
+// read in the narrow encoding, so the library is loaded by the form of its
+// path that survives it.
 bool Launcher::loadJvmLibrary(const WideString& path) {
-    void* library = platform_.loadLibrary(path);
+    WideString form;
+    if (!jvmPathForm(*this, path, form)) return false;
+    void* library = platform_.loadLibrary(form);
     if (library == nullptr) {
         printMessage(platform_, MessageId::JvmLibraryLoadFailed, {path, platform_.lastError()});
         return false;

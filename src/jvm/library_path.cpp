@@ -19,9 +19,10 @@ WideString lastComponent(OsStyle style, const WideString& path) {
     return cut == WideString::npos ? path : path.substr(cut + 1);
 }
 
-// Windows: the texts are composed with %Path% references and expanded as a
-// whole, so an undefined variable stays as written.
-void setUpWindows(Launcher& launcher) {
+// Windows: the texts are composed with %Path% references, so an undefined
+// variable stays as written. The library path's pieces are expanded one by
+// one and cut at ';' as the JVM cuts them; empty entries stay.
+bool setUpWindows(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Windows;
     const WideString& library = launcher.jvmLibraryPath;
@@ -29,15 +30,21 @@ void setUpWindows(Launcher& launcher) {
     platform.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
 
     if (!launcher.libraryPath.empty()) {
-        WideString text = launcher.libraryPath;
-        if (text.back() != u';') text.push_back(u';');
+        WideString configured = launcher.libraryPath;
+        if (configured.back() == u';') configured.pop_back();
         WideString executableFolder;
-        if (executableDirectory(platform, executableFolder)) text += executableFolder;
+        if (!executableDirectory(platform, executableFolder)) executableFolder.clear();
         // No "." entry: a library the application loads by name must never
         // come from whatever folder the user started it in.
-        text += u";%Path%;" + runtimeHomeOf(style, library) + u"lib";
-        expandEnvironment(platform, text);
-        launcher.jvmOptions.push_back(platform.narrowText(u"-Djava.library.path=" + text));
+        WideStringList entries;
+        for (WideString piece : {configured, executableFolder, WideString(u"%Path%"),
+                                 runtimeHomeOf(style, library) + u"lib"}) {
+            expandEnvironment(platform, piece);
+            appendListPieces(style, piece, entries);
+        }
+        std::string text;
+        if (!jvmPathListText(launcher, entries, text)) return false;
+        launcher.jvmOptions.push_back("-Djava.library.path=" + text);
     }
 
     WideString path;
@@ -48,6 +55,7 @@ void setUpWindows(Launcher& launcher) {
     path += u"%Path%;" + stripPathComponents(style, library, 2);
     expandEnvironment(platform, path);
     platform.setEnvironment(u"Path", path);
+    return true;
 }
 
 // Appends the non-empty entries of a ';'-separated setting after expanding
@@ -64,7 +72,7 @@ void appendSettingsList(Platform& platform, WideString value, WideStringList& en
 // Linux: the same composition as ':' lists. The loader's search path that the
 // Windows library path takes from "Path" is LD_LIBRARY_PATH here; the
 // runtime's bin folder goes last on PATH.
-void setUpPosix(Launcher& launcher) {
+bool setUpPosix(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Posix;
     const WideString home = runtimeHomeOf(style, launcher.jvmLibraryPath);
@@ -84,7 +92,14 @@ void setUpPosix(Launcher& launcher) {
             entries.append(loaderPath);
         }
         entries.append(home + u"lib");
-        launcher.jvmOptions.push_back(platform.narrowText(u"-Djava.library.path=" + pathListText(style, entries)));
+        // LD_LIBRARY_PATH is a list itself: each of its pieces is a path of its own.
+        WideStringList pieces;
+        for (const WideString& entry : entries) {
+            if (!entry.empty()) appendListPieces(style, entry, pieces);
+        }
+        std::string text;
+        if (!jvmPathListText(launcher, pieces, text)) return false;
+        launcher.jvmOptions.push_back("-Djava.library.path=" + text);
     }
 
     WideStringList entries;
@@ -93,6 +108,7 @@ void setUpPosix(Launcher& launcher) {
     if (platform.getEnvironment(u"PATH", previous) && !previous.empty()) entries.append(previous);
     entries.append(home + u"bin");
     platform.setEnvironment(u"PATH", pathListText(style, entries));
+    return true;
 }
 
 }  // namespace
@@ -117,12 +133,8 @@ WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath) {
     return cut == WideString::npos ? WideString() : folder.substr(0, cut + 1);
 }
 
-void Launcher::setUpLibraryPath() {
-    if (platform_.style() == OsStyle::Windows) {
-        setUpWindows(*this);
-    } else {
-        setUpPosix(*this);
-    }
+bool Launcher::setUpLibraryPath() {
+    return platform_.style() == OsStyle::Windows ? setUpWindows(*this) : setUpPosix(*this);
 }
 
 }  // namespace kite

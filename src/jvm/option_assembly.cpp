@@ -41,15 +41,25 @@ bool Launcher::assembleJvmOptions() {
         for (const WideString& entry : classPath) withExecutable.append(entry);
         classPath = std::move(withExecutable);
     }
-    const WideString classPathOption = classPathText(platform_.style(), classPath);
-    if (classPathOption.empty()) {
+    const WideStringList pieces = classPathPieces(platform_.style(), classPath);
+    if (pieces.empty()) {
         printError(platform_, MessageCatalog::text(MessageId::ClassPathMissing));
         return false;
     }
+    // The class path option has its references expanded like the other
+    // options; a piece may then hold separators again.
+    WideStringList entries;
+    for (WideString piece : pieces) {
+        if (piece.find(u'%') != WideString::npos) expandEnvironment(platform_, piece);
+        appendListPieces(platform_.style(), piece, entries);
+    }
+    std::string classPathOption;
+    if (!jvmPathListText(*this, entries, classPathOption)) return false;
 
-    WideStringList options{u"-Djava.class.path=" + classPathOption};
+    WideStringList options;
     store.getValue(u"Java Runtime Environment", u"Virtual Machine Parameters", value);
     if (!splitVmParameters(*this, value, options)) return false;
+    jvmOptions.push_back("-Djava.class.path=" + classPathOption);
     for (WideString option : options) {
         expandEnvironment(platform_, option);
         jvmOptions.push_back(platform_.narrowText(option));

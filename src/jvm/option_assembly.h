@@ -3,6 +3,8 @@
 // assembleJvmOptions are built from them.
 #pragma once
 
+#include <string>
+
 #include "foundation/wide_string.h"
 #include "platform/platform.h"
 
@@ -36,6 +38,21 @@ WideString pathListText(OsStyle style, const WideStringList& entries);
 // The same for the class path, where an entry may itself hold separators:
 // every non-empty piece becomes an entry of its own.
 WideString classPathText(OsStyle style, const WideStringList& entries);
+// Those pieces, in order.
+WideStringList classPathPieces(OsStyle style, const WideStringList& entries);
+
+// --- paths handed to the JVM (jvm_path_text.cpp) ------------------------------------
+// The form of path that survives the narrow encoding in which the JVM reads
+// it: the path as it is when it survives; otherwise each component that does
+// not is replaced by its short (8.3) name, and the trace says so. False after
+// the error line when such a component has no short name that survives.
+bool jvmPathForm(Launcher& launcher, const WideString& path, WideString& form);
+// The narrow text of a path list option: the form of every entry, empty ones
+// included, joined by the list separator. False after the error line.
+bool jvmPathListText(Launcher& launcher, const WideStringList& entries, std::string& text);
+// Appends the pieces of text between list separators, empty ones included,
+// so that joining them again gives text back.
+void appendListPieces(OsStyle style, const WideString& text, WideStringList& pieces);
 
 // --- VM parameters (vm_parameters.cpp) ------------------------------------------
 // Cuts the "Virtual Machine Parameters" text into tokens (blanks separate,

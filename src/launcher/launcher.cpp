@@ -53,7 +53,7 @@ std::int32_t Launcher::run() {
         return runPairedProduct();
     }
     if (singleInstance && !isPrimary) return waitForPrimary();
-    setUpLibraryPath();
+    if (!setUpLibraryPath()) return -1;
     if (!loadJvmLibrary(jvmLibraryPath)) return -1;
     // Without a class path the VM would look for the main class in the
     // current folder, so the start ends here.

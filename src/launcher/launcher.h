@@ -85,7 +85,9 @@ public:
     void checkJvmLibraryImage();
 
     // --- JVM hosting (jvm/) -------------------------------------------------------
-    void setUpLibraryPath();
+    // False after the error line when a path of the library path option
+    // cannot be given to the JVM.
+    bool setUpLibraryPath();
     bool assembleJvmOptions();
     bool loadJvmLibrary(const WideString& path);
     std::int32_t defaultThreadStackSize();

@@ -154,6 +154,10 @@ public:
     virtual bool appendToFile(const WideString& path, const WideString& text) = 0;
     // Bytes the caller may still write on the volume holding path; false when unknown.
     virtual bool freeSpace(const WideString& path, std::uint64_t& bytes) = 0;
+    // The short (8.3) form of an existing path, as the file system keeps it.
+    // False when the path does not exist or the system keeps no short names
+    // (Linux); a Windows volume without them answers with the long form.
+    virtual bool shortPathName(const WideString& path, WideString& out) = 0;
     // The per-user folder for data that can be rebuilt at any time:
     // %LOCALAPPDATA% on Windows, $XDG_CACHE_HOME or ~/.cache on Linux.
     // False when the environment names none.

@@ -244,6 +244,17 @@ class ClassPathAndOptions(JavaLaunch):
                             "Class Path": {"Class Path": f"{other};."}})
         self.assertEqual(self.class_path_seen(launcher.run(["x"], cwd=planted)), f"{other}:.")
 
+    def test_non_ascii_class_path_by_locale(self):
+        # The VM reads paths in the locale's encoding: UTF-8 passes them through; the C locale
+        # cannot hold them, and the start ends with the error line instead of a mangled path.
+        app_jar = harness.Sandbox(self).copy(jar("args"), "\u041f\u0440\u0438\u043c\u0435\u0440 \u738b/args.jar")
+        launcher = self.launcher("ArgsApp", class_path=str(app_jar))
+        result = launcher.run(["x"], extra_env={"LC_ALL": "C.UTF-8"})
+        self.assertEqual(self.class_path_seen(result), str(app_jar))
+        result = launcher.run(["x"], extra_env={"LC_ALL": "C"})
+        self.assertEqual((result.code, result.stdout), (255, f"Error: Der Pfad {app_jar} enth\u00e4lt Zeichen, die in "
+                                                             "der Codepage des Systems nicht darstellbar sind. \n"))
+
     def test_class_path_longer_than_a_windows_command_line(self):
         # 2,500 jars with long names make a class path of about 200,000
         # characters; the VM receives it whole, in folder order.

@@ -24,6 +24,8 @@ MESSAGE_LATEST = ("Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte d
 MESSAGE_SERVER = ("Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
                   "eine JRE mit Server JVM (minimum Version 1.8) von:")
 PRODUCT = {"Product Name": "Kite Dialog", "Product Code": "KD1"}
+# A runtime folder whose name code page 1252 cannot hold (Cyrillic and CJK).
+INTERNATIONAL = "\u043a\u043b\u0438\u0435\u043d\u0442 \u5ba2\u6237"
 OUTPUT_DIR = harness.HOST_DIR / "e2e-output" / "wine_dialog"
 
 
@@ -101,7 +103,8 @@ class WineDialog(unittest.TestCase):
         # Runtime homes: one with the client layout only, one with the server
         # layout, and a folder without any JVM library.
         drive_c = cls.wine.root / "prefix" / "drive_c"
-        for relative in ("kite-dialog/client/bin/client/jvm.dll", "kite-dialog/server/bin/server/jvm.dll"):
+        for relative in ("kite-dialog/client/bin/client/jvm.dll", "kite-dialog/server/bin/server/jvm.dll",
+                         f"kite-dialog/{INTERNATIONAL}/bin/client/jvm.dll"):
             target = drive_c / relative
             target.parent.mkdir(parents=True, exist_ok=True)
             target.write_bytes(b"not a library")
@@ -301,20 +304,28 @@ class WineDialog(unittest.TestCase):
         # A later browse without a JVM library takes OK back.
         state = self.browse("C:\\kite-dialog\\empty")
         self.assertEqual(state["ok"], "0")
-        state = self.browse("C:\\kite-dialog\\client")
+        # A folder named with characters outside the ANSI code page keeps them: the settings
+        # files become UTF-16, a new one and an ANSI one that was there before.
+        folder = f"C:\\kite-dialog\\{INTERNATIONAL}"
+        state = self.browse(folder)
         self.assertEqual(state["ok"], "1")
         self.screenshot("runtime-not-found-ready", state)
+        paired_file = self.user_file(pair.replace(".exe", ".ini"))
+        paired_file.parent.mkdir(parents=True, exist_ok=True)
+        paired_file.write_bytes(b"; Gr\xfc\xdfe\r\n")
         self.drive("command", "1")
         result = self.finish()
         # The chosen library is used at once (the stand-in file cannot be loaded).
-        library = "C:\\kite-dialog\\client\\bin\\client\\jvm.dll"
+        library = f"{folder}\\bin\\client\\jvm.dll"
         self.assertEqual(result.code, 255)
         self.assertIn(f"Konnte Java VM Bibliothek: {library} (Fehlernummer= 193) nicht laden.", result.stdout)
 
-        expected = ["[Java Runtime Environment]", "JRE Path=C:\\kite-dialog\\client\\"]
-        for name in ("app.ini", pair.replace(".exe", ".ini")):
-            lines = self.user_file(name).read_bytes().decode("utf-8", "replace").splitlines()
-            self.assertEqual([line for line in lines if line], expected, name)
+        expected = ["[Java Runtime Environment]", f"JRE Path={folder}\\"]
+        for name, before in (("app.ini", []), (paired_file.name, ["; Gr\u00fc\u00dfe"])):
+            data = self.user_file(name).read_bytes()
+            self.assertTrue(data.startswith(b"\xff\xfe"), name)
+            lines = data.decode("utf-16").splitlines()
+            self.assertEqual([line for line in lines if line], before + expected, name)
         self.assertEqual(self.ini.read_bytes(), self.ini_text)
 
         # The next start finds the runtime through "JRE Path" without a dialog.

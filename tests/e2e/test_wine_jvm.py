@@ -32,18 +32,20 @@ class JvmApp:
 
     def __init__(self, test: unittest.TestCase, wine: harness.Wine, script: list, jre: dict | None = None,
                  application: dict | None = None, class_path: str | None = "D:\\Libs\\app.jar",
-                 variant: str = "full", library=None):
+                 variant: str = "full", library=None, app_folder: str = "app", jre_folder: str = "jre",
+                 ini_encoding: str = "cp1252"):
         self.sandbox = harness.Sandbox(test)
-        self.launcher = harness.WineLauncher(wine, self.sandbox)
-        self.sandbox.copy(library or harness.jvm_double(variant), "jre/bin/client/jvm.dll")
-        self.home = harness.Wine.winpath(self.sandbox.path("jre"))
+        self.launcher = harness.WineLauncher(wine, self.sandbox, f"{app_folder}/app.exe")
+        self.sandbox.copy(library or harness.jvm_double(variant), f"{jre_folder}/bin/client/jvm.dll")
+        self.home = harness.Wine.winpath(self.sandbox.path(jre_folder))
         sections = {"Java Runtime Environment": {"Main Class": MAIN_CLASS, "JRE Path": self.home, **(jre or {})}}
         if class_path is not None:
             sections["Class Path"] = {"Class Path": class_path}
         if application:
             sections["Application"] = application
         # A settings file without a byte order mark is read in the ANSI code page.
-        self.launcher.write_ini(sections, encoding="cp1252")
+        self.sections = sections
+        self.launcher.write_ini(sections, encoding=ini_encoding)
         script_file = self.sandbox.write("script.txt", "\n".join(["main_class=com/example/App", *script]) + "\n")
         self.record_file = self.sandbox.path("record.txt")
         self.env = {"KITE_DOUBLE_SCRIPT": str(script_file), "KITE_DOUBLE_RECORD": str(self.record_file)}
@@ -321,6 +323,60 @@ class WineJvm(harness.WineSuite):
                 self.assertEqual([line for line in record[created:] if line.startswith("splash_")],
                                  ["splash_close"] if failed else [])
                 self.assertIn(trace.format(**places), result.stderr)
+
+    def test_paths_outside_the_ansi_code_page(self):
+        # Code page 1252 (Wine's in a C or English locale) lacks Cyrillic and CJK letters: those
+        # components reach the VM in their short 8.3 form, and each path still names its file
+        # when opened by that ANSI name, as the VM opens it. What the VM gets as Java strings
+        # (arguments, output file) and the working directory keep their characters.
+        app_folder = "\u041f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435 \u5e94\u7528"
+        jre_folder = "\u0421\u0440\u0435\u0434\u0430 \u8fd0\u884c"
+        native, jar, output = "\u043d\u0430\u0442\u0438\u0432 \u672c\u5730", "\u0431\u0438\u0431 \u5e93.jar", \
+            "\u0432\u044b\u0432\u043e\u0434 \u8f93\u51fa.txt"
+        app = self.app(["check_paths=yes", "main=out hello"], class_path="\\lib\\*.jar;D:\\Libs\\a.jar",
+                       app_folder=app_folder, jre_folder=jre_folder, ini_encoding="utf-16", application={
+                           "Embedded Jar": "yes", "Override WorkingDir": "yes", "Output File": f"%KITE_LOGS%\\{output}"})
+        app.sections["Java Runtime Environment"]["Library Path"] = app.winpath(native)
+        app.launcher.write_ini(app.sections, encoding="utf-16")
+        app.sandbox.write(f"{app_folder}/lib/{jar}", b"PK" + b"j" * 1000)
+        app.sandbox.path(native).mkdir()
+        app.sandbox.path(jre_folder, "lib").mkdir()
+        arguments = ["\u041f\u0440\u0438\u043c\u0435\u0440", "\u738b\u82b3 \u00e4"]
+        result = app.run(arguments, extra_env={"KITE_LOGS": app.winpath("logs"), "LC_ALL": "C.UTF-8"})
+        self.assert_result(result, 0, "")
+        self.assertEqual(app.facts("arg"), ["s=2", *("=" + argument for argument in arguments)])
+        self.assertEqual(app.sandbox.path("logs", output).read_bytes(), b"hello\r\n")
+        self.assertEqual(app.facts("cwd="), [app.winpath(app_folder)])
+        self.assertEqual(app.facts("env.KITE_JVM_HOME="), [app.home])
+
+        root = app.winpath()
+        short = r"\\[A-Z0-9_~]{1,8}(\.[A-Z0-9_~]{1,3})?"  # one component in its short form
+        options = app.options()
+        self.assertTrue(all(option.isascii() and "?" not in option for option in options), options)
+        self.assertRegex(options[0], "^-Djava\\.library\\.path=" + re.escape(root) + short + ";" +
+                         re.escape(root) + short + r"\\;.*;" + re.escape(root) + short + r"\\lib$")
+        class_path = options[1].split("=", 1)[1].split(";")
+        self.assertEqual(len(class_path), 3, class_path)
+        self.assertRegex(class_path[0], "^" + re.escape(root) + short + r"\\app\.exe$")
+        self.assertRegex(class_path[1], "^" + re.escape(root) + short + r"\\lib" + short + "$")
+        self.assertEqual(class_path[2], "D:\\Libs\\a.jar")  # representable: as written
+        [module] = app.facts("module_ansi=")
+        self.assertRegex(module, "^" + re.escape(root) + short + r"\\bin\\client\\jvm\.dll$")
+        # The VM finds the same files under those names.
+        found = dict(fact.rsplit(" ", 1) for fact in app.facts("path="))
+        library_path = options[0].split("=", 1)[1].split(";")
+        self.assertEqual([found[entry] for entry in (library_path[0], library_path[1], library_path[-1])],
+                         ["folder"] * 3)
+        self.assertEqual(found[class_path[0]], f"size={app.launcher.path.stat().st_size}")
+        self.assertEqual(found[class_path[1]], "size=1002")
+        self.assertEqual(found[module], f"size={harness.jvm_double().stat().st_size}")
+
+        # No short form: a missing file has none. The start ends before the VM is made.
+        missing = "D:\\\u65e0\\a.jar"
+        app = self.app(["main=out never"], class_path=missing, ini_encoding="utf-16")
+        self.assert_result(app.run(), 255, f"Error: Der Pfad {missing} enth\u00e4lt Zeichen, die in der Codepage "
+                                           "des Systems nicht darstellbar sind. \n")
+        self.assertEqual(app.facts("create_result="), [])
 
     # --- failures -------------------------------------------------------------------------
 

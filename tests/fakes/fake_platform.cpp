@@ -174,7 +174,14 @@ std::vector<std::string> FakePlatform::stderrLines() const {
     }
     return lines;
 }
-std::string FakePlatform::narrowText(const WideString& text) { return toUtf8(text); }
+std::string FakePlatform::narrowText(const WideString& text) {
+    if (narrowLimit == 0xFFFF) return toUtf8(text);
+    WideString kept = text;
+    for (char16_t& c : kept) {
+        if (c > narrowLimit) c = u'?';
+    }
+    return toUtf8(kept);
+}
 WideString FakePlatform::widenText(const std::string& text) { return fromUtf8(text); }
 
 bool FakePlatform::getEnvironment(const WideString& name, WideString& value) {
@@ -327,6 +334,15 @@ bool FakePlatform::renameFile(const WideString& from, const WideString& to) {
 bool FakePlatform::freeSpace(const WideString&, std::uint64_t& bytes) {
     bytes = freeBytes;
     return true;
+}
+
+bool FakePlatform::shortPathName(const WideString& path, WideString& out) {
+    for (const auto& [longPath, shortPath] : shortPaths) {
+        if (key(longPath) != key(path)) continue;
+        out = shortPath;
+        return true;
+    }
+    return false;
 }
 
 bool FakePlatform::userCacheFolder(WideString& folder) {

@@ -44,6 +44,10 @@ public:
     std::set<WideString> failingDirectories;  // createDirectory fails with 5 (access denied)
     std::uint64_t freeBytes = 1ull << 40;  // what freeSpace reports everywhere
     std::map<WideString, void*> libraries;
+    // What shortPathName answers, by path; a path not listed has no short form.
+    std::map<WideString, WideString> shortPaths;
+    // Characters above this one narrow to '?', as in a single-byte ANSI code page.
+    char16_t narrowLimit = 0xFFFF;
     std::string stdoutText;  // UTF-8
     std::string stderrText;  // UTF-8
     // stderrText cut into lines (the trace writes one line per decision).
@@ -96,6 +100,7 @@ public:
     bool renameFile(const WideString& from, const WideString& to) override;
     bool appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
+    bool shortPathName(const WideString& path, WideString& out) override;
     bool userCacheFolder(WideString& folder) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
     WideStringList profileSectionNames(const WideString& file) override;

@@ -21,6 +21,8 @@
 //   attach_result=<n>        [0] result of AttachCurrentThread; non-zero attaches nothing
 //   refuse_option=<text>     (repeatable) an option string the VM does not recognise
 //   launcher_helper=yes|no   [yes] whether sun/launcher/LauncherHelper exists
+//   check_paths=yes|no       [no]  open each entry of java.class.path and java.library.path
+//                            and the double's own module name by the ANSI names a JVM uses
 //   record=<path>            the record file when KITE_DOUBLE_RECORD is not set (in jvm_double.script)
 //   main_class=<a/b/App>     [none] the application class, slash form
 //   has_main=yes|no          [yes] it has static main([Ljava/lang/String;)V (no: no main at all)
@@ -61,6 +63,8 @@
 //   option=<text> (extraInfo null) / option_with_extra=<text> (extraInfo set), in order,
 //     converted from the ANSI code page
 //   unrecognized_option=<text>  create_result=<n>
+//   path=<entry> <folder|size=<bytes>|missing>   (check_paths: each path list entry, then the
+//     module name, each opened by its ANSI name)  module_ansi=<own path as GetModuleFileNameA gives it>
 //   boot_find_class=<name> found=<0|1>   find_class=<name> found=<0|1>
 //   check_and_load_main=<name> printToStderr=<0|1> mode=<n>
 //   file_opened=<path> append=<0|1>  file_open_failed=<path> error=<code>
@@ -91,6 +95,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "environment.h"
@@ -110,6 +115,8 @@ extern "C" __declspec(dllimport) int kiteDoubleDependency();
 #endif
 
 namespace {
+
+HMODULE ownModule = nullptr;
 
 #if defined(JVM_DOUBLE_CDECL)
 const char* const variantName = "cdecl";
@@ -185,6 +192,42 @@ std::size_t currentStackReserve() {
     return static_cast<std::size_t>(high - low);
 }
 
+// What a JVM finds under an ANSI name: the name is given to the ANSI
+// functions as it is, in the process's code page.
+void recordPathCheck(const std::string& name) {
+    std::string found = "missing";
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        found = "folder";
+    } else if (attributes != INVALID_FILE_ATTRIBUTES) {
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        LARGE_INTEGER size{};
+        if (file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &size)) found = "size=" + std::to_string(size.QuadPart);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    recordFact("path=" + utf8FromAnsi(name) + " " + found);
+}
+
+void checkPaths(const JavaVMInitArgs& initArgs) {
+    for (jint i = 0; i < initArgs.nOptions; ++i) {
+        const std::string text = initArgs.options[i].optionString;
+        for (const char* prefix : {"-Djava.class.path=", "-Djava.library.path="}) {
+            if (!text.starts_with(prefix)) continue;
+            for (std::size_t start = std::strlen(prefix); start <= text.size();) {
+                std::size_t end = text.find(';', start);
+                if (end == std::string::npos) end = text.size();
+                if (end > start) recordPathCheck(text.substr(start, end - start));
+                start = end + 1;
+            }
+        }
+    }
+    char module[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameA(ownModule, module, sizeof module);
+    recordFact("module_ansi=" + utf8FromAnsi(std::string(module, length)));
+    recordPathCheck(std::string(module, length));
+}
+
 void recordEnvironment() {
     for (const char16_t* name : {u"KITE_JVM_PATH", u"KITE_JVM_HOME", u"Path"}) {
         recordFact("env." + utf8FromUtf16(name) + "=" + utf8FromUtf16(environmentValue(name)));
@@ -199,6 +242,7 @@ void recordEnvironment() {
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;
     DisableThreadLibraryCalls(instance);
+    ownModule = instance;
     openRecord();
     initVm();
     initInvokeInterface(vm().javaVm);
@@ -245,6 +289,7 @@ jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* arguments) {
     recordFact("version=" + hex(static_cast<unsigned>(initArgs->version)));
     recordFact("options=" + std::to_string(initArgs->nOptions));
     recordFact("ignoreUnrecognized=" + std::to_string(initArgs->ignoreUnrecognized));
+    if (script().checkPaths) checkPaths(*initArgs);
     jint result = JNI_OK;
     void(JNICALL* exitHook)(jint) = nullptr;
     void(JNICALL* abortHook)() = nullptr;

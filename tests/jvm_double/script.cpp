@@ -117,6 +117,7 @@ bool parseLine(std::string_view key, std::string_view value, Script& s) {
     if (key == "java_stack_size") return parseNumber(value, s.javaStackSize);
     if (key == "attach_result") return parseNumber(value, s.attachResult);
     if (key == "launcher_helper") return parseYesNo(value, s.launcherHelper);
+    if (key == "check_paths") return parseYesNo(value, s.checkPaths);
     if (key == "has_main") {
         bool hasMain = true;
         if (!parseYesNo(value, hasMain)) return false;

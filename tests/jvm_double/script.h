@@ -47,6 +47,9 @@ struct Script {
     jint javaStackSize = 1024 * 1024;
     jint attachResult = 0;
     bool launcherHelper = true;
+    // Opens every class and library path entry and its own module name by
+    // their narrow (ANSI) names, as a JVM does, and records what it found.
+    bool checkPaths = false;
     std::string mainClass;  // slash form; empty: the application has no class
     // By MainForm; a static main(String[]) unless main_forms says otherwise.
     DeclaredMain mains[static_cast<int>(MainForm::Count)] = {{true, false}};

@@ -64,6 +64,72 @@ TEST(ClassPath, FormsAndOrder) {
     }
 }
 
+// Paths that the narrow encoding cannot hold (here: nothing above U+00FF, as
+// in code page 1252) reach the JVM with those components in their short form;
+// a component without a usable short form ends the start with the path named.
+TEST(ClassPath, ShortFormsForTheJvm) {
+    const std::string notRepresentable = " enth\xc3\xa4lt Zeichen, die in der Codepage des Systems nicht darstellbar sind. \n";
+    const struct {
+        OsStyle style;
+        std::string classPath;
+        std::string libraryPath;
+        std::string expected;  // the options, or the error line
+    } cases[] = {
+        // Only the components that need it change; "Grüße" fits the code page.
+        {OsStyle::Windows, "\\lib\\*.jar;D:\\Gr\xc3\xbc\xc3\x9f" "e\\b.jar", "D:\\\xe6\x9c\xac\\x",
+         "-Djava.library.path=D:\\BEN~1\\x;C:\\App\\;%Path%;J:\\lib|"
+         "-Djava.class.path=C:\\App\\lib\\WANG~1.JAR;D:\\Gr\xc3\xbc\xc3\x9f" "e\\b.jar"},
+        // A missing path and a volume that answers with the long name have no short form.
+        {OsStyle::Windows, "D:\\\xe6\x97\xa0\\a.jar", "",
+         "Error: Der Pfad D:\\\xe6\x97\xa0\\a.jar" + notRepresentable},
+        {OsStyle::Windows, "D:\\a.jar", "D:\\\xe9\x95\xbf",
+         "Error: Der Pfad D:\\\xe9\x95\xbf" + notRepresentable},
+        // Linux in the C locale: no other form of a path exists.
+        {OsStyle::Posix, "/opt/\xd0\x9f/a.jar", "", "Error: Der Pfad /opt/\xd0\x9f/a.jar" + notRepresentable},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform(c.style);
+        const bool windows = c.style == OsStyle::Windows;
+        platform.narrowLimit = windows ? 0xFF : 0x7F;
+        platform.environment[u"KITE_TRACE"] = u"1";
+        platform.addFile(windows ? u"C:\\App\\app.ini" : u"/opt/app/app.ini",
+                         "[Class Path]\nClass Path=" + c.classPath + "\n");
+        platform.addFile(u"C:\\App\\lib\\\u738b.jar");
+        platform.shortPaths = {{u"C:\\App\\lib\\\u738b.jar", u"C:\\App\\lib\\WANG~1.JAR"},
+                               {u"D:\\\u672c", u"D:\\BEN~1"},
+                               {u"D:\\\u957f", u"D:\\\u957f"}};
+        Launcher launcher(platform);
+        launcher.jvmLibraryPath = u"J:\\bin\\client\\jvm.dll";
+        launcher.libraryPath = testing::wide(c.libraryPath);
+        const bool ok = launcher.setUpLibraryPath() && launcher.assembleJvmOptions();
+        std::string options;
+        for (const std::string& option : launcher.jvmOptions) options += (options.empty() ? "" : "|") + option;
+        EXPECT_EQ(ok ? options : platform.stdoutText, c.expected) << c.classPath;
+        EXPECT_EQ(ok, c.expected.starts_with("-D")) << c.classPath;
+        if (ok) {
+            EXPECT_NE(platform.stderrText.find("kite: short form: C:\\App\\lib\\\xe7\x8e\x8b.jar given to the JVM as "
+                                               "C:\\App\\lib\\WANG~1.JAR\n"),
+                      std::string::npos);
+        }
+    }
+}
+
+// The VM takes its home from the name its library was loaded under.
+TEST(ClassPath, TheJvmLibraryIsLoadedByItsShortForm) {
+    FakePlatform platform;
+    platform.narrowLimit = 0xFF;
+    int handle = 0;
+    platform.libraries[u"c:\\java~1\\bin\\client\\jvm.dll"] = &handle;
+    platform.symbols[{&handle, "JNI_CreateJavaVM"}] = &handle;
+    platform.symbols[{&handle, "JNI_GetDefaultJavaVMInitArgs"}] = &handle;
+    Launcher launcher(platform);
+    EXPECT_FALSE(launcher.loadJvmLibrary(u"C:\\\u738b\\bin\\client\\jvm.dll"));
+    EXPECT_EQ(platform.stdoutText, "Error: Der Pfad C:\\\xe7\x8e\x8b\\bin\\client\\jvm.dll enth\xc3\xa4lt Zeichen, "
+                                   "die in der Codepage des Systems nicht darstellbar sind. \n");
+    platform.shortPaths[u"C:\\\u738b"] = u"C:\\JAVA~1";
+    EXPECT_TRUE(launcher.loadJvmLibrary(u"C:\\\u738b\\bin\\client\\jvm.dll"));
+}
+
 TEST(ClassPath, NoSettingsFileNameLeavesEverythingUntouched) {
     FakePlatform platform;
     platform.modulePathFails = true;

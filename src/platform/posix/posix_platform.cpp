@@ -500,6 +500,9 @@ bool PosixPlatform::freeSpace(const WideString& path, std::uint64_t& bytes) {
     return true;
 }
 
+// Paths are bytes here: there is no other form of one.
+bool PosixPlatform::shortPathName(const WideString&, WideString&) { return false; }
+
 bool PosixPlatform::userCacheFolder(WideString& folder) {
     if (getEnvironment(u"XDG_CACHE_HOME", folder) && !folder.empty() && folder.front() == u'/') return true;
     // A relative XDG_CACHE_HOME is invalid by the XDG rules and ignored.

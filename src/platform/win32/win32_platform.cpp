@@ -98,6 +98,48 @@ private:
     KernelHandle thread_;
 };
 
+// True when text comes back unchanged from the code page (no '?', no
+// best-fit stand-in such as L for the Polish letter with a stroke).
+bool fitsCodePage(UINT codePage, const WideString& text) {
+    if (text.empty()) return true;
+    const int count = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(codePage, 0, wide(text), count, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return false;
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, wide(text), count, narrow.data(), size, nullptr, nullptr);
+    std::wstring back(text.size(), L'\0');
+    const int length = MultiByteToWideChar(codePage, 0, narrow.data(), size, back.data(), count);
+    return length == count && fromWide(back.data(), back.size()) == text;
+}
+
+// The profile functions keep a file without a byte order mark in the ANSI
+// code page, writing '?' for what it lacks, and a file that starts with the
+// UTF-16 mark in UTF-16. A new file gets the mark; an existing one without
+// it is rewritten in UTF-16, its ANSI text converted.
+void makeUnicodeProfile(const WideString& file) {
+    KernelHandle handle(CreateFileW(wide(file), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) return;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle.get(), &size) || size.QuadPart > (1 << 24)) return;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size()))
+        return;
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xEF\xBB\xBF")) return;
+    std::wstring text(bytes.size() + 1, L'\0');
+    text[0] = 0xFEFF;
+    const int length = bytes.empty() ? 0
+                                     : MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                           text.data() + 1, static_cast<int>(bytes.size()));
+    if (!bytes.empty() && length <= 0) return;
+    const DWORD total = static_cast<DWORD>((static_cast<std::size_t>(length) + 1) * sizeof(wchar_t));
+    DWORD written = 0;
+    if (SetFilePointer(handle.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return;
+    if (WriteFile(handle.get(), text.data(), total, &written, nullptr)) SetEndOfFile(handle.get());
+}
+
 SYSTEMTIME toSystemTime(const LocalTime& time) {
     SYSTEMTIME st{};
     st.wYear = static_cast<WORD>(time.year);
@@ -349,6 +391,7 @@ WideStringList Win32Platform::profileSectionNames(const WideString& file) {
 bool Win32Platform::writeProfileString(const WideString& file, const WideString& section, const WideString& key,
                                        const WideString& value) {
     profiles_.forget(file);
+    if (!fitsCodePage(CP_ACP, section + key + value)) makeUnicodeProfile(file);
     return WritePrivateProfileStringW(wide(section), wide(key), wide(value), wide(file)) != 0;
 }
 
@@ -466,6 +509,22 @@ bool Win32Platform::freeSpace(const WideString& path, std::uint64_t& bytes) {
     if (!GetDiskFreeSpaceExW(wide(path), &available, nullptr, nullptr)) return false;
     bytes = available.QuadPart;
     return true;
+}
+
+bool Win32Platform::shortPathName(const WideString& path, WideString& out) {
+    DWORD size = GetShortPathNameW(wide(path), nullptr, 0);
+    // A second round only when the name grew between the two calls.
+    for (int round = 0; size != 0 && round < 2; ++round) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = GetShortPathNameW(wide(path), buffer.data(), size);
+        if (length == 0) return false;
+        if (length < size) {
+            out = fromWide(buffer.data(), length);
+            return true;
+        }
+        size = length;
+    }
+    return false;
 }
 
 bool Win32Platform::userCacheFolder(WideString& folder) {

@@ -39,6 +39,7 @@ public:
     bool renameFile(const WideString& from, const WideString& to) override;
     bool appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
+    bool shortPathName(const WideString& path, WideString& out) override;
     bool userCacheFolder(WideString& folder) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
     WideStringList profileSectionNames(const WideString& file) override;
