@@ -37,6 +37,34 @@ TEST(IniText, DecodesUtf16AndUtf8WithBom) {
     EXPECT_EQ(ini::value(ini::parse("[S]\nbad=\xFF\xFE\nk=v"), u"S", u"k"), u"v");
 }
 
+// The Windows build's reading: what GetPrivateProfileStringW returns for the
+// same bytes (checked under Wine by the settings-file suite).
+TEST(IniText, WindowsRulesAnswerAsTheProfileFunctions) {
+    const auto latin1 = [](std::string_view bytes) {
+        WideString text;
+        for (char c : bytes) text.push_back(static_cast<unsigned char>(c));
+        return text;
+    };
+    const ini::Document document = ini::parseWindows(
+        "[a]b]\r\nk=last bracket\r\n[S]\r\nsq='single'\r\ndq=\"double\"\r\none='\r\n;c=key\r\n"
+        "cz=\x1Ay\x1A\r\nansi=Gr\xFC\xDF\r\n",
+        latin1);
+    EXPECT_EQ(ini::value(document, u"a]b", u"k"), u"last bracket");
+    EXPECT_EQ(ini::value(document, u"S", u"sq"), u"single");
+    EXPECT_EQ(ini::value(document, u"S", u"dq"), u"double");
+    EXPECT_EQ(ini::value(document, u"S", u"one"), u"'");
+    EXPECT_EQ(ini::value(document, u"S", u";c"), u"key");
+    EXPECT_EQ(ini::value(document, u"S", u"cz"), u"y");
+    EXPECT_EQ(ini::value(document, u"S", u"ansi"), u"Gr\u00fc\u00df");
+    // Without any line feed, carriage returns end the lines.
+    const ini::Document crOnly = ini::parseWindows("[R]\ra=1\rb=2", latin1);
+    EXPECT_EQ(ini::value(crOnly, u"R", u"b"), u"2");
+    // Byte-order marks decide over the ANSI code page.
+    EXPECT_EQ(ini::value(ini::parseWindows("\xEF\xBB\xBF[S]\nk=\xC3\xA4", latin1), u"S", u"k"), u"\u00e4");
+    EXPECT_EQ(ini::value(ini::parseWindows(std::string("\xFE\xFF\0[\0S\0]\0\n\0k\0=\0v", 16), latin1), u"S", u"k"),
+              u"v");
+}
+
 TEST(IniText, WritingKeepsEveryOtherLineAndTheEncoding) {
     ini::Document document = ini::parse("[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
     ini::setValue(document, u"a", u"X", u"10");
