@@ -32,6 +32,7 @@
 #include "platform/common/date_pictures.h"
 #include "platform/common/ini_text.h"
 #include "platform/common/percent_expansion.h"
+#include "platform/posix/posix_descriptor.h"
 #include "platform/posix/posix_instance_channel.h"
 
 extern char** environ;
@@ -59,21 +60,6 @@ public:
 private:
     void* data_;
     std::size_t size_;
-};
-
-// Holds the file descriptor of an open file; closes it when destroyed.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
 };
 
 struct ThreadStart {
@@ -141,7 +127,7 @@ int replaceFile(const std::string& requested, const std::string& bytes) {
     if (fd < 0) return EEXIST;
     int error = 0;
     {
-        FileDescriptor file(fd);
+        Descriptor file(fd);
         if (existing) fchmod(fd, mode);  // the umask may have narrowed it
         for (std::size_t written = 0; written < bytes.size() && error == 0;) {
             const ssize_t count = write(fd, bytes.data() + written, bytes.size() - written);
@@ -418,14 +404,14 @@ bool PosixPlatform::deleteFile(const WideString& path) {
 }
 
 std::int32_t PosixPlatform::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
-    FileDescriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return errno;
     if (read(fd.get(), head, sizeof head) < 0) return errno;
     return 0;
 }
 
 std::unique_ptr<MappedFile> PosixPlatform::mapFile(const WideString& path) {
-    FileDescriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         setError(errno);
         return nullptr;
@@ -455,7 +441,7 @@ bool PosixPlatform::fileStatus(const WideString& path, FileStatus& status) {
 }
 
 std::int32_t PosixPlatform::createNewFile(const WideString& path) {
-    FileDescriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (fd.get() >= 0) return 0;
     const int error = errno;
     setError(error);
