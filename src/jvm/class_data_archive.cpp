@@ -29,7 +29,7 @@
 #include "jvm/option_assembly.h"
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
-#include "platform/platform.h"
+#include "platform/common/os_conventions.h"
 #include "settings/setting_values.h"
 #include "settings/settings_store.h"
 
@@ -83,7 +83,7 @@ WideString archiveFolder(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const char16_t separator = pathSeparator(platform.style());
     WideString folder;
-    if (!platform.userCacheFolder(folder)) {
+    if (!userBaseFolder(platform, conventions(platform.style()).cacheFolder, folder)) {
         launcher.trace.write([] { return WideString(u"class data archive: no per-user cache folder, none used"); });
         return {};
     }

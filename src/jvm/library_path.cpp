@@ -5,7 +5,7 @@
 #include "foundation/path_helpers.h"
 #include "jvm/option_assembly.h"
 #include "launcher/launcher.h"
-#include "platform/platform.h"
+#include "platform/common/os_conventions.h"
 #include "settings/settings_store.h"
 #include "settings/value_expansion.h"
 
@@ -67,6 +67,7 @@ void appendSettingsList(Platform& platform, WideString value, WideStringList& en
 void setUpPosix(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Posix;
+    const OsConventions& rules = conventions(style);
     const WideString home = runtimeHomeOf(style, launcher.jvmLibraryPath);
     platform.setEnvironment(u"KITE_JVM_PATH", launcher.jvmLibraryPath);
     platform.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
@@ -80,7 +81,7 @@ void setUpPosix(Launcher& launcher) {
         }
         if (!executableFolder.empty()) entries.append(executableFolder);
         WideString loaderPath;
-        if (platform.getEnvironment(u"LD_LIBRARY_PATH", loaderPath) && !loaderPath.empty()) {
+        if (platform.getEnvironment(rules.loaderSearchVariable, loaderPath) && !loaderPath.empty()) {
             entries.append(loaderPath);
         }
         entries.append(home + u"lib");
@@ -90,9 +91,9 @@ void setUpPosix(Launcher& launcher) {
     WideStringList entries;
     appendSettingsList(platform, launcher.systemPath, entries);
     WideString previous;
-    if (platform.getEnvironment(u"PATH", previous) && !previous.empty()) entries.append(previous);
+    if (platform.getEnvironment(rules.programSearchVariable, previous) && !previous.empty()) entries.append(previous);
     entries.append(home + u"bin");
-    platform.setEnvironment(u"PATH", pathListText(style, entries));
+    platform.setEnvironment(rules.programSearchVariable, pathListText(style, entries));
 }
 
 }  // namespace
@@ -109,7 +110,8 @@ WideString stripPathComponents(OsStyle style, const WideString& path, int count)
 
 WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath) {
     WideString folder = stripPathComponents(style, libraryPath, 2);
-    if (style == OsStyle::Posix && lastComponent(style, folder) == u"amd64" &&
+    const char16_t* const architecture = conventions(style).architectureFolder;
+    if (architecture != nullptr && lastComponent(style, folder) == architecture &&
         lastComponent(style, stripPathComponents(style, folder, 1)) == u"lib") {
         folder = stripPathComponents(style, folder, 1);
     }
@@ -118,7 +120,7 @@ WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath) {
 }
 
 void Launcher::setUpLibraryPath() {
-    if (platform_.style() == OsStyle::Windows) {
+    if (conventions(platform_.style()).libraryPath == LibraryPathRule::ExpandedAsWhole) {
         setUpWindows(*this);
     } else {
         setUpPosix(*this);

@@ -3,7 +3,7 @@
 #include "foundation/message_catalog.h"
 #include "foundation/path_helpers.h"
 #include "launcher/launcher.h"
-#include "platform/platform.h"
+#include "platform/common/os_conventions.h"
 #include "settings/settings_store.h"
 
 namespace kite {
@@ -43,9 +43,9 @@ bool modulePath(Platform& platform, WideString& out) {
 }
 
 bool settingsPathFor(Platform& platform, const WideString& executablePath, WideString& out) {
-    if (platform.style() == OsStyle::Posix) {
-        // Linux: the last dot of the file name only; no dot appends ".ini".
-        const std::size_t slash = lastPathSeparator(OsStyle::Posix, executablePath);
+    const OsStyle style = platform.style();
+    if (conventions(style).settingsFileNaming == SettingsFileNaming::LastDotOfFileName) {
+        const std::size_t slash = lastPathSeparator(style, executablePath);
         const std::size_t nameStart = slash == WideString::npos ? 0 : slash + 1;
         const std::size_t dot = executablePath.rfind(u'.');
         if (executablePath.size() == nameStart) return false;
@@ -59,6 +59,20 @@ bool settingsPathFor(Platform& platform, const WideString& executablePath, WideS
     const std::size_t dot = executablePath.rfind(u'.');
     if (dot == WideString::npos) return false;
     out = executablePath.substr(0, dot + 1) + u"ini";
+    return true;
+}
+
+bool userBaseFolder(Platform& platform, const BaseFolderRule& rule, WideString& out) {
+    const OsStyle style = platform.style();
+    if (platform.getEnvironment(rule.variable, out) && !out.empty() &&
+        (rule.maxLength == 0 || out.size() <= rule.maxLength) && (!rule.variableMustBeFull || isFullPath(style, out)))
+        return true;
+    out.clear();
+    WideString home;
+    if (rule.belowHome == nullptr || !platform.getEnvironment(u"HOME", home) || home.empty() ||
+        (rule.homeMustBeFull && !isFullPath(style, home)))
+        return false;
+    out = home + rule.belowHome;
     return true;
 }
 
@@ -83,28 +97,19 @@ void Launcher::userSettingsPath(const WideString& executablePath, bool createFol
     if (dot != WideString::npos) fileName.resize(dot);
     fileName += u".ini";
 
+    const BaseFolderRule& rule = conventions(style).configurationFolder;
     WideString base;
-    if (style == OsStyle::Posix) {
-        // A relative XDG_CONFIG_HOME counts as not set, as the XDG rules say.
-        if (!platform_.getEnvironment(u"XDG_CONFIG_HOME", base) || !isFullPath(style, base)) {
-            WideString home;
-            base.clear();
-            if (platform_.getEnvironment(u"HOME", home) && isFullPath(style, home)) base = home + u"/.config";
-        }
-    } else if (!platform_.getEnvironment(u"APPDATA", base) || base.size() > 259 || !isFullPath(style, base)) {
-        base.clear();
-    }
     // Without the user's own folder there is no per-user file: the path
     // would lie in the current folder or at the root of the current drive,
     // where any user can create the file that decides "JRE Path".
-    if (base.empty()) return;
+    if (!userBaseFolder(platform_, rule, base)) return;
     const char16_t separator = pathSeparator(style);
     const WideString productFolder = base + separator + productFolderName(productName);
     const WideString codeFolder = productFolder + separator + productCode;
     if (createFolders) {
         // ~/.config (or $XDG_CONFIG_HOME) may not exist yet in a fresh home folder;
         // APPDATA always does.
-        if (style == OsStyle::Posix) platform_.createDirectory(base);
+        if (rule.mayBeMissing) platform_.createDirectory(base);
         platform_.createDirectory(productFolder);
         platform_.createDirectory(codeFolder);
     }

@@ -151,10 +151,6 @@ public:
     virtual bool renameFile(const WideString& from, const WideString& to) = 0;
     // Bytes the caller may still write on the volume holding path; false when unknown.
     virtual bool freeSpace(const WideString& path, std::uint64_t& bytes) = 0;
-    // The per-user folder for data that can be rebuilt at any time:
-    // %LOCALAPPDATA% on Windows, $XDG_CACHE_HOME or ~/.cache on Linux.
-    // False when the environment names none.
-    virtual bool userCacheFolder(WideString& folder) = 0;
 
     // --- settings files (INI) ------------------------------------------------------
     // The whole value of a key (empty when absent or when the file is missing).

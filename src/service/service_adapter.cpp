@@ -1,6 +1,6 @@
 #include <atomic>
 
-#include "platform/platform.h"
+#include "platform/common/os_conventions.h"
 #include "service/service_host.h"
 
 namespace kite {
@@ -11,7 +11,7 @@ std::int32_t ServiceAdapter::run(const WideStringList& arguments) {
         if (i == 0 && launcher_.omitServiceName) continue;
         launcher_.arguments.append(arguments[i]);
     }
-    if (launcher_.platform().style() == OsStyle::Posix) {
+    if (conventions(launcher_.platform().style()).serviceStopIsSignal) {
         // SIGTERM and SIGINT are the service's stop control: the JVM must not
         // take them over for its own shutdown.
         launcher_.jvmOptions.push_back("-Xrs");

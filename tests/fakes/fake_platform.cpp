@@ -323,10 +323,6 @@ bool FakePlatform::freeSpace(const WideString&, std::uint64_t& bytes) {
     return true;
 }
 
-bool FakePlatform::userCacheFolder(WideString& folder) {
-    return getEnvironment(osStyle == OsStyle::Posix ? u"XDG_CACHE_HOME" : u"LOCALAPPDATA", folder) && !folder.empty();
-}
-
 WideString FakePlatform::profileString(const WideString& file, const WideString& section, const WideString& k) {
     auto it = files.find(key(file));
     if (it == files.end()) return {};

@@ -464,14 +464,6 @@ bool PosixPlatform::freeSpace(const WideString& path, std::uint64_t& bytes) {
     return true;
 }
 
-bool PosixPlatform::userCacheFolder(WideString& folder) {
-    if (getEnvironment(u"XDG_CACHE_HOME", folder) && !folder.empty() && folder.front() == u'/') return true;
-    // A relative XDG_CACHE_HOME is invalid by the XDG rules and ignored.
-    if (!getEnvironment(u"HOME", folder) || folder.empty()) return false;
-    folder += u"/.cache";
-    return true;
-}
-
 WideString PosixPlatform::profileString(const WideString& file, const WideString& section, const WideString& key) {
     std::string bytes;
     if (!readWholeFile(systemPath(file), bytes)) return {};

@@ -422,10 +422,4 @@ bool Win32Platform::freeSpace(const WideString& path, std::uint64_t& bytes) {
     return true;
 }
 
-bool Win32Platform::userCacheFolder(WideString& folder) {
-    // The same length limit as for APPDATA: longer folders would not leave
-    // room for the names below them.
-    return getEnvironment(u"LOCALAPPDATA", folder) && !folder.empty() && folder.size() <= 259;
-}
-
 }  // namespace kite

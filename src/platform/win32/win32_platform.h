@@ -37,7 +37,6 @@ public:
     std::int32_t createNewFile(const WideString& path) override;
     bool renameFile(const WideString& from, const WideString& to) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
-    bool userCacheFolder(WideString& folder) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
     WideStringList profileSectionNames(const WideString& file) override;
     bool writeProfileString(const WideString& file, const WideString& section, const WideString& key,
