@@ -7,6 +7,7 @@
 #include "foundation/utf.h"
 #include "launcher/file_locations.h"
 #include "platform/common/os_conventions.h"
+#include "platform/platform.h"
 
 namespace kite {
 
@@ -17,7 +18,7 @@ WideString layoutLibrary(Platform& platform, const WideString& home, const Runti
     for (const char16_t* relative : layout.library) {
         if (relative == nullptr) break;
         const WideString path = home + relative;
-        if (platform.fileExists(path)) return path;
+        if (platform.fs.fileExists(path)) return path;
     }
     return {};
 }
@@ -49,7 +50,7 @@ WideString findJvmLibrary(Platform& platform, const WideString& home, JvmType ty
 
 bool hasJavaDll(Platform& platform, const WideString& home) {
     for (const char16_t* marker : conventions(platform.style()).runtimeMarkers) {
-        if (marker != nullptr && platform.fileExists(home + marker)) return true;
+        if (marker != nullptr && platform.fs.fileExists(home + marker)) return true;
     }
     return false;
 }
@@ -104,7 +105,7 @@ WideString withTrailingSeparator(Platform& platform, const WideString& home) {
 }
 
 WideString releaseVersion(Platform& platform, const WideString& home) {
-    auto file = platform.mapFile(home + u"release");
+    auto file = platform.fs.mapFile(home + u"release");
     if (!file) return {};
     const std::string_view text(reinterpret_cast<const char*>(file->data()), file->size());
     constexpr std::string_view key = "JAVA_VERSION=";

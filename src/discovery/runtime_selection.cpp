@@ -12,6 +12,7 @@
 #include "foundation/message_catalog.h"
 #include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
+#include "platform/platform.h"
 
 namespace kite {
 
@@ -100,7 +101,7 @@ bool Launcher::discoverRuntime() {
     WideString library;
     WideString folder;
     trace.write([] { return WideString(u"no runtime found: the runtime-not-found dialog opens"); });
-    const int answer = platform_.runtimeNotFoundDialog(message, static_cast<int>(jvmType), library, folder);
+    const int answer = platform_.ui.runtimeNotFoundDialog(message, static_cast<int>(jvmType), library, folder);
     if (answer != 1) {
         trace.write([&] {
             return WideString(answer == 2 ? u"runtime-not-found dialog: cancelled, the start ends"
@@ -290,7 +291,7 @@ void Launcher::checkJvmLibraryImage() {
         trace.write([] { return WideString(u"image check: not made (no \"Pair Product\")"); });
         return;
     }
-    auto image = platform_.mapFile(jvmLibraryPath);
+    auto image = platform_.fs.mapFile(jvmLibraryPath);
     if (!image) {
         trace.write([&] { return u"image check: " + jvmLibraryPath + u" cannot be read, loaded here"; });
         return;
@@ -299,10 +300,10 @@ void Launcher::checkJvmLibraryImage() {
     const auto machine = conventions(platform_.style()).imageFormat == ImageFormat::Pe
                              ? peMachine(image->data(), image->size())
                              : elfMachine(image->data(), image->size());
-    if (machine && *machine != platform_.imageMachine()) launchPairProduct = true;
+    if (machine && *machine != platform_.processes.imageMachine()) launchPairProduct = true;
     trace.write([&] {
         if (!machine) return u"image check: " + jvmLibraryPath + u" is no image of this system, loaded here";
-        return u"image check: machine " + traceHex(*machine) + u", own " + traceHex(platform_.imageMachine()) +
+        return u"image check: machine " + traceHex(*machine) + u", own " + traceHex(platform_.processes.imageMachine()) +
                (launchPairProduct ? WideString(u": the paired executable starts instead")
                                   : WideString(u": loaded here"));
     });

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/environment.h"
 
 namespace kite {
 
@@ -103,14 +103,14 @@ ErrorLog* errorLog = nullptr;
 
 void setErrorLog(ErrorLog* log) { errorLog = log; }
 
-void printError(Platform& platform, const WideString& text) {
+void printError(Environment& console, const WideString& text) {
     const WideString line = u"Error: " + text + u" \n";
-    platform.writeStdout(line);
+    console.writeStdout(line);
     if (errorLog != nullptr) errorLog->write(line);
 }
 
-void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments) {
-    printError(platform, MessageCatalog::format(id, arguments));
+void printMessage(Environment& console, MessageId id, std::initializer_list<MessageArgument> arguments) {
+    printError(console, MessageCatalog::format(id, arguments));
 }
 
 WideString jniReasonText(std::int32_t code) {

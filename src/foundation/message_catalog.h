@@ -9,7 +9,7 @@
 
 namespace kite {
 
-class Platform;
+class Environment;
 
 enum class MessageId : std::uint16_t {
     WindowsError = 202,
@@ -65,9 +65,9 @@ public:
 void setErrorLog(ErrorLog* log);
 
 // Writes "Error: <text> \n" to standard output, and to the error log when one is set.
-void printError(Platform& platform, const WideString& text);
+void printError(Environment& console, const WideString& text);
 // Formats a catalog text and prints it with printError.
-void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments);
+void printMessage(Environment& console, MessageId id, std::initializer_list<MessageArgument> arguments);
 
 // The reason text for a JNI_CreateJavaVM result code (empty outside -1..-6).
 WideString jniReasonText(std::int32_t code);

@@ -3,16 +3,16 @@
 #include <string>
 
 #include "foundation/utf.h"
-#include "platform/platform.h"
+#include "platform/environment.h"
 
 namespace kite {
 
-Trace::Trace(Platform& platform) : platform_(platform) {
+Trace::Trace(Environment& environment) : environment_(environment) {
     WideString value;
-    on_ = platform_.getEnvironment(u"KITE_TRACE", value) && value == u"1";
+    on_ = environment_.getEnvironment(u"KITE_TRACE", value) && value == u"1";
 }
 
-void Trace::emit(const WideString& text) const { platform_.writeStderr(u"kite: " + text + u"\n"); }
+void Trace::emit(const WideString& text) const { environment_.writeStderr(u"kite: " + text + u"\n"); }
 
 WideString traceNumber(std::int64_t value) { return fromAscii(std::to_string(value)); }
 

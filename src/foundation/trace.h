@@ -17,11 +17,11 @@
 
 namespace kite {
 
-class Platform;
+class Environment;
 
 class Trace {
 public:
-    explicit Trace(Platform& platform);
+    explicit Trace(Environment& environment);
 
     bool on() const { return on_; }
     // Writes "kite: " + make() + newline when the trace is on.
@@ -33,7 +33,7 @@ public:
 private:
     void emit(const WideString& text) const;
 
-    Platform& platform_;
+    Environment& environment_;
     bool on_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include "jvm/option_assembly.h"
 #include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
+#include "platform/platform.h"
 #include "settings/settings_store.h"
 #include "settings/value_expansion.h"
 
@@ -25,8 +26,8 @@ void setUpWindows(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Windows;
     const WideString& library = launcher.jvmLibraryPath;
-    platform.setEnvironment(u"KITE_JVM_PATH", library);
-    platform.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
+    platform.env.setEnvironment(u"KITE_JVM_PATH", library);
+    platform.env.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
 
     if (!launcher.libraryPath.empty()) {
         WideString text = launcher.libraryPath;
@@ -37,7 +38,7 @@ void setUpWindows(Launcher& launcher) {
         // come from whatever folder the user started it in.
         text += u";%Path%;" + runtimeHomeOf(style, library) + u"lib";
         expandEnvironment(platform, text);
-        launcher.jvmOptions.push_back(platform.narrowText(u"-Djava.library.path=" + text));
+        launcher.jvmOptions.push_back(platform.env.narrowText(u"-Djava.library.path=" + text));
     }
 
     WideString path;
@@ -47,7 +48,7 @@ void setUpWindows(Launcher& launcher) {
     }
     path += u"%Path%;" + stripPathComponents(style, library, 2);
     expandEnvironment(platform, path);
-    platform.setEnvironment(u"Path", path);
+    platform.env.setEnvironment(u"Path", path);
 }
 
 // Appends the non-empty entries of a ';'-separated setting after expanding
@@ -69,8 +70,8 @@ void setUpPosix(Launcher& launcher) {
     const OsStyle style = OsStyle::Posix;
     const OsConventions& rules = conventions(style);
     const WideString home = runtimeHomeOf(style, launcher.jvmLibraryPath);
-    platform.setEnvironment(u"KITE_JVM_PATH", launcher.jvmLibraryPath);
-    platform.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
+    platform.env.setEnvironment(u"KITE_JVM_PATH", launcher.jvmLibraryPath);
+    platform.env.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
 
     if (!launcher.libraryPath.empty()) {
         WideStringList entries;
@@ -81,19 +82,19 @@ void setUpPosix(Launcher& launcher) {
         }
         if (!executableFolder.empty()) entries.append(executableFolder);
         WideString loaderPath;
-        if (platform.getEnvironment(rules.loaderSearchVariable, loaderPath) && !loaderPath.empty()) {
+        if (platform.env.getEnvironment(rules.loaderSearchVariable, loaderPath) && !loaderPath.empty()) {
             entries.append(loaderPath);
         }
         entries.append(home + u"lib");
-        launcher.jvmOptions.push_back(platform.narrowText(u"-Djava.library.path=" + pathListText(style, entries)));
+        launcher.jvmOptions.push_back(platform.env.narrowText(u"-Djava.library.path=" + pathListText(style, entries)));
     }
 
     WideStringList entries;
     appendSettingsList(platform, launcher.systemPath, entries);
     WideString previous;
-    if (platform.getEnvironment(rules.programSearchVariable, previous) && !previous.empty()) entries.append(previous);
+    if (platform.env.getEnvironment(rules.programSearchVariable, previous) && !previous.empty()) entries.append(previous);
     entries.append(home + u"bin");
-    platform.setEnvironment(rules.programSearchVariable, pathListText(style, entries));
+    platform.env.setEnvironment(rules.programSearchVariable, pathListText(style, entries));
 }
 
 }  // namespace

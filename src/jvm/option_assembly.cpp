@@ -51,7 +51,7 @@ bool Launcher::assembleJvmOptions() {
     if (!splitVmParameters(*this, value, options)) return false;
     for (WideString option : options) {
         expandEnvironment(platform_, option);
-        jvmOptions.push_back(platform_.narrowText(option));
+        jvmOptions.push_back(platform_.env.narrowText(option));
     }
     addClassDataArchiveOptions(store, classPath);
 

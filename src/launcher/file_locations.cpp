@@ -4,6 +4,7 @@
 #include "foundation/path_helpers.h"
 #include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
+#include "platform/platform.h"
 #include "settings/settings_store.h"
 
 namespace kite {
@@ -36,9 +37,9 @@ bool isFullPath(OsStyle style, const WideString& path) {
 }  // namespace
 
 bool modulePath(Platform& platform, WideString& out) {
-    if (platform.modulePath(out)) return true;
+    if (platform.env.modulePath(out)) return true;
     printMessage(platform, MessageId::WindowsError,
-                 {MessageCatalog::text(MessageId::ModulePathNotFound), platform.lastError()});
+                 {MessageCatalog::text(MessageId::ModulePathNotFound), platform.env.lastError()});
     return false;
 }
 
@@ -64,12 +65,12 @@ bool settingsPathFor(Platform& platform, const WideString& executablePath, WideS
 
 bool userBaseFolder(Platform& platform, const BaseFolderRule& rule, WideString& out) {
     const OsStyle style = platform.style();
-    if (platform.getEnvironment(rule.variable, out) && !out.empty() &&
+    if (platform.env.getEnvironment(rule.variable, out) && !out.empty() &&
         (rule.maxLength == 0 || out.size() <= rule.maxLength) && (!rule.variableMustBeFull || isFullPath(style, out)))
         return true;
     out.clear();
     WideString home;
-    if (rule.belowHome == nullptr || !platform.getEnvironment(u"HOME", home) || home.empty() ||
+    if (rule.belowHome == nullptr || !platform.env.getEnvironment(u"HOME", home) || home.empty() ||
         (rule.homeMustBeFull && !isFullPath(style, home)))
         return false;
     out = home + rule.belowHome;
@@ -109,9 +110,9 @@ void Launcher::userSettingsPath(const WideString& executablePath, bool createFol
     if (createFolders) {
         // ~/.config (or $XDG_CONFIG_HOME) may not exist yet in a fresh home folder;
         // APPDATA always does.
-        if (rule.mayBeMissing) platform_.createDirectory(base);
-        platform_.createDirectory(productFolder);
-        platform_.createDirectory(codeFolder);
+        if (rule.mayBeMissing) platform_.fs.createDirectory(base);
+        platform_.fs.createDirectory(productFolder);
+        platform_.fs.createDirectory(codeFolder);
     }
     out = codeFolder + separator + fileName;
 }
@@ -121,7 +122,7 @@ void Launcher::applyWorkingDirectory() {
     if (!modulePath(platform_, module)) return;
     const std::size_t slash = lastPathSeparator(platform_.style(), module);
     if (slash == WideString::npos || slash == 0) return;
-    platform_.setCurrentDirectory(module.substr(0, slash));
+    platform_.env.setCurrentDirectory(module.substr(0, slash));
 }
 
 void Launcher::recordJrePath(const WideString& folder) {
@@ -130,20 +131,20 @@ void Launcher::recordJrePath(const WideString& folder) {
     if (!serviceMode) {
         WideString module;
         WideString userFile;
-        if (platform_.modulePath(module)) userSettingsPath(module, true, userFile);
-        if (!userFile.empty()) platform_.writeProfileString(userFile, kJreSection, kJrePathKey, folder);
+        if (platform_.env.modulePath(module)) userSettingsPath(module, true, userFile);
+        if (!userFile.empty()) platform_.fs.writeProfileString(userFile, kJreSection, kJrePathKey, folder);
         if (!pairProduct.empty()) {
             WideString pairedUserFile;
             userSettingsPath(pairProduct, true, pairedUserFile);
             if (!pairedUserFile.empty())
-                platform_.writeProfileString(pairedUserFile, kJreSection, kJrePathKey, folder);
+                platform_.fs.writeProfileString(pairedUserFile, kJreSection, kJrePathKey, folder);
         }
         return;
     }
-    platform_.writeProfileString(settingsFile, kJreSection, kJrePathKey, folder);
+    platform_.fs.writeProfileString(settingsFile, kJreSection, kJrePathKey, folder);
     WideString pairedFile;
     if (!pairProduct.empty() && pairedSettingsPath(pairedFile))
-        platform_.writeProfileString(pairedFile, kJreSection, kJrePathKey, folder);
+        platform_.fs.writeProfileString(pairedFile, kJreSection, kJrePathKey, folder);
 }
 
 }  // namespace kite

@@ -23,7 +23,7 @@ void traceJvmOptions(Launcher& launcher) {
                u", then the hooks \"abort\" and \"exit\"):";
     });
     for (const std::string& option : launcher.jvmOptions) {
-        launcher.trace.write([&] { return u"  " + launcher.platform().widenText(option); });
+        launcher.trace.write([&] { return u"  " + launcher.platform().env.widenText(option); });
     }
 }
 
@@ -93,7 +93,7 @@ struct Launch {
 std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl) {
     Launch launch(platform, serviceControl);
     Launcher& launcher = launch.launcher;
-    platform.initLocale();
+    platform.env.initLocale();
     const bool started = launcher.init();
     if (!launcher.serviceMode) return started ? launcher.run() : -1;
     WideString module;

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/platform.h"
+#include "platform/os_style.h"
 
 namespace kite {
 

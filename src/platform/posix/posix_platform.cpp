@@ -144,7 +144,7 @@ int replaceFile(const std::string& requested, const std::string& bytes) {
 
 }  // namespace
 
-PosixPlatform::PosixPlatform(int argc, char** argv) {
+PosixPlatform::PosixPlatform(int argc, char** argv) : Platform(*this, *this, *this, *this, *this, *this) {
     for (int i = 0; i < argc; ++i) rawArguments_.emplace_back(argv[i] ? argv[i] : "");
 }
 

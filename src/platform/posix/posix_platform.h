@@ -5,7 +5,14 @@
 
 namespace kite {
 
-class PosixPlatform : public Platform {
+// One object answers every slice; the bundle refers to it.
+class PosixPlatform : public FileSystem,
+                     public Environment,
+                     public Registry,
+                     public UserInterface,
+                     public Processes,
+                     public ClockAndMemory,
+                     public Platform {
 public:
     PosixPlatform(int argc, char** argv);
 

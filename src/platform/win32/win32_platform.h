@@ -5,8 +5,16 @@
 
 namespace kite {
 
-class Win32Platform : public Platform {
+// One object answers every slice; the bundle refers to it.
+class Win32Platform : public FileSystem,
+                      public Environment,
+                      public Registry,
+                      public UserInterface,
+                      public Processes,
+                      public ClockAndMemory,
+                      public Platform {
 public:
+    Win32Platform() : Platform(*this, *this, *this, *this, *this, *this) {}
     std::uint16_t imageMachine() const override { return sizeof(void*) == 4 ? 0x014C : 0x8664; }
     OsStyle style() const override { return OsStyle::Windows; }
     void initLocale() override;
