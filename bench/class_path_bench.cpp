@@ -45,7 +45,7 @@ double assemble(kite::Platform& platform, const fs::path& settings, int repetiti
         const auto start = std::chrono::steady_clock::now();
         const kite::WideStringList classPath = kite::buildClassPath(platform, store);
         const std::string option =
-            platform.narrowText(u"-Djava.class.path=" + kite::classPathText(platform.style(), classPath));
+            platform.env.narrowText(u"-Djava.class.path=" + kite::classPathText(platform.style(), classPath));
         const auto stop = std::chrono::steady_clock::now();
         entries = classPath.size();
         if (option.size() < entries) std::abort();
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         }
         std::ofstream(folder / "app.ini") << "[Class Path]\nClass Path=\\lib\\*.jar\n";
         BenchPlatform platform(argc, argv, wide((folder / "app").string()));
-        platform.initLocale();
+        platform.env.initLocale();
         std::size_t entries = 0;
         const double ms = assemble(platform, folder / "app.ini", repetitions, entries);
         if (entries != sizes[s]) {

@@ -10,7 +10,7 @@ namespace kite {
 
 WideString Launcher::javaHomeLibrary() {
     WideString value;
-    if (!platform_.getEnvironment(u"JAVA_HOME", value) || value.empty()) {
+    if (!platform_.env.getEnvironment(u"JAVA_HOME", value) || value.empty()) {
         trace.write([] { return WideString(u"source JAVA_HOME: not set"); });
         return {};
     }

@@ -6,14 +6,14 @@
 #include <memory>
 
 #include "foundation/wide_string.h"
-#include "platform/platform.h"
+#include "platform/registry.h"
 
 namespace kite {
 
 class RegistryKey {
 public:
-    RegistryKey(Platform& platform, const WideString& path, bool otherView)
-        : handle_(platform.openRegistryKey(path, otherView)) {}
+    RegistryKey(Registry& registry, const WideString& path, bool otherView)
+        : handle_(registry.openRegistryKey(path, otherView)) {}
 
     bool isOpen() const { return handle_ != nullptr; }
     // The names of all sub-keys, in the registry's order, up to the first

@@ -6,35 +6,19 @@
 #include "foundation/path_helpers.h"
 #include "foundation/utf.h"
 #include "launcher/file_locations.h"
+#include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 
 namespace kite {
 
 namespace {
 
-struct Layout {
-    const char16_t* windows;  // below the home
-    const char16_t* posix;
-    const char16_t* posixAmd64;  // the Java 8 form of Linux runtimes
-    bool server;
-};
-
-// In the order in which the default lookup tries them.
-constexpr Layout kClient{u"bin\\client\\jvm.dll", u"lib/client/libjvm.so", u"lib/amd64/client/libjvm.so", false};
-constexpr Layout kClassic{u"bin\\classic\\jvm.dll", u"lib/classic/libjvm.so", u"lib/amd64/classic/libjvm.so", false};
-constexpr Layout kHotspot{u"bin\\hotspot\\jvm.dll", u"lib/hotspot/libjvm.so", u"lib/amd64/hotspot/libjvm.so", false};
-constexpr Layout kServer{u"bin\\server\\jvm.dll", u"lib/server/libjvm.so", u"lib/amd64/server/libjvm.so", true};
-constexpr Layout kJrockit{u"bin\\jrockit\\jvm.dll", u"lib/jrockit/libjvm.so", u"lib/amd64/jrockit/libjvm.so", false};
-
 // The library of one layout under home, or empty.
-WideString layoutLibrary(Platform& platform, const WideString& home, const Layout& layout) {
-    if (platform.style() == OsStyle::Windows) {
-        const WideString path = home + layout.windows;
-        return platform.fileExists(path) ? path : WideString();
-    }
-    for (const char16_t* relative : {layout.posix, layout.posixAmd64}) {
+WideString layoutLibrary(Platform& platform, const WideString& home, const RuntimeLayout& layout) {
+    for (const char16_t* relative : layout.library) {
+        if (relative == nullptr) break;
         const WideString path = home + relative;
-        if (platform.fileExists(path)) return path;
+        if (platform.fs.fileExists(path)) return path;
     }
     return {};
 }
@@ -42,18 +26,22 @@ WideString layoutLibrary(Platform& platform, const WideString& home, const Layou
 }  // namespace
 
 WideString findJvmLibrary(Platform& platform, const WideString& home, JvmType type, bool& server) {
+    const auto& layouts = conventions(platform.style()).layouts;
     if (type == JvmType::Server || type == JvmType::FavorServer) {
-        WideString path = layoutLibrary(platform, home, kServer);
-        if (!path.empty()) {
-            server = true;
-            return path;
+        for (const RuntimeLayout& layout : layouts) {
+            if (!layout.server) continue;
+            WideString path = layoutLibrary(platform, home, layout);
+            if (!path.empty()) {
+                server = true;
+                return path;
+            }
         }
         if (type == JvmType::Server) return {};
     }
-    for (const Layout* layout : {&kClient, &kClassic, &kHotspot, &kServer, &kJrockit}) {
-        WideString path = layoutLibrary(platform, home, *layout);
+    for (const RuntimeLayout& layout : layouts) {
+        WideString path = layoutLibrary(platform, home, layout);
         if (!path.empty()) {
-            server = layout->server;
+            server = layout.server;
             return path;
         }
     }
@@ -61,8 +49,10 @@ WideString findJvmLibrary(Platform& platform, const WideString& home, JvmType ty
 }
 
 bool hasJavaDll(Platform& platform, const WideString& home) {
-    if (platform.style() == OsStyle::Windows) return platform.fileExists(home + u"bin\\java.dll");
-    return platform.fileExists(home + u"lib/libjava.so") || platform.fileExists(home + u"lib/amd64/libjava.so");
+    for (const char16_t* marker : conventions(platform.style()).runtimeMarkers) {
+        if (marker != nullptr && platform.fs.fileExists(home + marker)) return true;
+    }
+    return false;
 }
 
 bool executableDirectory(Platform& platform, WideString& out) {
@@ -115,7 +105,7 @@ WideString withTrailingSeparator(Platform& platform, const WideString& home) {
 }
 
 WideString releaseVersion(Platform& platform, const WideString& home) {
-    auto file = platform.mapFile(home + u"release");
+    auto file = platform.fs.mapFile(home + u"release");
     if (!file) return {};
     const std::string_view text(reinterpret_cast<const char*>(file->data()), file->size());
     constexpr std::string_view key = "JAVA_VERSION=";

@@ -16,7 +16,7 @@ void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<
         return;
     }
     WideStringList found;
-    platform.findFiles(root + u"/*", found);
+    platform.fs.findFiles(root + u"/*", found);
     std::vector<WideString> names(found.begin(), found.end());
     std::sort(names.begin(), names.end());
     for (const bool jdkPass : {true, false}) {
@@ -30,8 +30,8 @@ void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<
         for (const WideString& name : names) {
             if (name == u"." || name == u"..") continue;
             const WideString folder = root + u"/" + name + u"/";
-            if (!platform.fileExists(folder + u"release")) continue;
-            const bool jdk = platform.fileExists(folder + u"bin/javac");
+            if (!platform.fs.fileExists(folder + u"release")) continue;
+            const bool jdk = platform.fs.fileExists(folder + u"bin/javac");
             if (jdk != jdkPass) continue;
             JreCandidate candidate;
             // Without a JAVA_VERSION line the version is 0.0.0.0, like a
@@ -54,7 +54,7 @@ void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<
                 continue;
             }
             candidate.home = folder;
-            if (jdk && platform.fileExists(folder + u"jre")) candidate.home += u"jre/";
+            if (jdk && platform.fs.fileExists(folder + u"jre")) candidate.home += u"jre/";
             // Like the JavaSoft JRE key, a JRE counts as server only when it has no other JVM.
             const JvmType type = !jdk && launcher.jvmType == JvmType::FavorServer ? JvmType::Default : launcher.jvmType;
             if (findJvmLibrary(platform, candidate.home, type, candidate.hasServerVm).empty()) {

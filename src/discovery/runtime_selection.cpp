@@ -11,6 +11,7 @@
 #include "discovery/runtime_keys.h"
 #include "foundation/message_catalog.h"
 #include "launcher/launcher.h"
+#include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 
 namespace kite {
@@ -71,7 +72,7 @@ bool Launcher::discoverRuntime() {
         jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
         if (!jvmLibraryPath.empty()) {
             // The registry view it came from tells the processor kind.
-            if (platform_.style() == OsStyle::Posix) {
+            if (conventions(platform_.style()).runtimeFolders != nullptr) {
                 unchecked(u"a runtime folder");
                 return found(u"the runtime folders");
             }
@@ -100,7 +101,7 @@ bool Launcher::discoverRuntime() {
     WideString library;
     WideString folder;
     trace.write([] { return WideString(u"no runtime found: the runtime-not-found dialog opens"); });
-    const int answer = platform_.runtimeNotFoundDialog(message, static_cast<int>(jvmType), library, folder);
+    const int answer = platform_.ui.runtimeNotFoundDialog(message, static_cast<int>(jvmType), library, folder);
     if (answer != 1) {
         trace.write([&] {
             return WideString(answer == 2 ? u"runtime-not-found dialog: cancelled, the start ends"
@@ -115,19 +116,20 @@ bool Launcher::discoverRuntime() {
 }
 
 bool Launcher::searchRegistry(bool otherView, WideString& home, bool newerKeys) {
-    const WideString source = platform_.style() == OsStyle::Posix
-                                  ? WideString(u"runtime folders /usr/lib/jvm")
+    const char16_t* const runtimeFolders = conventions(platform_.style()).runtimeFolders;
+    const WideString source = runtimeFolders != nullptr
+                                  ? u"runtime folders " + WideString(runtimeFolders)
                                   : WideString(newerKeys ? u"registry, newer keys, " : u"registry, ") + viewName(otherView);
-    // Linux has one source in place of the registry and no second view.
-    if ((otherView || newerKeys) && platform_.style() == OsStyle::Posix) return false;
+    // The runtime folders are one source in place of the registry, without a second view.
+    if ((otherView || newerKeys) && runtimeFolders != nullptr) return false;
     if (otherView && pairProduct.empty()) {
         trace.write([&] { return u"source " + source + u": not searched (no \"Pair Product\")"; });
         return false;
     }
     std::vector<JreCandidate> candidates;
-    if (platform_.style() == OsStyle::Posix) {
+    if (runtimeFolders != nullptr) {
         trace.write([&] { return u"source " + source + u": searching"; });
-        scanRuntimeFolders(*this, u"/usr/lib/jvm", candidates);
+        scanRuntimeFolders(*this, runtimeFolders, candidates);
     } else {
         trace.write([&] { return u"source " + source + u": searching"; });
         for (const RuntimeKeySource& key : runtimeKeySources()) {
@@ -289,18 +291,19 @@ void Launcher::checkJvmLibraryImage() {
         trace.write([] { return WideString(u"image check: not made (no \"Pair Product\")"); });
         return;
     }
-    auto image = platform_.mapFile(jvmLibraryPath);
+    auto image = platform_.fs.mapFile(jvmLibraryPath);
     if (!image) {
         trace.write([&] { return u"image check: " + jvmLibraryPath + u" cannot be read, loaded here"; });
         return;
     }
     // Windows loads PE images only, Linux ELF images only.
-    const auto machine = platform_.style() == OsStyle::Windows ? peMachine(image->data(), image->size())
-                                                               : elfMachine(image->data(), image->size());
-    if (machine && *machine != platform_.imageMachine()) launchPairProduct = true;
+    const auto machine = conventions(platform_.style()).imageFormat == ImageFormat::Pe
+                             ? peMachine(image->data(), image->size())
+                             : elfMachine(image->data(), image->size());
+    if (machine && *machine != platform_.processes.imageMachine()) launchPairProduct = true;
     trace.write([&] {
         if (!machine) return u"image check: " + jvmLibraryPath + u" is no image of this system, loaded here";
-        return u"image check: machine " + traceHex(*machine) + u", own " + traceHex(platform_.imageMachine()) +
+        return u"image check: machine " + traceHex(*machine) + u", own " + traceHex(platform_.processes.imageMachine()) +
                (launchPairProduct ? WideString(u": the paired executable starts instead")
                                   : WideString(u": loaded here"));
     });

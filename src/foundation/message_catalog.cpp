@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/common/console_message_sink.h"
-#include "platform/platform.h"
+#include "platform/environment.h"
 
 namespace kite {
 
@@ -121,17 +121,17 @@ void setMessageContext(const WideString& productName, bool service) {
 
 WideString errorLine(const WideString& text) { return u"Error: " + text + u" \n"; }
 
-void printError(Platform& platform, const WideString& text) {
+void printError(Environment& console, const WideString& text) {
     if (messageSink != nullptr && !messageService) {
         messageSink->deliverError(text, messageProduct);
     } else {
-        ConsoleMessageSink(platform).deliverError(text, messageProduct);
+        ConsoleMessageSink(console).deliverError(text, messageProduct);
     }
     if (errorLog != nullptr) errorLog->write(errorLine(text));
 }
 
-void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments) {
-    printError(platform, MessageCatalog::format(id, arguments));
+void printMessage(Environment& console, MessageId id, std::initializer_list<MessageArgument> arguments) {
+    printError(console, MessageCatalog::format(id, arguments));
 }
 
 WideString jniReasonText(std::int32_t code) {

@@ -9,7 +9,7 @@
 
 namespace kite {
 
-class Platform;
+class Environment;
 class MessageSink;
 
 enum class MessageId : std::uint16_t {
@@ -78,9 +78,9 @@ void setMessageContext(const WideString& productName, bool service);
 WideString errorLine(const WideString& text);
 // Hands text to the message sink (by default: its error line on standard
 // output), and the error line to the error log when one is set.
-void printError(Platform& platform, const WideString& text);
+void printError(Environment& console, const WideString& text);
 // Formats a catalog text and prints it with printError.
-void printMessage(Platform& platform, MessageId id, std::initializer_list<MessageArgument> arguments);
+void printMessage(Environment& console, MessageId id, std::initializer_list<MessageArgument> arguments);
 
 // The reason text for a JNI_CreateJavaVM result code (empty outside -1..-6).
 WideString jniReasonText(std::int32_t code);

@@ -62,14 +62,14 @@ void splitPath(OsStyle style, const WideString& path, WideStringList& components
     for (const WideString& piece : pieces) components.append(piece);
 }
 
-bool pathExists(Platform& platform, const WideString& path) {
-    if (path.empty() || !isAbsolutePath(platform.style(), path)) return false;
-    return platform.fileExists(path);
+bool pathExists(FileSystem& files, const WideString& path) {
+    if (path.empty() || !isAbsolutePath(files.style(), path)) return false;
+    return files.fileExists(path);
 }
 
-std::int32_t ensureParentDirectories(Platform& platform, const WideString& path) {
-    if (pathExists(platform, path)) return 0;
-    const OsStyle style = platform.style();
+std::int32_t ensureParentDirectories(FileSystem& files, const WideString& path) {
+    if (pathExists(files, path)) return 0;
+    const OsStyle style = files.style();
     const bool unc = style == OsStyle::Windows && isUncPath(path);
     WideStringList components;
     splitPath(style, path, components);
@@ -81,7 +81,7 @@ std::int32_t ensureParentDirectories(Platform& platform, const WideString& path)
     WideString previous;
     for (std::size_t i = 1; i + 1 < components.size(); ++i) {
         directory = directory + separator + components[i];
-        const std::int32_t result = platform.createDirectory(directory);
+        const std::int32_t result = files.createDirectory(directory);
         if (result == 0) {
             lastFailure = 0;
             previousCreated = true;
@@ -94,7 +94,7 @@ std::int32_t ensureParentDirectories(Platform& platform, const WideString& path)
             continue;
         }
         // Remove the level above when this call created it (it is empty).
-        if (i > 1 && previousCreated) platform.removeDirectory(previous);
+        if (i > 1 && previousCreated) files.removeDirectory(previous);
         break;
     }
     return lastFailure == kErrorAlreadyExists ? 0 : lastFailure;

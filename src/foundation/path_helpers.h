@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "foundation/wide_string.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace kite {
 
@@ -30,8 +30,8 @@ char16_t pathListSeparator(OsStyle style);
 // Cuts a path into its root (when it has one) and its components.
 void splitPath(OsStyle style, const WideString& path, WideStringList& components);
 // An absolute path that names an existing file or directory.
-bool pathExists(Platform& platform, const WideString& path);
+bool pathExists(FileSystem& files, const WideString& path);
 // Creates every missing directory on the way to a file: 0 or the error code.
-std::int32_t ensureParentDirectories(Platform& platform, const WideString& path);
+std::int32_t ensureParentDirectories(FileSystem& files, const WideString& path);
 
 }  // namespace kite

@@ -3,19 +3,20 @@
 #include <string>
 
 #include "foundation/utf.h"
-#include "platform/platform.h"
+#include "platform/environment.h"
+#include "platform/files.h"
 
 namespace kite {
 
-Trace::Trace(Platform& platform) : platform_(platform) {
+Trace::Trace(Environment& environment, FileSystem& files) : environment_(environment), files_(files) {
     WideString value;
-    on_ = platform_.getEnvironment(u"KITE_TRACE", value) && value == u"1";
-    if (on_ && !platform_.getEnvironment(u"KITE_TRACE_FILE", file_)) file_.clear();
+    on_ = environment_.getEnvironment(u"KITE_TRACE", value) && value == u"1";
+    if (on_ && !environment_.getEnvironment(u"KITE_TRACE_FILE", file_)) file_.clear();
 }
 
 void Trace::emit(const WideString& text) const {
     const WideString line = u"kite: " + text + u"\n";
-    if (file_.empty() || !platform_.appendToFile(file_, line)) platform_.writeStderr(line);
+    if (file_.empty() || !files_.appendToFile(file_, line)) environment_.writeStderr(line);
 }
 
 WideString traceNumber(std::int64_t value) { return fromAscii(std::to_string(value)); }

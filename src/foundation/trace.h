@@ -22,11 +22,12 @@
 
 namespace kite {
 
-class Platform;
+class Environment;
+class FileSystem;
 
 class Trace {
 public:
-    explicit Trace(Platform& platform);
+    Trace(Environment& environment, FileSystem& files);
 
     bool on() const { return on_; }
     // Writes "kite: " + make() + newline when the trace is on.
@@ -38,7 +39,8 @@ public:
 private:
     void emit(const WideString& text) const;
 
-    Platform& platform_;
+    Environment& environment_;
+    FileSystem& files_;
     bool on_ = false;
     WideString file_;  // KITE_TRACE_FILE; empty: standard error
 };

@@ -42,7 +42,7 @@ bool Launcher::setUpInstanceGuard() {
     WideString executable;
     bool created = false;
     if (modulePath(platform_, executable)) {
-        instanceChannel = platform_.openInstanceChannel(instanceNameFor(executable), created);
+        instanceChannel = platform_.processes.openInstanceChannel(instanceNameFor(executable), created);
     }
     if (!instanceChannel) {
         singleInstance = false;  // runs as an ordinary instance
@@ -54,7 +54,7 @@ bool Launcher::setUpInstanceGuard() {
         // Each forwarded start is delivered on a thread of its own; the thread
         // handle is closed at once, the thread is never waited for.
         const bool listening = instanceChannel->startPrimary([this](std::shared_ptr<ForwardedStart> start) {
-            platform_.startThread(
+            platform_.processes.startThread(
                 [this, start] {
                     deliverForwardedArguments(*start);
                     return std::uint32_t{0};

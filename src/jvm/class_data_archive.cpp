@@ -29,6 +29,7 @@
 #include "jvm/option_assembly.h"
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 #include "settings/setting_values.h"
 #include "settings/settings_store.h"
@@ -83,21 +84,21 @@ WideString archiveFolder(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const char16_t separator = pathSeparator(platform.style());
     WideString folder;
-    if (!platform.userCacheFolder(folder)) {
+    if (!userBaseFolder(platform, conventions(platform.style()).cacheFolder, folder)) {
         launcher.trace.write([] { return WideString(u"class data archive: no per-user cache folder, none used"); });
         return {};
     }
     while (folder.size() > 1 && isPathSeparator(platform.style(), folder.back())) folder.pop_back();
     // ~/.cache may not exist yet in a fresh home folder.
-    std::int32_t result = platform.createDirectory(folder);
+    std::int32_t result = platform.fs.createDirectory(folder);
     for (const WideString& part : {productFolderName(launcher.productName), launcher.productCode}) {
         if (part.empty()) continue;
         folder += separator + part;
-        result = platform.createDirectory(folder);
+        result = platform.fs.createDirectory(folder);
     }
     // A folder that exists may still answer "access denied" to a create.
     FileStatus status;
-    if (result != 0 && result != kErrorAlreadyExists && !(platform.fileStatus(folder, status) && status.isFolder)) {
+    if (result != 0 && result != kErrorAlreadyExists && !(platform.fs.fileStatus(folder, status) && status.isFolder)) {
         launcher.trace.write([&] {
             return u"class data archive: cache folder " + folder + u" cannot be created (error " +
                    traceNumber(result) + u"), none used";
@@ -106,7 +107,7 @@ WideString archiveFolder(Launcher& launcher) {
     }
     // The JVM receives the path in the narrow encoding; a path that does not
     // survive it would name another file.
-    if (platform.widenText(platform.narrowText(folder)) != folder) {
+    if (platform.env.widenText(platform.env.narrowText(folder)) != folder) {
         launcher.trace.write([&] {
             return u"class data archive: cache folder " + folder +
                    u" has characters the JVM cannot be given, none used";
@@ -184,7 +185,7 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     WideStringList baseArchives;
     const std::size_t libraryFolder = lastPathSeparator(style, jvmLibraryPath);
     if (libraryFolder == WideString::npos ||
-        !platform_.findFiles(jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives)) {
+        !platform_.fs.findFiles(jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives)) {
         trace.write([] {
             return WideString(u"class data archive: the runtime has no base archive (classes.jsa), none used");
         });
@@ -202,14 +203,14 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     Fnv1a64 fingerprint;
     FileStatus status;
     fingerprint.addText(jvmLibraryPath);
-    if (platform_.fileStatus(jvmLibraryPath, status)) {
+    if (platform_.fs.fileStatus(jvmLibraryPath, status)) {
         fingerprint.addNumber(status.size);
         fingerprint.addNumber(status.modified);
     }
     bool folderSeen = false;
     for (const WideString& entry : classPath) {
         status = {};
-        const bool exists = platform_.fileStatus(entry, status);
+        const bool exists = platform_.fs.fileStatus(entry, status);
         fingerprint.addNumber(exists ? 1 : 0);
         fingerprint.addNumber(status.size);
         fingerprint.addNumber(status.modified);
@@ -231,7 +232,7 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     const WideString folder = archiveFolder(*this);
     if (folder.empty()) return;
     WideString executable;
-    if (!platform_.modulePath(executable)) return;
+    if (!platform_.env.modulePath(executable)) return;
     WideString stem = executable.substr(lastPathSeparator(style, executable) + 1);
     const std::size_t dot = stem.rfind(u'.');
     if (dot != WideString::npos && dot > 0) stem.resize(dot);
@@ -247,7 +248,7 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     // The archive to use, if a whole one is there; archives of other class
     // paths, options or library versions, and damaged ones, are removed.
     WideStringList names;
-    platform_.findFiles(base + ownPrefix + u"*", names);
+    platform_.fs.findFiles(base + ownPrefix + u"*", names);
     WideString found;
     for (const WideString& name : names) {
         if (name.size() <= ownPrefix.size() || name.ends_with(u".tmp")) continue;
@@ -256,23 +257,23 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
         const bool ours = rest.ends_with(u".jsa") && dash == wanted.size() && rest.starts_with(wanted);
         const WideString size = ours ? rest.substr(dash + 1, rest.size() - dash - 5) : WideString();
         status = {};
-        if (found.empty() && allDigits(size) && platform_.fileStatus(base + name, status) &&
+        if (found.empty() && allDigits(size) && platform_.fs.fileStatus(base + name, status) &&
             decimal(status.size) == size) {
             found = base + name;
             continue;
         }
-        platform_.deleteFile(base + name);
+        platform_.fs.deleteFile(base + name);
         trace.write([&] {
             return u"class data archive: removed " + base + name +
                    (ours ? WideString(u" (size differs from its name)") : WideString(u" (made for other settings)"));
         });
     }
     if (!found.empty()) {
-        jvmOptions.push_back(platform_.narrowText(u"-XX:SharedArchiveFile=" + found));
+        jvmOptions.push_back(platform_.env.narrowText(u"-XX:SharedArchiveFile=" + found));
         trace.write([&] { return u"class data archive: " + found + u" used"; });
     } else {
         std::uint64_t freeBytes = 0;
-        if (platform_.freeSpace(folder, freeBytes) && freeBytes < kMinimumFreeBytes) {
+        if (platform_.fs.freeSpace(folder, freeBytes) && freeBytes < kMinimumFreeBytes) {
             trace.write([&] {
                 return u"class data archive: only " + decimal(freeBytes) + u" bytes free in " + folder +
                        u", none created";
@@ -287,7 +288,7 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
         std::int32_t result = 0;
         for (int slot = 0; slot < kTemporarySlots; ++slot) {
             reservation = base + ownPrefix + wanted + u"." + decimal(static_cast<std::uint64_t>(slot)) + u".tmp";
-            result = platform_.createNewFile(reservation);
+            result = platform_.fs.createNewFile(reservation);
             if (result != kErrorAlreadyExists) break;
         }
         const WideString temporary = reservation.substr(0, reservation.size() - 4) + u".jsa.tmp";
@@ -300,22 +301,22 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
         }
         // Temporary files of starts that ended before renaming theirs.
         FileStatus own;
-        if (platform_.fileStatus(reservation, own)) {
+        if (platform_.fs.fileStatus(reservation, own)) {
             for (const WideString& name : names) {
                 if (!name.ends_with(u".tmp") || base + name == reservation) continue;
                 status = {};
-                if (platform_.fileStatus(base + name, status) && status.modified + kStaleTemporaryAge < own.modified)
-                    platform_.deleteFile(base + name);
+                if (platform_.fs.fileStatus(base + name, status) && status.modified + kStaleTemporaryAge < own.modified)
+                    platform_.fs.deleteFile(base + name);
             }
         }
-        platform_.deleteFile(temporary);  // a stale one of a killed start
+        platform_.fs.deleteFile(temporary);  // a stale one of a killed start
         archiveBeingCreated = temporary;
         archiveFinalPrefix = base + ownPrefix + wanted + u"-";
         if (mechanism == ArchiveMechanism::DynamicAtExit) {
-            jvmOptions.push_back(platform_.narrowText(u"-XX:ArchiveClassesAtExit=" + temporary));
+            jvmOptions.push_back(platform_.env.narrowText(u"-XX:ArchiveClassesAtExit=" + temporary));
         } else {
             jvmOptions.push_back("-XX:+AutoCreateSharedArchive");
-            jvmOptions.push_back(platform_.narrowText(u"-XX:SharedArchiveFile=" + temporary));
+            jvmOptions.push_back(platform_.env.narrowText(u"-XX:SharedArchiveFile=" + temporary));
         }
         trace.write([&] { return u"class data archive: none yet, the JVM writes " + temporary + u" at exit"; });
     }
@@ -334,18 +335,18 @@ void Launcher::publishClassDataArchive() {
     struct Release {
         Platform& platform;
         const WideString& path;
-        ~Release() { platform.deleteFile(path); }
+        ~Release() { platform.fs.deleteFile(path); }
     } release{platform_, reservation};
     FileStatus status;
-    if (!platform_.fileStatus(temporary, status) || status.size == 0) {
-        platform_.deleteFile(temporary);
+    if (!platform_.fs.fileStatus(temporary, status) || status.size == 0) {
+        platform_.fs.deleteFile(temporary);
         trace.write([] { return WideString(u"class data archive: the JVM wrote none"); });
         return;
     }
     const WideString final = archiveFinalPrefix + decimal(status.size) + u".jsa";
-    if (!platform_.renameFile(temporary, final)) {
-        const std::int32_t error = platform_.lastError();
-        platform_.deleteFile(temporary);
+    if (!platform_.fs.renameFile(temporary, final)) {
+        const std::int32_t error = platform_.env.lastError();
+        platform_.fs.deleteFile(temporary);
         trace.write([&] {
             return u"class data archive: " + temporary + u" cannot become " + final + u" (error " +
                    traceNumber(error) + u"), removed";

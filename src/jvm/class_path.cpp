@@ -81,7 +81,7 @@ void expandClassPathEntry(Platform& platform, const WideString& entry, WideStrin
         // joined to the folder directly; lib\*.jar gets the separator that
         // it lacks, so that both forms name the same files.
         WideString module;
-        if (!platform.modulePath(module)) return;
+        if (!platform.env.modulePath(module)) return;
         const std::size_t cut = lastPathSeparator(style, module);
         WideString folder = cut == WideString::npos ? WideString() : module.substr(0, cut);
         if (!pattern.empty() && !isPathSeparator(style, pattern.front())) folder.push_back(pathSeparator(style));
@@ -90,7 +90,7 @@ void expandClassPathEntry(Platform& platform, const WideString& entry, WideStrin
     const std::size_t cut = lastPathSeparator(style, pattern);
     const WideString matchFolder = cut == WideString::npos ? WideString() : pattern.substr(0, cut + 1);
     WideStringList names;
-    if (!platform.findFiles(pattern, names)) return;
+    if (!platform.fs.findFiles(pattern, names)) return;
     for (const WideString& name : names) entries.append(matchFolder + name);
 }
 

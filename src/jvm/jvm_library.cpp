@@ -11,7 +11,7 @@ namespace {
 
 void reportMissingEntryPoint(Platform& platform) {
     printMessage(platform, MessageId::WindowsError,
-                 {MessageCatalog::text(MessageId::CreateJavaVmNotFound), platform.lastError()});
+                 {MessageCatalog::text(MessageId::CreateJavaVmNotFound), platform.env.lastError()});
 }
 
 }  // namespace
@@ -23,23 +23,23 @@ void reportMissingEntryPoint(Platform& platform) {
 bool Launcher::loadJvmLibrary(const WideString& path) {
     WideString form;
     if (!jvmPathForm(*this, path, form)) return false;
-    void* library = platform_.loadLibrary(form);
+    void* library = platform_.processes.loadLibrary(form);
     if (library == nullptr) {
-        printMessage(platform_, MessageId::JvmLibraryLoadFailed, {path, platform_.lastError()});
+        printMessage(platform_, MessageId::JvmLibraryLoadFailed, {path, platform_.env.lastError()});
         return false;
     }
-    createJavaVm = platform_.findSymbol(library, "JNI_CreateJavaVM");
+    createJavaVm = platform_.processes.findSymbol(library, "JNI_CreateJavaVM");
     if (createJavaVm == nullptr) {
         reportMissingEntryPoint(platform_);
         return false;
     }
-    getDefaultJavaVmInitArgs = platform_.findSymbol(library, "JNI_GetDefaultJavaVMInitArgs");
+    getDefaultJavaVmInitArgs = platform_.processes.findSymbol(library, "JNI_GetDefaultJavaVMInitArgs");
     if (getDefaultJavaVmInitArgs == nullptr) {
         reportMissingEntryPoint(platform_);
         return false;
     }
     // Optional: without it the main class is found through FindClass alone.
-    findClassFromBootLoader = platform_.findSymbol(library, "JVM_FindClassFromBootLoader");
+    findClassFromBootLoader = platform_.processes.findSymbol(library, "JVM_FindClassFromBootLoader");
     return true;
 }
 

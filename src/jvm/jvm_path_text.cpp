@@ -14,8 +14,8 @@ namespace kite {
 
 namespace {
 
-bool survivesNarrowing(Platform& platform, const WideString& text) {
-    return platform.widenText(platform.narrowText(text)) == text;
+bool survivesNarrowing(Environment& text, const WideString& path) {
+    return text.widenText(text.narrowText(path)) == path;
 }
 
 }  // namespace
@@ -39,7 +39,7 @@ bool jvmPathForm(Launcher& launcher, const WideString& path, WideString& form) {
         } else {
             WideString shortPath;
             WideString shortName;
-            if (platform.shortPathName(path.substr(0, end), shortPath)) {
+            if (platform.fs.shortPathName(path.substr(0, end), shortPath)) {
                 const std::size_t cut = lastPathSeparator(style, shortPath);
                 shortName = cut == WideString::npos ? shortPath : shortPath.substr(cut + 1);
             }
@@ -66,7 +66,7 @@ bool jvmPathListText(Launcher& launcher, const WideStringList& entries, std::str
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (!jvmPathForm(launcher, entries[i], form)) return false;
         if (i > 0) text.push_back(separator);
-        text += platform.narrowText(form);
+        text += platform.env.narrowText(form);
     }
     return true;
 }

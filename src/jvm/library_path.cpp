@@ -5,6 +5,7 @@
 #include "foundation/path_helpers.h"
 #include "jvm/option_assembly.h"
 #include "launcher/launcher.h"
+#include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 #include "settings/value_expansion.h"
@@ -26,8 +27,8 @@ bool setUpWindows(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Windows;
     const WideString& library = launcher.jvmLibraryPath;
-    platform.setEnvironment(u"KITE_JVM_PATH", library);
-    platform.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
+    platform.env.setEnvironment(u"KITE_JVM_PATH", library);
+    platform.env.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
 
     if (!launcher.libraryPath.empty()) {
         WideString configured = launcher.libraryPath;
@@ -54,7 +55,7 @@ bool setUpWindows(Launcher& launcher) {
     }
     path += u"%Path%;" + stripPathComponents(style, library, 2);
     expandEnvironment(platform, path);
-    platform.setEnvironment(u"Path", path);
+    platform.env.setEnvironment(u"Path", path);
     return true;
 }
 
@@ -75,9 +76,10 @@ void appendSettingsList(Platform& platform, WideString value, WideStringList& en
 bool setUpPosix(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Posix;
+    const OsConventions& rules = conventions(style);
     const WideString home = runtimeHomeOf(style, launcher.jvmLibraryPath);
-    platform.setEnvironment(u"KITE_JVM_PATH", launcher.jvmLibraryPath);
-    platform.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
+    platform.env.setEnvironment(u"KITE_JVM_PATH", launcher.jvmLibraryPath);
+    platform.env.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
 
     if (!launcher.libraryPath.empty()) {
         WideStringList entries;
@@ -88,7 +90,7 @@ bool setUpPosix(Launcher& launcher) {
         }
         if (!executableFolder.empty()) entries.append(executableFolder);
         WideString loaderPath;
-        if (platform.getEnvironment(u"LD_LIBRARY_PATH", loaderPath) && !loaderPath.empty()) {
+        if (platform.env.getEnvironment(rules.loaderSearchVariable, loaderPath) && !loaderPath.empty()) {
             entries.append(loaderPath);
         }
         entries.append(home + u"lib");
@@ -105,9 +107,9 @@ bool setUpPosix(Launcher& launcher) {
     WideStringList entries;
     appendSettingsList(platform, launcher.systemPath, entries);
     WideString previous;
-    if (platform.getEnvironment(u"PATH", previous) && !previous.empty()) entries.append(previous);
+    if (platform.env.getEnvironment(rules.programSearchVariable, previous) && !previous.empty()) entries.append(previous);
     entries.append(home + u"bin");
-    platform.setEnvironment(u"PATH", pathListText(style, entries));
+    platform.env.setEnvironment(rules.programSearchVariable, pathListText(style, entries));
     return true;
 }
 
@@ -125,7 +127,8 @@ WideString stripPathComponents(OsStyle style, const WideString& path, int count)
 
 WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath) {
     WideString folder = stripPathComponents(style, libraryPath, 2);
-    if (style == OsStyle::Posix && lastComponent(style, folder) == u"amd64" &&
+    const char16_t* const architecture = conventions(style).architectureFolder;
+    if (architecture != nullptr && lastComponent(style, folder) == architecture &&
         lastComponent(style, stripPathComponents(style, folder, 1)) == u"lib") {
         folder = stripPathComponents(style, folder, 1);
     }
@@ -134,7 +137,8 @@ WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath) {
 }
 
 bool Launcher::setUpLibraryPath() {
-    return platform_.style() == OsStyle::Windows ? setUpWindows(*this) : setUpPosix(*this);
+    if (conventions(platform_.style()).libraryPath == LibraryPathRule::WithPathReferences) return setUpWindows(*this);
+    return setUpPosix(*this);
 }
 
 }  // namespace kite

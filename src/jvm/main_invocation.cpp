@@ -56,7 +56,7 @@ jclass loadThroughFindClass(Launcher& launcher, JNIEnv* env) {
     jclass mainClass = env->FindClass(utf);
     if (mainClass == nullptr) {
         describePendingException(env);
-        printMessage(platform, MessageId::MainClassNotFound, {platform.widenText(utf)});
+        printMessage(platform, MessageId::MainClassNotFound, {platform.env.widenText(utf)});
     }
     env->ReleaseStringUTFChars(name, utf);
     return mainClass;
@@ -100,7 +100,7 @@ bool callMain(Launcher& launcher, JNIEnv* env) {
 
 std::uint32_t Launcher::runJavaMain() {
     if (mainThreadStackSize == 0) mainThreadStackSize = static_cast<std::uint32_t>(defaultThreadStackSize());
-    auto thread = platform_.startThread([this] { return javaMainThread(*this); }, mainThreadStackSize);
+    auto thread = platform_.processes.startThread([this] { return javaMainThread(*this); }, mainThreadStackSize);
     if (!thread) return javaMainThread(*this);
     return thread->join();
 }
@@ -109,7 +109,7 @@ bool Launcher::invokeMain() {
     const bool mainCalled = callMain(*this, jniEnv);
     // A runtime from the IBM registry key keeps the Java main thread: the
     // process then ends through System.exit or from outside.
-    if (mainCalled && ibmRuntime) platform_.sleepForever();
+    if (mainCalled && ibmRuntime) platform_.processes.sleepForever();
     // Detach on every path, failures included: a thread that created the VM
     // and ends attached makes the teardown's DestroyJavaVM wait for ever.
     const bool detached = javaVm->DetachCurrentThread() == JNI_OK;

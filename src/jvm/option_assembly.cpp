@@ -62,7 +62,7 @@ bool Launcher::assembleJvmOptions() {
     jvmOptions.push_back("-Djava.class.path=" + classPathOption);
     for (WideString option : options) {
         expandEnvironment(platform_, option);
-        jvmOptions.push_back(platform_.narrowText(option));
+        jvmOptions.push_back(platform_.env.narrowText(option));
     }
     addClassDataArchiveOptions(store, classPath);
 

@@ -63,7 +63,7 @@ void redirectOutputStreams(Launcher& launcher) {
     JNIEnv* env = launcher.jniEnv;
     if (hasPercent(launcher.outputFile) || hasPercent(launcher.errorFile)) {
         // Both names carry the same time stamp.
-        const LocalTime now = platform.localTime();
+        const LocalTime now = platform.clock.localTime();
         if (hasPercent(launcher.outputFile)) expandDateTime(platform, launcher.outputFile, now);
         if (hasPercent(launcher.errorFile)) expandDateTime(platform, launcher.errorFile, now);
     }

@@ -28,6 +28,7 @@
 #include "foundation/utf.h"
 #include "jvm/option_assembly.h"
 #include "launcher/launcher.h"
+#include "platform/common/os_conventions.h"
 #include "settings/setting_values.h"
 #include "settings/settings_store.h"
 #include "settings/value_expansion.h"
@@ -52,7 +53,7 @@ SplashCloseFunction openSplashClose = nullptr;
 
 template <typename Function>
 Function symbol(Platform& platform, void* library, const char* name) {
-    return reinterpret_cast<Function>(platform.findSymbol(library, name));
+    return reinterpret_cast<Function>(platform.processes.findSymbol(library, name));
 }
 
 // The image named by the setting: environment references expanded, a
@@ -63,7 +64,7 @@ WideString imagePath(Platform& platform, WideString value) {
     expandEnvironment(platform, value);
     if (isAbsolutePath(style, value)) return nativePath(style, value);
     WideString module;
-    if (!platform.modulePath(module)) return {};
+    if (!platform.env.modulePath(module)) return {};
     const std::size_t cut = lastPathSeparator(style, module);
     WideString folder = cut == WideString::npos ? WideString() : module.substr(0, cut);
     const WideString relative = nativePath(style, value);
@@ -74,7 +75,7 @@ WideString imagePath(Platform& platform, WideString value) {
 }  // namespace
 
 WideString splashLibraryPath(OsStyle style, const WideString& jvmLibraryPath) {
-    const char16_t* name = style == OsStyle::Windows ? u"splashscreen.dll" : u"libsplashscreen.so";
+    const char16_t* name = conventions(style).splashLibrary;
     return stripPathComponents(style, jvmLibraryPath, 2) + pathSeparator(style) + name;
 }
 
@@ -100,14 +101,14 @@ void showSplashScreen(Launcher& launcher, SettingsStore& store) {
     }
     const WideString image = imagePath(platform, value);
     FileStatus status;
-    if (image.empty() || !platform.fileStatus(image, status) || status.isFolder) {
+    if (image.empty() || !platform.fs.fileStatus(image, status) || status.isFolder) {
         trace.write([&] { return u"splash screen: image " + traceQuoted(image) + u" not found, none shown"; });
         return;
     }
     const WideString libraryPath = splashLibraryPath(platform.style(), launcher.jvmLibraryPath);
-    void* library = platform.loadLibrary(libraryPath);
+    void* library = platform.processes.loadLibrary(libraryPath);
     if (library == nullptr) {
-        const std::int32_t error = platform.lastError();
+        const std::int32_t error = platform.env.lastError();
         trace.write([&] {
             return u"splash screen: the runtime's splash library " + libraryPath + u" cannot be loaded (error " +
                    traceNumber(error) + u"), none shown";
@@ -128,8 +129,8 @@ void showSplashScreen(Launcher& launcher, SettingsStore& store) {
     }
 
     init();
-    std::string name = platform.narrowText(image);
-    const bool nameFits = platform.widenText(name) == image;
+    std::string name = platform.env.narrowText(image);
+    const bool nameFits = platform.env.widenText(name) == image;
     bool loaded = false;
     float scale = 1.0f;
     if (nameFits) {
@@ -149,11 +150,11 @@ void showSplashScreen(Launcher& launcher, SettingsStore& store) {
         // A name the process's encoding cannot hold: the launcher reads the
         // file and hands over its bytes, and no name (a wrong one would be
         // the application's image URL).
-        const std::unique_ptr<MappedFile> file = platform.mapFile(image);
+        const std::unique_ptr<MappedFile> file = platform.fs.mapFile(image);
         loaded = file != nullptr && file->size() <= static_cast<std::size_t>(INT_MAX) &&
                  loadMemory(const_cast<std::uint8_t*>(file->data()), static_cast<int>(file->size())) != 0;
     }
-    const WideString shown = nameFits ? platform.widenText(name) : image;
+    const WideString shown = nameFits ? platform.env.widenText(name) : image;
     if (!loaded) {
         trace.write([&] {
             return u"splash screen: the splash library cannot show " + traceQuoted(shown) +

@@ -100,7 +100,7 @@ bool addVmParameter(Launcher& launcher, WideString token, WideStringList& option
     if (token.empty()) return true;
     std::optional<std::uint32_t> stackSize = 0;
     if (isPercentSize(token)) {
-        token = resolvePercentSize(token, launcher.platform().memoryFigures(), wideSizeArithmetic());
+        token = resolvePercentSize(token, launcher.platform().clock.memoryFigures(), wideSizeArithmetic());
         if (token.empty()) stackSize = std::nullopt;
     }
     if (token.starts_with(u"-Xss")) stackSize = parseStackSize(token.substr(4));

@@ -24,12 +24,12 @@ WideString trimWhiteSpace(const WideString& text) {
 
 void parseCommandLine(Platform& platform, WideStringList& arguments) {
     WideStringList vector;
-    if (platform.argumentVector(vector)) {
+    if (platform.env.argumentVector(vector)) {
         for (const WideString& argument : vector) arguments.append(argument);
         return;
     }
     WideStringList pieces;
-    splitCommandLine(trimWhiteSpace(platform.commandLine()), pieces);
+    splitCommandLine(trimWhiteSpace(platform.env.commandLine()), pieces);
     pieces.removeFirst();
     for (const WideString& piece : pieces) arguments.append(piece);
 }

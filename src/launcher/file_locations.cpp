@@ -3,6 +3,7 @@
 #include "foundation/message_catalog.h"
 #include "foundation/path_helpers.h"
 #include "launcher/launcher.h"
+#include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
 
@@ -36,16 +37,16 @@ bool isFullPath(OsStyle style, const WideString& path) {
 }  // namespace
 
 bool modulePath(Platform& platform, WideString& out) {
-    if (platform.modulePath(out)) return true;
+    if (platform.env.modulePath(out)) return true;
     printMessage(platform, MessageId::WindowsError,
-                 {MessageCatalog::text(MessageId::ModulePathNotFound), platform.lastError()});
+                 {MessageCatalog::text(MessageId::ModulePathNotFound), platform.env.lastError()});
     return false;
 }
 
 bool settingsPathFor(Platform& platform, const WideString& executablePath, WideString& out) {
-    if (platform.style() == OsStyle::Posix) {
-        // Linux: the last dot of the file name only; no dot appends ".ini".
-        const std::size_t slash = lastPathSeparator(OsStyle::Posix, executablePath);
+    const OsStyle style = platform.style();
+    if (conventions(style).settingsFileNaming == SettingsFileNaming::LastDotOfFileName) {
+        const std::size_t slash = lastPathSeparator(style, executablePath);
         const std::size_t nameStart = slash == WideString::npos ? 0 : slash + 1;
         const std::size_t dot = executablePath.rfind(u'.');
         if (executablePath.size() == nameStart) return false;
@@ -59,6 +60,20 @@ bool settingsPathFor(Platform& platform, const WideString& executablePath, WideS
     const std::size_t dot = executablePath.rfind(u'.');
     if (dot == WideString::npos) return false;
     out = executablePath.substr(0, dot + 1) + u"ini";
+    return true;
+}
+
+bool userBaseFolder(Platform& platform, const BaseFolderRule& rule, WideString& out) {
+    const OsStyle style = platform.style();
+    if (platform.env.getEnvironment(rule.variable, out) && !out.empty() &&
+        (rule.maxLength == 0 || out.size() <= rule.maxLength) && (!rule.variableMustBeFull || isFullPath(style, out)))
+        return true;
+    out.clear();
+    WideString home;
+    if (rule.belowHome == nullptr || !platform.env.getEnvironment(u"HOME", home) || home.empty() ||
+        (rule.homeMustBeFull && !isFullPath(style, home)))
+        return false;
+    out = home + rule.belowHome;
     return true;
 }
 
@@ -83,30 +98,21 @@ void Launcher::userSettingsPath(const WideString& executablePath, bool createFol
     if (dot != WideString::npos) fileName.resize(dot);
     fileName += u".ini";
 
+    const BaseFolderRule& rule = conventions(style).configurationFolder;
     WideString base;
-    if (style == OsStyle::Posix) {
-        // A relative XDG_CONFIG_HOME counts as not set, as the XDG rules say.
-        if (!platform_.getEnvironment(u"XDG_CONFIG_HOME", base) || !isFullPath(style, base)) {
-            WideString home;
-            base.clear();
-            if (platform_.getEnvironment(u"HOME", home) && isFullPath(style, home)) base = home + u"/.config";
-        }
-    } else if (!platform_.getEnvironment(u"APPDATA", base) || base.size() > 259 || !isFullPath(style, base)) {
-        base.clear();
-    }
     // Without the user's own folder there is no per-user file: the path
     // would lie in the current folder or at the root of the current drive,
     // where any user can create the file that decides "JRE Path".
-    if (base.empty()) return;
+    if (!userBaseFolder(platform_, rule, base)) return;
     const char16_t separator = pathSeparator(style);
     const WideString productFolder = base + separator + productFolderName(productName);
     const WideString codeFolder = productFolder + separator + productCode;
     if (createFolders) {
         // ~/.config (or $XDG_CONFIG_HOME) may not exist yet in a fresh home folder;
         // APPDATA always does.
-        if (style == OsStyle::Posix) platform_.createDirectory(base);
-        platform_.createDirectory(productFolder);
-        platform_.createDirectory(codeFolder);
+        if (rule.mayBeMissing) platform_.fs.createDirectory(base);
+        platform_.fs.createDirectory(productFolder);
+        platform_.fs.createDirectory(codeFolder);
     }
     out = codeFolder + separator + fileName;
 }
@@ -116,7 +122,7 @@ void Launcher::applyWorkingDirectory() {
     if (!modulePath(platform_, module)) return;
     const std::size_t slash = lastPathSeparator(platform_.style(), module);
     if (slash == WideString::npos || slash == 0) return;
-    platform_.setCurrentDirectory(module.substr(0, slash));
+    platform_.env.setCurrentDirectory(module.substr(0, slash));
 }
 
 void Launcher::recordJrePath(const WideString& folder) {
@@ -125,20 +131,20 @@ void Launcher::recordJrePath(const WideString& folder) {
     if (!serviceMode) {
         WideString module;
         WideString userFile;
-        if (platform_.modulePath(module)) userSettingsPath(module, true, userFile);
-        if (!userFile.empty()) platform_.writeProfileString(userFile, kJreSection, kJrePathKey, folder);
+        if (platform_.env.modulePath(module)) userSettingsPath(module, true, userFile);
+        if (!userFile.empty()) platform_.fs.writeProfileString(userFile, kJreSection, kJrePathKey, folder);
         if (!pairProduct.empty()) {
             WideString pairedUserFile;
             userSettingsPath(pairProduct, true, pairedUserFile);
             if (!pairedUserFile.empty())
-                platform_.writeProfileString(pairedUserFile, kJreSection, kJrePathKey, folder);
+                platform_.fs.writeProfileString(pairedUserFile, kJreSection, kJrePathKey, folder);
         }
         return;
     }
-    platform_.writeProfileString(settingsFile, kJreSection, kJrePathKey, folder);
+    platform_.fs.writeProfileString(settingsFile, kJreSection, kJrePathKey, folder);
     WideString pairedFile;
     if (!pairProduct.empty() && pairedSettingsPath(pairedFile))
-        platform_.writeProfileString(pairedFile, kJreSection, kJrePathKey, folder);
+        platform_.fs.writeProfileString(pairedFile, kJreSection, kJrePathKey, folder);
 }
 
 }  // namespace kite

@@ -6,6 +6,7 @@
 namespace kite {
 
 class Platform;
+struct BaseFolderRule;
 
 // The executable's full path; on failure prints message 202 with 208's text.
 bool modulePath(Platform& platform, WideString& out);
@@ -13,6 +14,9 @@ bool modulePath(Platform& platform, WideString& out);
 bool settingsFilePath(Platform& platform, WideString& out);
 // The same rule for another executable's path; false when it has no dot.
 bool settingsPathFor(Platform& platform, const WideString& executablePath, WideString& out);
+// A per-user base folder by its rule (configuration, cache); false when the
+// environment names none that is usable.
+bool userBaseFolder(Platform& platform, const BaseFolderRule& rule, WideString& out);
 // The folder name made of the product name: characters that a folder name
 // cannot hold are dropped.
 WideString productFolderName(const WideString& productName);

@@ -23,13 +23,13 @@ void traceJvmOptions(Launcher& launcher) {
                u", then the hooks \"abort\" and \"exit\"):";
     });
     for (const std::string& option : launcher.jvmOptions) {
-        launcher.trace.write([&] { return u"  " + launcher.platform().widenText(option); });
+        launcher.trace.write([&] { return u"  " + launcher.platform().env.widenText(option); });
     }
 }
 
 }  // namespace
 
-Launcher::Launcher(Platform& platform) : trace(platform), platform_(platform) { currentLauncher = this; }
+Launcher::Launcher(Platform& platform) : trace(platform.env, platform.fs), platform_(platform) { currentLauncher = this; }
 
 Launcher::~Launcher() {
     destroyJavaVm();
@@ -95,7 +95,7 @@ struct Launch {
 std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, MessageSink* messages) {
     Launch launch(platform, serviceControl, messages);
     Launcher& launcher = launch.launcher;
-    platform.initLocale();
+    platform.env.initLocale();
     const bool started = launcher.init();
     if (!launcher.serviceMode) return started ? launcher.run() : -1;
     WideString module;

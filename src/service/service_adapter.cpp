@@ -1,5 +1,6 @@
 #include <atomic>
 
+#include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 #include "service/service_host.h"
 
@@ -11,7 +12,7 @@ std::int32_t ServiceAdapter::run(const WideStringList& arguments) {
         if (i == 0 && launcher_.omitServiceName) continue;
         launcher_.arguments.append(arguments[i]);
     }
-    if (launcher_.platform().style() == OsStyle::Posix) {
+    if (conventions(launcher_.platform().style()).serviceStopIsSignal) {
         // SIGTERM and SIGINT are the service's stop control: the JVM must not
         // take them over for its own shutdown.
         launcher_.jvmOptions.push_back("-Xrs");
@@ -25,7 +26,7 @@ void ServiceAdapter::requestStop() {
     // The thread handle is closed at once; the thread runs on by itself, and
     // the teardown waits for it (waitForStopThreads).
     ++stopThreads_;
-    auto thread = launcher_.platform().startThread(
+    auto thread = launcher_.platform().processes.startThread(
         [this] {
             stopWhenVmExists();
             --stopThreads_;
@@ -38,7 +39,7 @@ void ServiceAdapter::requestStop() {
 void ServiceAdapter::waitForStopThreads() {
     // A stop thread ends soon after the launch has: it either finds no VM or
     // returns from the Java "stop", which the VM's destruction would wait for too.
-    while (stopThreads_.load() > 0) launcher_.platform().sleepMilliseconds(10);
+    while (stopThreads_.load() > 0) launcher_.platform().processes.sleepMilliseconds(10);
 }
 
 void ServiceAdapter::stopWhenVmExists() {
@@ -47,7 +48,7 @@ void ServiceAdapter::stopWhenVmExists() {
     for (;;) {
         if (std::atomic_ref<JavaVM_*>(launcher_.javaVm).load() != nullptr) break;
         if (runFinished_) return;
-        launcher_.platform().sleepMilliseconds(100);
+        launcher_.platform().processes.sleepMilliseconds(100);
     }
     launcher_.callJavaStop();
 }

@@ -82,9 +82,9 @@ bool Launcher::readLauncherSettings() {
     WideString userFile;
     if (!serviceMode) {
         WideString module;
-        if (platform_.modulePath(module)) userSettingsPath(module, false, userFile);
+        if (platform_.env.modulePath(module)) userSettingsPath(module, false, userFile);
     }
-    if (!userFile.empty() && platform_.fileExists(userFile)) {
+    if (!userFile.empty() && platform_.fs.fileExists(userFile)) {
         IniSettingsStore(platform_, userFile).getValue(kRuntime, u"JRE Path", jrePath);
     } else {
         store.getValue(kRuntime, u"JRE Path", jrePath);

@@ -1,29 +1,29 @@
 #include "settings/settings_store.h"
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace kite {
 
-IniSettingsStore::IniSettingsStore(Platform& platform, WideString filePath)
-    : platform_(platform), filePath_(std::move(filePath)) {}
+IniSettingsStore::IniSettingsStore(FileSystem& files, WideString filePath)
+    : files_(files), filePath_(std::move(filePath)) {}
 
 std::int32_t IniSettingsStore::readFileHead(std::uint8_t (&head)[4]) {
-    return platform_.readFileHead(filePath_, head);
+    return files_.readFileHead(filePath_, head);
 }
 
 void IniSettingsStore::getValue(const WideString& section, const WideString& key, WideString& value) {
-    value = platform_.profileString(filePath_, section, key);
+    value = files_.profileString(filePath_, section, key);
 }
 
 void IniSettingsStore::getSectionNames(WideStringList& names) {
-    names = platform_.profileSectionNames(filePath_);
+    names = files_.profileSectionNames(filePath_);
 }
 
 bool IniSettingsStore::setValue(const WideString& section, const WideString& key, const WideString& value) {
-    return platform_.writeProfileString(filePath_, section, key, value);
+    return files_.writeProfileString(filePath_, section, key, value);
 }
 
-bool IniSettingsStore::removeFile() { return platform_.deleteFile(filePath_); }
+bool IniSettingsStore::removeFile() { return files_.deleteFile(filePath_); }
 
 void LayeredSettingsStore::getValue(const WideString& section, const WideString& key, WideString& value) {
     value.clear();

@@ -8,7 +8,7 @@
 
 namespace kite {
 
-class Platform;
+class FileSystem;
 
 class SettingsStore {
 public:
@@ -25,7 +25,7 @@ public:
 
 class IniSettingsStore : public SettingsStore {
 public:
-    IniSettingsStore(Platform& platform, WideString filePath);
+    IniSettingsStore(FileSystem& files, WideString filePath);
 
     std::int32_t readFileHead(std::uint8_t (&head)[4]) override;
     void getValue(const WideString& section, const WideString& key, WideString& value) override;
@@ -36,7 +36,7 @@ public:
     const WideString& filePath() const { return filePath_; }
 
 protected:
-    Platform& platform_;
+    FileSystem& files_;
 
 private:
     WideString filePath_;

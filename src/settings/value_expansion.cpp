@@ -6,7 +6,7 @@ namespace kite {
 
 void expandEnvironment(Platform& platform, WideString& text) {
     WideString expanded = text;
-    if (platform.expandEnvironment(expanded)) text = expanded;
+    if (platform.env.expandEnvironment(expanded)) text = expanded;
 }
 
 void expandDateTime(Platform& platform, WideString& text, const LocalTime& time) {
@@ -27,7 +27,7 @@ void expandDateTime(Platform& platform, WideString& text, const LocalTime& time)
     // A picture that cannot be formatted (too long a result) counts as empty.
     WideString timed;
     WideString dated;
-    if (picture.empty() || !platform.formatTime(picture, time, timed) || !platform.formatDate(timed, time, dated)) {
+    if (picture.empty() || !platform.clock.formatTime(picture, time, timed) || !platform.clock.formatDate(timed, time, dated)) {
         dated.clear();
     }
     text = text.substr(0, first) + dated + text.substr(last + 1);

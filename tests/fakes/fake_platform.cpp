@@ -1,10 +1,9 @@
 #include "fake_platform.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <sstream>
 #include <stdexcept>
 
-#include "foundation/utf.h"
-#include "platform/common/date_pictures.h"
 #include "platform/common/ini_text.h"
 #include "platform/common/percent_expansion.h"
 
@@ -13,12 +12,6 @@ namespace kite::testing {
 namespace {
 
 char16_t fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
-
-WideString folded(const WideString& text) {
-    WideString out = text;
-    for (char16_t& c : out) c = fold(c);
-    return out;
-}
 
 bool wildcardMatch(const WideString& pattern, const WideString& name, bool ignoreCase) {
     std::size_t p = 0, n = 0, star = WideString::npos, mark = 0;
@@ -51,15 +44,6 @@ private:
     std::string bytes_;
 };
 
-class FakeThread : public ThreadHandle {
-public:
-    explicit FakeThread(std::uint32_t code) : code_(code) {}
-    std::uint32_t join() override { return code_; }
-
-private:
-    std::uint32_t code_;
-};
-
 struct FakeRegistryHandle : RegistryHandle {
     std::vector<WideString> subKeys;
     std::map<WideString, std::vector<std::uint8_t>> values;
@@ -76,16 +60,27 @@ struct FakeRegistryHandle : RegistryHandle {
     }
 };
 
+class FakeThread : public ThreadHandle {
+public:
+    explicit FakeThread(std::uint32_t code) : code_(code) {}
+    std::uint32_t join() override { return code_; }
+
+private:
+    std::uint32_t code_;
+};
+
 }  // namespace
+
+WideString folded(const WideString& text) {
+    WideString out = text;
+    for (char16_t& c : out) c = fold(c);
+    return out;
+}
 
 std::string utf8(const WideString& text) { return toUtf8(text); }
 WideString wide(const std::string& utf8Text) { return fromUtf8(utf8Text); }
 
-FakePlatform::FakePlatform(OsStyle style) : osStyle(style) {
-    if (style == OsStyle::Posix) executablePath = u"/opt/app/app";
-}
-
-WideString FakePlatform::key(const WideString& path) const {
+WideString FakeFileSystem::key(const WideString& path) const {
     WideString out = path;
     if (osStyle == OsStyle::Posix) {
         for (char16_t& c : out)
@@ -97,14 +92,14 @@ WideString FakePlatform::key(const WideString& path) const {
     return out;
 }
 
-void FakePlatform::addFile(const WideString& path, const std::string& bytes) {
+void FakeFileSystem::addFile(const WideString& path, const std::string& bytes) {
     const WideString k = key(path);
     files[k] = bytes;
     const std::size_t slash = k.find_last_of(u"\\/");
     if (slash != WideString::npos && slash > 0) addDirectory(k.substr(0, slash));
 }
 
-void FakePlatform::addDirectory(const WideString& path) {
+void FakeFileSystem::addDirectory(const WideString& path) {
     WideString k = key(path);
     while (!k.empty()) {
         directories.insert(k);
@@ -114,128 +109,7 @@ void FakePlatform::addDirectory(const WideString& path) {
     }
 }
 
-void FakePlatform::ensureRegistryKey(const WideString& keyPath, bool otherView) {
-    auto& view = registry_[otherView ? 1 : 0];
-    WideString path = folded(keyPath);
-    while (!path.empty() && path.back() == u'\\') path.pop_back();
-    WideString original = keyPath;
-    while (!original.empty() && original.back() == u'\\') original.pop_back();
-    if (view.count(path)) return;
-    view[path];
-    const std::size_t slash = path.rfind(u'\\');
-    if (slash == WideString::npos) return;
-    ensureRegistryKey(original.substr(0, slash), otherView);
-    view[path.substr(0, slash)].subKeys.push_back(original.substr(slash + 1));
-}
-
-void FakePlatform::addRegistryString(const WideString& keyPath, const WideString& name, const WideString& value,
-                                     bool otherView) {
-    std::vector<std::uint8_t> bytes;
-    for (char16_t c : value) {
-        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    addRegistryBytes(keyPath, name, std::move(bytes), otherView);
-}
-
-void FakePlatform::addRegistryBytes(const WideString& keyPath, const WideString& name,
-                                    std::vector<std::uint8_t> bytes, bool otherView) {
-    ensureRegistryKey(keyPath, otherView);
-    WideString path = folded(keyPath);
-    while (!path.empty() && path.back() == u'\\') path.pop_back();
-    registry_[otherView ? 1 : 0][path].values[folded(name)] = std::move(bytes);
-}
-
-bool FakePlatform::argumentVector(WideStringList& out) {
-    if (!hasArgumentVector) return false;
-    out = argumentVectorItems;
-    return true;
-}
-
-bool FakePlatform::modulePath(WideString& out) {
-    if (modulePathFails) return false;
-    out = executablePath;
-    return true;
-}
-
-void FakePlatform::writeStdout(const WideString& text) { stdoutText += toUtf8(text); }
-void FakePlatform::writeStderr(const WideString& text) { stderrText += toUtf8(text); }
-
-std::vector<std::string> FakePlatform::stderrLines() const {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < stderrText.size()) {
-        std::size_t end = stderrText.find('\n', start);
-        if (end == std::string::npos) end = stderrText.size();
-        lines.push_back(stderrText.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-std::string FakePlatform::narrowText(const WideString& text) {
-    if (narrowLimit == 0xFFFF) return toUtf8(text);
-    WideString kept = text;
-    for (char16_t& c : kept) {
-        if (c > narrowLimit) c = u'?';
-    }
-    return toUtf8(kept);
-}
-WideString FakePlatform::widenText(const std::string& text) { return fromUtf8(text); }
-
-bool FakePlatform::getEnvironment(const WideString& name, WideString& value) {
-    for (const auto& [n, v] : environment) {
-        if (osStyle == OsStyle::Windows ? folded(n) == folded(name) : n == name) {
-            value = v;
-            return true;
-        }
-    }
-    return false;
-}
-
-void FakePlatform::setEnvironment(const WideString& name, const WideString& value) {
-    for (auto it = environment.begin(); it != environment.end(); ++it) {
-        if (osStyle == OsStyle::Windows ? folded(it->first) == folded(name) : it->first == name) {
-            environment.erase(it);
-            break;
-        }
-    }
-    environment[name] = value;
-}
-
-bool FakePlatform::expandEnvironment(WideString& text) {
-    text = expandPercentReferences(text, [this](const WideString& name, WideString& value) {
-        for (const auto& [n, v] : environment) {
-            if (folded(n) == folded(name)) {
-                value = v;
-                return true;
-            }
-        }
-        return false;
-    });
-    return true;
-}
-
-bool FakePlatform::setCurrentDirectory(const WideString& path) {
-    currentDirectory = path;
-    return true;
-}
-
-bool FakePlatform::formatTime(const WideString& picture, const LocalTime& time, WideString& out) {
-    return formatTimePicture(picture, time, out);
-}
-
-bool FakePlatform::formatDate(const WideString& picture, const LocalTime& time, WideString& out) {
-    return formatDatePicture(picture, time, out);
-}
-
-bool FakePlatform::fileExists(const WideString& path) {
-    WideStringList names;
-    return findFiles(path, names);
-}
-
-bool FakePlatform::findFiles(const WideString& pattern, WideStringList& names) {
+bool FakeFileSystem::findFiles(const WideString& pattern, WideStringList& names) {
     names.clear();
     const WideString k = key(pattern);
     const std::size_t slash = k.find_last_of(osStyle == OsStyle::Posix ? u"/" : u"\\");
@@ -259,7 +133,7 @@ bool FakePlatform::findFiles(const WideString& pattern, WideStringList& names) {
     return !names.empty();
 }
 
-std::int32_t FakePlatform::createDirectory(const WideString& path) {
+std::int32_t FakeFileSystem::createDirectory(const WideString& path) {
     const WideString k = key(path);
     if (failingDirectories.count(k)) return 5;
     if (directories.count(k) || files.count(k)) return kErrorAlreadyExists;
@@ -273,27 +147,20 @@ std::int32_t FakePlatform::createDirectory(const WideString& path) {
     return 0;
 }
 
-bool FakePlatform::removeDirectory(const WideString& path) {
-    removedDirectories.push_back(path);
-    return directories.erase(key(path)) > 0;
-}
-
-bool FakePlatform::deleteFile(const WideString& path) { return files.erase(key(path)) > 0; }
-
-std::int32_t FakePlatform::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
+std::int32_t FakeFileSystem::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
     auto it = files.find(key(path));
     if (it == files.end()) return 2;
     for (std::size_t i = 0; i < 4 && i < it->second.size(); ++i) head[i] = static_cast<std::uint8_t>(it->second[i]);
     return 0;
 }
 
-std::unique_ptr<MappedFile> FakePlatform::mapFile(const WideString& path) {
+std::unique_ptr<MappedFile> FakeFileSystem::mapFile(const WideString& path) {
     auto it = files.find(key(path));
     if (it == files.end() || it->second.empty()) return nullptr;
     return std::make_unique<FakeMappedFile>(it->second);
 }
 
-bool FakePlatform::fileStatus(const WideString& path, FileStatus& status) {
+bool FakeFileSystem::fileStatus(const WideString& path, FileStatus& status) {
     const WideString k = key(path);
     status = {};
     if (directories.count(k)) {
@@ -306,13 +173,7 @@ bool FakePlatform::fileStatus(const WideString& path, FileStatus& status) {
     return true;
 }
 
-bool FakePlatform::appendToFile(const WideString& path, const WideString& text) {
-    if (directories.count(key(path))) return false;
-    files[key(path)] += toUtf8(text);
-    return true;
-}
-
-std::int32_t FakePlatform::createNewFile(const WideString& path) {
+std::int32_t FakeFileSystem::createNewFile(const WideString& path) {
     const WideString k = key(path);
     if (files.count(k) || directories.count(k)) return kErrorAlreadyExists;
     const std::size_t slash = k.find_last_of(osStyle == OsStyle::Posix ? u"/" : u"\\");
@@ -322,7 +183,7 @@ std::int32_t FakePlatform::createNewFile(const WideString& path) {
     return 0;
 }
 
-bool FakePlatform::renameFile(const WideString& from, const WideString& to) {
+bool FakeFileSystem::renameFile(const WideString& from, const WideString& to) {
     auto it = files.find(key(from));
     if (it == files.end()) return false;
     std::string bytes = std::move(it->second);
@@ -331,37 +192,19 @@ bool FakePlatform::renameFile(const WideString& from, const WideString& to) {
     return true;
 }
 
-bool FakePlatform::freeSpace(const WideString&, std::uint64_t& bytes) {
-    bytes = freeBytes;
-    return true;
-}
-
-bool FakePlatform::shortPathName(const WideString& path, WideString& out) {
-    for (const auto& [longPath, shortPath] : shortPaths) {
-        if (key(longPath) != key(path)) continue;
-        out = shortPath;
-        return true;
-    }
-    return false;
-}
-
-bool FakePlatform::userCacheFolder(WideString& folder) {
-    return getEnvironment(osStyle == OsStyle::Posix ? u"XDG_CACHE_HOME" : u"LOCALAPPDATA", folder) && !folder.empty();
-}
-
-WideString FakePlatform::profileString(const WideString& file, const WideString& section, const WideString& k) {
+WideString FakeFileSystem::profileString(const WideString& file, const WideString& section, const WideString& k) {
     auto it = files.find(key(file));
     if (it == files.end()) return {};
     return ini::value(ini::parse(it->second), section, k);
 }
 
-WideStringList FakePlatform::profileSectionNames(const WideString& file) {
+WideStringList FakeFileSystem::profileSectionNames(const WideString& file) {
     auto it = files.find(key(file));
     if (it == files.end()) return {};
     return ini::sectionNames(ini::parse(it->second));
 }
 
-bool FakePlatform::writeProfileString(const WideString& file, const WideString& section, const WideString& k,
+bool FakeFileSystem::writeProfileString(const WideString& file, const WideString& section, const WideString& k,
                                       const WideString& value) {
     const WideString path = key(file);
     const std::size_t slash = path.find_last_of(osStyle == OsStyle::Posix ? u"/" : u"\\");
@@ -372,8 +215,76 @@ bool FakePlatform::writeProfileString(const WideString& file, const WideString& 
     return true;
 }
 
-std::unique_ptr<RegistryHandle> FakePlatform::openRegistryKey(const WideString& path, bool otherView) {
-    if (osStyle == OsStyle::Posix) return nullptr;
+std::map<WideString, WideString>::iterator FakeEnvironment::find(const WideString& name, bool ignoreCase) {
+    return std::find_if(environment.begin(), environment.end(), [&](const auto& entry) {
+        return ignoreCase ? folded(entry.first) == folded(name) : entry.first == name;
+    });
+}
+
+std::vector<std::string> FakeEnvironment::stderrLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(stderrText);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool FakeEnvironment::getEnvironment(const WideString& name, WideString& value) {
+    const auto it = find(name, style_ == OsStyle::Windows);
+    if (it == environment.end()) return false;
+    value = it->second;
+    return true;
+}
+
+void FakeEnvironment::setEnvironment(const WideString& name, const WideString& value) {
+    if (const auto it = find(name, style_ == OsStyle::Windows); it != environment.end()) environment.erase(it);
+    environment[name] = value;
+}
+
+bool FakeEnvironment::expandEnvironment(WideString& text) {
+    text = expandPercentReferences(text, [this](const WideString& name, WideString& value) {
+        const auto it = find(name, true);
+        if (it != environment.end()) value = it->second;
+        return it != environment.end();
+    });
+    return true;
+}
+
+void FakeRegistry::ensureRegistryKey(const WideString& keyPath, bool otherView) {
+    auto& view = registry_[otherView ? 1 : 0];
+    WideString path = folded(keyPath);
+    while (!path.empty() && path.back() == u'\\') path.pop_back();
+    WideString original = keyPath;
+    while (!original.empty() && original.back() == u'\\') original.pop_back();
+    if (view.count(path)) return;
+    view[path];
+    const std::size_t slash = path.rfind(u'\\');
+    if (slash == WideString::npos) return;
+    ensureRegistryKey(original.substr(0, slash), otherView);
+    view[path.substr(0, slash)].subKeys.push_back(original.substr(slash + 1));
+}
+
+void FakeRegistry::addRegistryString(const WideString& keyPath, const WideString& name, const WideString& value,
+                                     bool otherView) {
+    std::vector<std::uint8_t> bytes;
+    for (char16_t c : value) {
+        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    addRegistryBytes(keyPath, name, std::move(bytes), otherView);
+}
+
+void FakeRegistry::addRegistryBytes(const WideString& keyPath, const WideString& name,
+                                    std::vector<std::uint8_t> bytes, bool otherView) {
+    ensureRegistryKey(keyPath, otherView);
+    WideString path = folded(keyPath);
+    while (!path.empty() && path.back() == u'\\') path.pop_back();
+    registry_[otherView ? 1 : 0][path].values[folded(name)] = std::move(bytes);
+}
+
+std::unique_ptr<RegistryHandle> FakeRegistry::openRegistryKey(const WideString& path, bool otherView) {
+    if (style_ == OsStyle::Posix) return nullptr;
     WideString k = folded(path);
     while (!k.empty() && k.back() == u'\\') k.pop_back();
     auto& view = registry_[otherView ? 1 : 0];
@@ -385,42 +296,46 @@ std::unique_ptr<RegistryHandle> FakePlatform::openRegistryKey(const WideString& 
     return handle;
 }
 
-int FakePlatform::runtimeNotFoundDialog(const WideString& message, int, WideString& jvmLibrary, WideString& folder) {
-    ++dialogCalls;
-    dialogMessage = message;
-    if (dialogResult == 1) {
-        jvmLibrary = dialogLibrary;
-        folder = dialogFolder;
-    }
-    return dialogResult;
-}
-
-void* FakePlatform::loadLibrary(const WideString& path) {
-    auto it = libraries.find(key(path));
+void* FakeProcesses::loadLibrary(const WideString& path) {
+    auto it = libraries.find(files_.key(path));
     if (it == libraries.end()) {
-        lastErrorCode = 126;
+        lastErrorCode_ = 126;
         return nullptr;
     }
     return it->second;
 }
 
-void* FakePlatform::findSymbol(void* library, const char* name) {
-    auto it = symbols.find({library, name});
-    return it == symbols.end() ? nullptr : it->second;
-}
-
-std::unique_ptr<ThreadHandle> FakePlatform::startThread(std::function<std::uint32_t()> body,
-                                                        std::uint32_t stackSize) {
+std::unique_ptr<ThreadHandle> FakeProcesses::startThread(std::function<std::uint32_t()> body,
+                                                         std::uint32_t stackSize) {
     if (threadsFail) return nullptr;
     lastThreadStackSize = stackSize;
     return std::make_unique<FakeThread>(body());
 }
 
-std::int32_t FakePlatform::startPairedProcess(const WideString& program, bool wait) {
-    pairedStarts.emplace_back(program, wait);
-    return wait && files.count(key(program)) ? pairedExitCode : 0;
+void FakeProcesses::sleepForever() { throw std::runtime_error("sleepForever called"); }
+
+bool FakeFileSystem::appendToFile(const WideString& path, const WideString& text) {
+    if (directories.count(key(path))) return false;
+    files[key(path)] += toUtf8(text);
+    return true;
 }
 
-void FakePlatform::sleepForever() { throw std::runtime_error("sleepForever called"); }
+bool FakeFileSystem::shortPathName(const WideString& path, WideString& out) {
+    for (const auto& [longPath, shortPath] : shortPaths) {
+        if (key(longPath) != key(path)) continue;
+        out = shortPath;
+        return true;
+    }
+    return false;
+}
+
+std::string FakeEnvironment::narrowText(const WideString& text) {
+    if (narrowLimit == 0xFFFF) return toUtf8(text);
+    WideString kept = text;
+    for (char16_t& c : kept) {
+        if (c > narrowLimit) c = u'?';
+    }
+    return toUtf8(kept);
+}
 
 }  // namespace kite::testing

@@ -29,15 +29,15 @@ int probe(kite::Platform& platform, const std::vector<kite::WideString>& args) {
     const kite::WideString& command = args[0];
     if (command == u"expand") {
         kite::WideString text = args[1];
-        if (!platform.expandEnvironment(text)) return 1;
-        platform.writeStdout(u"<" + text + u">\n");
+        if (!platform.env.expandEnvironment(text)) return 1;
+        platform.env.writeStdout(u"<" + text + u">\n");
         return 0;
     }
     if (command == u"sections") {
         kite::IniSettingsStore store(platform, args[1]);
         kite::WideStringList names;
         store.getSectionNames(names);
-        for (const auto& name : names) platform.writeStdout(u"<" + name + u">\n");
+        for (const auto& name : names) platform.env.writeStdout(u"<" + name + u">\n");
         return 0;
     }
     if (args.size() < 4) return 2;
@@ -48,7 +48,7 @@ int probe(kite::Platform& platform, const std::vector<kite::WideString>& args) {
         } else {
             kite::IniSettingsStore(platform, args[1]).getValue(args[2], args[3], value);
         }
-        platform.writeStdout(u"<" + value + u">\n");
+        platform.env.writeStdout(u"<" + value + u">\n");
         return 0;
     }
     if (command == u"set" && args.size() >= 5) {
@@ -62,7 +62,7 @@ int probe(kite::Platform& platform, const std::vector<kite::WideString>& args) {
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
     kite::Win32Platform platform;
-    platform.initLocale();
+    platform.env.initLocale();
     std::vector<kite::WideString> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
     return probe(platform, args);
@@ -70,9 +70,9 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
     kite::PosixPlatform platform(argc, argv);
-    platform.initLocale();
+    platform.env.initLocale();
     std::vector<kite::WideString> args;
-    for (int i = 1; i < argc; ++i) args.push_back(platform.widenText(argv[i]));
+    for (int i = 1; i < argc; ++i) args.push_back(platform.env.widenText(argv[i]));
     return probe(platform, args);
 }
 #endif

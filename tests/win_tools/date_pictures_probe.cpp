@@ -26,9 +26,9 @@ kite::WideString answer(kite::Platform& platform, char mode, kite::WideString te
     kite::WideString out;
     switch (mode) {
         case 'T':
-            return platform.formatTime(text, kAfternoon, out) ? u"<" + out + u">" : u"!";
+            return platform.clock.formatTime(text, kAfternoon, out) ? u"<" + out + u">" : u"!";
         case 'D':
-            return platform.formatDate(text, kAfternoon, out) ? u"<" + out + u">" : u"!";
+            return platform.clock.formatDate(text, kAfternoon, out) ? u"<" + out + u">" : u"!";
         case 'E':
             kite::expandDateTime(platform, text, kAfternoon);
             return u"<" + text + u">";
@@ -44,7 +44,7 @@ kite::WideString answer(kite::Platform& platform, char mode, kite::WideString te
 
 int wmain() {
     kite::Win32Platform platform;
-    platform.initLocale();
+    platform.env.initLocale();
     std::string line;
     int c;
     while ((c = std::getchar()) != EOF) {
@@ -54,9 +54,9 @@ int wmain() {
         }
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.size() >= 2 && line[1] == '\t') {
-            platform.writeStdout(answer(platform, line[0], kite::fromUtf8(line.substr(2))) + u"\n");
+            platform.env.writeStdout(answer(platform, line[0], kite::fromUtf8(line.substr(2))) + u"\n");
         } else {
-            platform.writeStdout(u"?\n");
+            platform.env.writeStdout(u"?\n");
         }
         line.clear();
     }

@@ -1,12 +1,12 @@
 #include "platform/common/console_message_sink.h"
 
 #include "foundation/message_catalog.h"
-#include "platform/platform.h"
+#include "platform/environment.h"
 
 namespace kite {
 
 void ConsoleMessageSink::deliverError(const WideString& text, const WideString&) {
-    platform_.writeStdout(errorLine(text));
+    console_.writeStdout(errorLine(text));
 }
 
 }  // namespace kite

@@ -5,15 +5,15 @@
 
 namespace kite {
 
-class Platform;
+class Environment;
 
 class ConsoleMessageSink : public MessageSink {
 public:
-    explicit ConsoleMessageSink(Platform& platform) : platform_(platform) {}
+    explicit ConsoleMessageSink(Environment& console) : console_(console) {}
     void deliverError(const WideString& text, const WideString& productName) override;
 
 private:
-    Platform& platform_;
+    Environment& console_;
 };
 
 }  // namespace kite

@@ -30,6 +30,7 @@
 #include "platform/common/date_pictures.h"
 #include "platform/common/ini_text.h"
 #include "platform/common/percent_expansion.h"
+#include "platform/posix/posix_descriptor.h"
 #include "platform/posix/posix_instance_channel.h"
 
 extern char** environ;
@@ -57,21 +58,6 @@ public:
 private:
     void* data_;
     std::size_t size_;
-};
-
-// Holds the file descriptor of an open file; closes it when destroyed.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
 };
 
 struct ThreadStart {
@@ -105,7 +91,7 @@ private:
 // Plain system calls rather than a file stream: the streams' locale
 // machinery would cost the start a few hundred kilobytes of resident pages.
 bool readWholeFile(const std::string& path, std::string& bytes) {
-    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return false;
     bytes.clear();
     char chunk[8192];
@@ -148,7 +134,7 @@ int replaceFile(const std::string& requested, const std::string& bytes) {
     if (fd < 0) return EEXIST;
     int error = 0;
     {
-        FileDescriptor file(fd);
+        Descriptor file(fd);
         if (existing) fchmod(fd, mode);  // the umask may have narrowed it
         for (std::size_t written = 0; written < bytes.size() && error == 0;) {
             const ssize_t count = write(fd, bytes.data() + written, bytes.size() - written);
@@ -165,7 +151,7 @@ int replaceFile(const std::string& requested, const std::string& bytes) {
 
 }  // namespace
 
-PosixPlatform::PosixPlatform(int argc, char** argv) {
+PosixPlatform::PosixPlatform(int argc, char** argv) : Platform(*this, *this, *this, *this, *this, *this) {
     for (int i = 0; i < argc; ++i) rawArguments_.emplace_back(argv[i] ? argv[i] : "");
 }
 
@@ -433,14 +419,14 @@ bool PosixPlatform::deleteFile(const WideString& path) {
 }
 
 std::int32_t PosixPlatform::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
-    FileDescriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return errno;
     if (read(fd.get(), head, sizeof head) < 0) return errno;
     return 0;
 }
 
 std::unique_ptr<MappedFile> PosixPlatform::mapFile(const WideString& path) {
-    FileDescriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(open(systemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         setError(errno);
         return nullptr;
@@ -470,7 +456,7 @@ bool PosixPlatform::fileStatus(const WideString& path, FileStatus& status) {
 }
 
 std::int32_t PosixPlatform::createNewFile(const WideString& path) {
-    FileDescriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (fd.get() >= 0) return 0;
     const int error = errno;
     setError(error);
@@ -484,7 +470,7 @@ bool PosixPlatform::renameFile(const WideString& from, const WideString& to) {
 }
 
 bool PosixPlatform::appendToFile(const WideString& path, const WideString& text) {
-    FileDescriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
     if (fd.get() < 0) return false;
     const std::string bytes = toUtf8(text);
     return write(fd.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
@@ -502,14 +488,6 @@ bool PosixPlatform::freeSpace(const WideString& path, std::uint64_t& bytes) {
 
 // Paths are bytes here: there is no other form of one.
 bool PosixPlatform::shortPathName(const WideString&, WideString&) { return false; }
-
-bool PosixPlatform::userCacheFolder(WideString& folder) {
-    if (getEnvironment(u"XDG_CACHE_HOME", folder) && !folder.empty() && folder.front() == u'/') return true;
-    // A relative XDG_CACHE_HOME is invalid by the XDG rules and ignored.
-    if (!getEnvironment(u"HOME", folder) || folder.empty()) return false;
-    folder += u"/.cache";
-    return true;
-}
 
 const ini::Document& PosixPlatform::profile(const WideString& file) {
     return profiles_.document(file, [this](const WideString& path) {

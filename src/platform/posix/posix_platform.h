@@ -9,7 +9,14 @@
 
 namespace kite {
 
-class PosixPlatform : public Platform {
+// One object answers every slice; the bundle refers to it.
+class PosixPlatform : public FileSystem,
+                     public Environment,
+                     public Registry,
+                     public UserInterface,
+                     public Processes,
+                     public ClockAndMemory,
+                     public Platform {
 public:
     PosixPlatform(int argc, char** argv);
 
@@ -45,7 +52,6 @@ public:
     bool appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
     bool shortPathName(const WideString& path, WideString& out) override;
-    bool userCacheFolder(WideString& folder) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
     WideStringList profileSectionNames(const WideString& file) override;
     bool writeProfileString(const WideString& file, const WideString& section, const WideString& key,

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "foundation/utf.h"
+#include "platform/posix/posix_descriptor.h"
 
 namespace kite {
 
@@ -155,11 +156,10 @@ void PosixServiceControl::notify(const char* message) {
     if (length >= sizeof address.sun_path) return;
     std::memcpy(address.sun_path, socketPath, length);
     if (address.sun_path[0] == '@') address.sun_path[0] = '\0';  // abstract namespace
-    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return;
-    sendto(fd, message, std::strlen(message), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address),
+    const Descriptor fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!fd.valid()) return;
+    sendto(fd.get(), message, std::strlen(message), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address),
            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length));
-    close(fd);
 }
 
 }  // namespace kite

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "platform/win32/win32_handles.h"
+
 namespace kite {
 
 namespace {
@@ -14,23 +16,9 @@ constexpr wchar_t kInstanceProperty[] = L"Kite.HyperlinkControl";
 // IDC_HAND, named as a wide resource.
 const auto kHandCursor = MAKEINTRESOURCEW(32649);
 
-const wchar_t* wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
 POINT pointFrom(LPARAM lParam) {
     return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
 }
-
-// Closes a registry key when it goes out of scope.
-class RegistryKeyGuard {
-public:
-    explicit RegistryKeyGuard(HKEY key) : key_(key) {}
-    ~RegistryKeyGuard() { RegCloseKey(key_); }
-    RegistryKeyGuard(const RegistryKeyGuard&) = delete;
-    RegistryKeyGuard& operator=(const RegistryKeyGuard&) = delete;
-
-private:
-    HKEY key_;
-};
 
 // Releases a window's device context when it goes out of scope.
 class WindowDc {
@@ -56,7 +44,7 @@ void readColor(HKEY key, const wchar_t* name, LinkColor& color) {
     if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
         return;  // missing, or longer than the buffer (ERROR_MORE_DATA)
     if (type != REG_SZ && type != REG_EXPAND_SZ) return;
-    WideString text(reinterpret_cast<const char16_t*>(buffer), size / sizeof(wchar_t));
+    WideString text = fromWide(buffer, size / sizeof(wchar_t));
     const std::size_t end = text.find(u'\0');
     if (end != WideString::npos) text.resize(end);
     if (const auto parsed = parseLinkColor(text)) color = *parsed;
@@ -112,7 +100,7 @@ void HyperlinkControl::setUp() {
         if (length > 0) {
             std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
             const int copied = GetWindowTextW(window_, text.data(), length + 1);
-            label_ = WideString(reinterpret_cast<const char16_t*>(text.data()), static_cast<std::size_t>(copied));
+            label_ = fromWide(text.data(), static_cast<std::size_t>(copied));
         }
     }
     computeLinkRect();
@@ -158,7 +146,7 @@ void HyperlinkControl::readBrowserColors() {
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Settings", 0, KEY_QUERY_VALUE,
                       &key) != ERROR_SUCCESS)
         return;
-    RegistryKeyGuard guard(key);
+    const RegistryKey owner(key);
     readColor(key, L"Anchor Color", linkColor_);
     readColor(key, L"Anchor Color Visited", visitedColor_);
 }

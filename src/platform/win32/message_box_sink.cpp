@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include "platform/win32/win32_handles.h"
+
 namespace kite {
 
 namespace {
-
-const wchar_t* wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 // Standard output goes to a file or pipe: a script started the program and
 // reads the line there.

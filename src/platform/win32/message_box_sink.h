@@ -8,7 +8,7 @@ namespace kite {
 
 class MessageBoxSink : public MessageSink {
 public:
-    explicit MessageBoxSink(Platform& platform) : console_(platform) {}
+    explicit MessageBoxSink(Environment& console) : console_(console) {}
     void deliverError(const WideString& text, const WideString& productName) override;
 
 private:

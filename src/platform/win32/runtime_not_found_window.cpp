@@ -6,6 +6,7 @@
 
 #include "foundation/message_catalog.h"
 #include "platform/win32/center_window.h"
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_platform.h"
 
 namespace kite {
@@ -14,8 +15,6 @@ namespace {
 
 // IDI_ERROR, named as a wide resource; a shared icon that is never destroyed.
 const auto kErrorIcon = MAKEINTRESOURCEW(32513);
-
-const wchar_t* wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 // The folder browser and the shell need COM on this thread while the dialog is up.
 class ComApartment {
@@ -121,7 +120,7 @@ void RuntimeNotFoundWindow::browse() {
     wchar_t path[MAX_PATH] = {};
     if (!SHGetPathFromIDListW(chosen.get(), path)) return;  // no file-system folder
     SetDlgItemTextW(window_, RuntimeNotFoundDialog::kFolderField, path);
-    enableOk(window_, dialog_.browsed(WideString(reinterpret_cast<const char16_t*>(path))));
+    enableOk(window_, dialog_.browsed(fromWide(path)));
 }
 
 int Win32Platform::runtimeNotFoundDialog(const WideString& message, int jvmType, WideString& jvmLibrary,

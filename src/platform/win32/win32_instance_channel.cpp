@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/win32/kernel_handle.h"
+#include "platform/win32/win32_handles.h"
 
 namespace kite {
 
@@ -18,8 +18,6 @@ constexpr std::size_t kProcessIdOffset = 4;
 constexpr std::size_t kMessageIdOffset = 8;
 constexpr std::size_t kArgumentAreaOffset = 12;
 static_assert(kArgumentAreaOffset + 2 * kArgumentAreaSize == kBlockSize);
-
-const wchar_t* wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 // Header fields are written with a full barrier, in the order message id,
 // process id, listener thread id: a reader that sees the listener's id sees
@@ -42,18 +40,17 @@ void ensureMessageQueue() {
 // of the primary, and released with the last of them: a delivery thread that
 // still waits for the start event at the teardown keeps using valid objects.
 struct SharedObjects {
-    HANDLE mapping = nullptr;
+    KernelHandle mapping;
     std::uint8_t* block = nullptr;
-    HANDLE startEvent = nullptr;
+    KernelHandle startEvent;
     UINT messageId = 0;
 
     SharedObjects() = default;
     SharedObjects(const SharedObjects&) = delete;
     SharedObjects& operator=(const SharedObjects&) = delete;
     ~SharedObjects() {
+        // The view goes before the mapping handle closes with the members.
         if (block != nullptr) UnmapViewOfFile(block);
-        if (mapping != nullptr) CloseHandle(mapping);
-        if (startEvent != nullptr) CloseHandle(startEvent);
     }
 };
 
@@ -63,7 +60,7 @@ public:
         : shared_(std::move(shared)), senderThread_(senderThread) {}
 
     void waitMainStarted() override {
-        if (shared_->startEvent != nullptr) WaitForSingleObject(shared_->startEvent, INFINITE);
+        if (shared_->startEvent.valid()) WaitForSingleObject(shared_->startEvent.get(), INFINITE);
     }
     void readArgumentArea(ArgumentArea& area) override {
         std::memcpy(area.data(), shared_->block + kArgumentAreaOffset, area.size());
@@ -119,7 +116,7 @@ public:
     bool startPrimary(std::function<void(std::shared_ptr<ForwardedStart>)> onForward) override {
         // Without the event nothing waits and nothing signals.
         const WideString eventName = name_ + u"_upr_evt";
-        shared_->startEvent = CreateEventW(nullptr, TRUE, FALSE, wide(eventName));
+        shared_->startEvent.reset(CreateEventW(nullptr, TRUE, FALSE, wide(eventName)));
         shared_->messageId = RegisterWindowMessageW(wide(name_));
         if (shared_->messageId == 0) return false;
         storeField(shared_->block, kMessageIdOffset, shared_->messageId);
@@ -130,7 +127,7 @@ public:
     }
 
     void signalMainStarted() override {
-        if (shared_->startEvent != nullptr) SetEvent(shared_->startEvent);
+        if (shared_->startEvent.valid()) SetEvent(shared_->startEvent.get());
     }
 
     bool forward(const ArgumentArea& area) override {
@@ -180,12 +177,12 @@ private:
 std::unique_ptr<InstanceChannel> openWin32InstanceChannel(const WideString& instanceName, bool& isPrimary) {
     auto shared = std::make_shared<SharedObjects>();
     SetLastError(0);
-    shared->mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBlockSize,
-                                         wide(instanceName));
-    if (shared->mapping == nullptr) return nullptr;
+    shared->mapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBlockSize,
+                                             wide(instanceName)));
+    if (!shared->mapping.valid()) return nullptr;
     isPrimary = GetLastError() != ERROR_ALREADY_EXISTS;
     // A same-named object smaller than the block cannot be mapped whole: no guard then.
-    shared->block = static_cast<std::uint8_t*>(MapViewOfFile(shared->mapping, FILE_MAP_WRITE, 0, 0, kBlockSize));
+    shared->block = static_cast<std::uint8_t*>(MapViewOfFile(shared->mapping.get(), FILE_MAP_WRITE, 0, 0, kBlockSize));
     if (shared->block == nullptr) return nullptr;
     return std::make_unique<Win32InstanceChannel>(std::move(shared), instanceName);
 }

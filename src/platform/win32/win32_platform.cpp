@@ -4,20 +4,12 @@
 
 #include "foundation/utf.h"
 #include "platform/common/date_pictures.h"
-#include "platform/win32/kernel_handle.h"
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_instance_channel.h"
 
 namespace kite {
 
 namespace {
-
-// WideString and wchar_t are both UTF-16 here: the W functions take the text as it is.
-const wchar_t* wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-WideString fromWide(const wchar_t* text, std::size_t length) {
-    return WideString(reinterpret_cast<const char16_t*>(text), length);
-}
-WideString fromWide(const wchar_t* text) { return WideString(reinterpret_cast<const char16_t*>(text)); }
-
 
 void writeHandle(DWORD which, const WideString& text) {
     HANDLE out = GetStdHandle(which);
@@ -36,8 +28,8 @@ void writeHandle(DWORD which, const WideString& text) {
 
 class Win32MappedFile : public MappedFile {
 public:
-    Win32MappedFile(HANDLE file, HANDLE mapping, const void* view, std::size_t size)
-        : file_(file), mapping_(mapping), view_(view), size_(size) {}
+    Win32MappedFile(KernelHandle file, KernelHandle mapping, const void* view, std::size_t size)
+        : file_(std::move(file)), mapping_(std::move(mapping)), view_(view), size_(size) {}
     ~Win32MappedFile() override { UnmapViewOfFile(view_); }
     const std::uint8_t* data() const override { return static_cast<const std::uint8_t*>(view_); }
     std::size_t size() const override { return size_; }
@@ -52,27 +44,26 @@ private:
 class Win32RegistryKey : public RegistryHandle {
 public:
     explicit Win32RegistryKey(HKEY key) : key_(key) {}
-    ~Win32RegistryKey() override { RegCloseKey(key_); }
     bool subKeyName(std::uint32_t index, WideString& name) override {
         wchar_t buffer[256];
         DWORD length = 256;
-        if (RegEnumKeyExW(key_, index, buffer, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(key_.get(), index, buffer, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return false;
         name = fromWide(buffer, length);
         return true;
     }
     bool valueBytes(const WideString& name, std::vector<std::uint8_t>& bytes) override {
         DWORD size = 0;
-        if (RegQueryValueExW(key_, wide(name), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
+        if (RegQueryValueExW(key_.get(), wide(name), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return false;
         bytes.assign(size, 0);
         if (size == 0) return true;
-        if (RegQueryValueExW(key_, wide(name), nullptr, nullptr, bytes.data(), &size) != ERROR_SUCCESS) return false;
+        if (RegQueryValueExW(key_.get(), wide(name), nullptr, nullptr, bytes.data(), &size) != ERROR_SUCCESS) return false;
         bytes.resize(size);
         return true;
     }
 
 private:
-    HKEY key_;
+    RegistryKey key_;
 };
 
 struct ThreadStart {
@@ -286,21 +277,17 @@ MemoryFigures Win32Platform::memoryFigures() {
 
 bool Win32Platform::fileExists(const WideString& path) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(wide(path), &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    FindClose(find);
-    return true;
+    return FindHandle(FindFirstFileW(wide(path), &data)).valid();
 }
 
 bool Win32Platform::findFiles(const WideString& pattern, WideStringList& names) {
     names.clear();
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(wide(pattern), &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
+    const FindHandle find(FindFirstFileW(wide(pattern), &data));
+    if (!find.valid()) return false;
     do {
         names.append(fromWide(data.cFileName));
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
     return true;
 }
 
@@ -322,21 +309,19 @@ std::int32_t Win32Platform::readFileHead(const WideString& path, std::uint8_t (&
 }
 
 std::unique_ptr<MappedFile> Win32Platform::mapFile(const WideString& path) {
-    HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    KernelHandle fileGuard(file);
+    KernelHandle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return nullptr;
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 ||
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
         static_cast<unsigned long long>(size.QuadPart) > static_cast<SIZE_T>(-1))
         return nullptr;
-    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping == nullptr) return nullptr;
-    KernelHandle mappingGuard(mapping);
-    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    KernelHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping.valid()) return nullptr;
+    const void* view = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
     if (view == nullptr) return nullptr;
     // The mapped file takes over both handles.
-    return std::make_unique<Win32MappedFile>(fileGuard.release(), mappingGuard.release(), view,
+    return std::make_unique<Win32MappedFile>(std::move(file), std::move(mapping), view,
                                              static_cast<std::size_t>(size.QuadPart));
 }
 
@@ -525,12 +510,6 @@ bool Win32Platform::shortPathName(const WideString& path, WideString& out) {
         size = length;
     }
     return false;
-}
-
-bool Win32Platform::userCacheFolder(WideString& folder) {
-    // The same length limit as for APPDATA: longer folders would not leave
-    // room for the names below them.
-    return getEnvironment(u"LOCALAPPDATA", folder) && !folder.empty() && folder.size() <= 259;
 }
 
 }  // namespace kite

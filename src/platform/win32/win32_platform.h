@@ -6,8 +6,16 @@
 
 namespace kite {
 
-class Win32Platform : public Platform {
+// One object answers every slice; the bundle refers to it.
+class Win32Platform : public FileSystem,
+                      public Environment,
+                      public Registry,
+                      public UserInterface,
+                      public Processes,
+                      public ClockAndMemory,
+                      public Platform {
 public:
+    Win32Platform() : Platform(*this, *this, *this, *this, *this, *this) {}
     std::uint16_t imageMachine() const override { return sizeof(void*) == 4 ? 0x014C : 0x8664; }
     OsStyle style() const override { return OsStyle::Windows; }
     void initLocale() override;
@@ -40,7 +48,6 @@ public:
     bool appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
     bool shortPathName(const WideString& path, WideString& out) override;
-    bool userCacheFolder(WideString& folder) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
     WideStringList profileSectionNames(const WideString& file) override;
     bool writeProfileString(const WideString& file, const WideString& section, const WideString& key,

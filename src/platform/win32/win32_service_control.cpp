@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/win32/win32_handles.h"
+
 namespace kite {
 
 namespace {
@@ -19,7 +21,7 @@ void WINAPI controlHandler(DWORD code) {
 
 void WINAPI serviceMain(DWORD count, LPWSTR* values) {
     WideStringList arguments;
-    for (DWORD i = 0; i < count; ++i) arguments.append(reinterpret_cast<const char16_t*>(values[i]));
+    for (DWORD i = 0; i < count; ++i) arguments.append(fromWide(values[i]));
     if (activeCallbacks != nullptr) activeCallbacks->serviceMain(arguments);
 }
 
@@ -62,7 +64,7 @@ void Win32ServiceControl::logError(const WideString& line) {
     if (const std::size_t dot = name.rfind(L'.'); dot != std::wstring::npos && dot > 0) name.erase(dot);
     HANDLE source = RegisterEventSourceW(nullptr, name.c_str());
     if (source == nullptr) return;
-    LPCWSTR strings[] = {reinterpret_cast<const wchar_t*>(line.c_str())};
+    LPCWSTR strings[] = {wide(line)};
     ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
     DeregisterEventSource(source);
 }

@@ -1,0 +1,48 @@
+// Processes, libraries and threads.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "foundation/wide_string.h"
+
+namespace kite {
+
+class InstanceChannel;
+
+// A started thread; the destructor closes the handle without waiting.
+class ThreadHandle {
+public:
+    virtual ~ThreadHandle() = default;
+    // Waits without time limit and returns the thread's exit code.
+    virtual std::uint32_t join() = 0;
+};
+
+class Processes {
+public:
+    virtual ~Processes() = default;
+    // The machine field of the launcher's own executable image: 0x014C (x86)
+    // or 0x8664 (x64) for Windows builds, the ELF e_machine on Linux.
+    virtual std::uint16_t imageMachine() const = 0;
+    // Loads a shared library by full path; null with lastError on failure. Never unloaded.
+    virtual void* loadLibrary(const WideString& path) = 0;
+    virtual void* findSymbol(void* library, const char* name) = 0;
+    // Starts a thread with the given stack size (0: default); null when it cannot be created.
+    virtual std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
+                                                      std::uint32_t stackSize) = 0;
+    // Starts program with this process's own command line, unchanged. With
+    // wait, returns its exit code once it has ended; 0 when the start or the
+    // exit code query fails, and 0 at once without wait.
+    virtual std::int32_t startPairedProcess(const WideString& program, bool wait) = 0;
+    // The single-instance objects named instanceName: created when none
+    // exist yet (isPrimary true), otherwise opened (isPrimary false); null
+    // when they can be neither created nor opened.
+    virtual std::unique_ptr<InstanceChannel> openInstanceChannel(const WideString& instanceName,
+                                                                 bool& isPrimary) = 0;
+    virtual void sleepMilliseconds(std::uint32_t ms) = 0;
+    // Never returns.
+    [[noreturn]] virtual void sleepForever() = 0;
+};
+
+}  // namespace kite
