@@ -29,6 +29,8 @@ TEST(VmParameters, Tokens) {
         // token, which is no option; so does a pair of quotes alone.
         {u" -Dx=1", {u"-Dx=1"}},
         {u"\"\" -Dy=2", {u"-Dy=2"}},
+        // An empty quoted part ends where its own closing quote is.
+        {u"-Dx=\"\" \"-Dy=a b\"", {u"-Dx=", u"-Dy=a b"}},
         {u"", {}},
         {u"   ", {}},
     };
