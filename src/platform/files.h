@@ -7,6 +7,7 @@
 
 #include "foundation/wide_string.h"
 #include "platform/os_style.h"
+#include "platform/status.h"
 
 namespace kite {
 
@@ -40,8 +41,8 @@ public:
     virtual bool fileExists(const WideString& path) = 0;
     // Names (not paths) of the entries matching pattern, in the platform's order.
     virtual bool findFiles(const WideString& pattern, WideStringList& names) = 0;
-    // 0 when created, kErrorAlreadyExists when it exists, otherwise the error code.
-    virtual std::int32_t createDirectory(const WideString& path) = 0;
+    // Fails with kErrorAlreadyExists when the path exists.
+    virtual Status createDirectory(const WideString& path) = 0;
     virtual bool removeDirectory(const WideString& path) = 0;
     virtual bool deleteFile(const WideString& path) = 0;
     // Reads up to 4 bytes of an existing file opened without sharing;
@@ -49,8 +50,8 @@ public:
     virtual std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) = 0;
     // The whole file for reading, or null.
     virtual std::unique_ptr<MappedFile> mapFile(const WideString& path) = 0;
-    // Size, write time and kind of an existing path; false with lastError otherwise.
-    virtual bool fileStatus(const WideString& path, FileStatus& status) = 0;
+    // Size, write time and kind of an existing path.
+    virtual Status fileStatus(const WideString& path, FileStatus& status) = 0;
     // Creates an empty file that must not exist yet: 0 when created,
     // kErrorAlreadyExists when it exists, otherwise the error code.
     virtual std::int32_t createNewFile(const WideString& path) = 0;
