@@ -344,12 +344,11 @@ void Launcher::publishClassDataArchive() {
         return;
     }
     const WideString final = archiveFinalPrefix + decimal(status.size) + u".jsa";
-    if (!platform_.fs.renameFile(temporary, final)) {
-        const std::int32_t error = platform_.env.lastError();
+    if (const Status renamed = platform_.fs.renameFile(temporary, final); !renamed) {
         platform_.fs.deleteFile(temporary);
         trace.write([&] {
             return u"class data archive: " + temporary + u" cannot become " + final + u" (error " +
-                   traceNumber(error) + u"), removed";
+                   traceNumber(renamed.code()) + u"), removed";
         });
         return;
     }

@@ -55,9 +55,9 @@ public:
     // Creates an empty file that must not exist yet: 0 when created,
     // kErrorAlreadyExists when it exists, otherwise the error code.
     virtual std::int32_t createNewFile(const WideString& path) = 0;
-    // Renames a file, replacing an existing target in one step; false with
-    // lastError (the target is in use, another volume, ...).
-    virtual bool renameFile(const WideString& from, const WideString& to) = 0;
+    // Renames a file, replacing an existing target in one step; fails when
+    // the target is in use, on another volume, ...
+    virtual Status renameFile(const WideString& from, const WideString& to) = 0;
     // Bytes the caller may still write on the volume holding path; false when unknown.
     // Appends text, UTF-8 encoded, to a file, creating it when missing; false
     // when it cannot be written.

@@ -183,13 +183,13 @@ std::int32_t FakeFileSystem::createNewFile(const WideString& path) {
     return 0;
 }
 
-bool FakeFileSystem::renameFile(const WideString& from, const WideString& to) {
+Status FakeFileSystem::renameFile(const WideString& from, const WideString& to) {
     auto it = files.find(key(from));
-    if (it == files.end()) return false;
+    if (it == files.end()) return Status::failure(2);
     std::string bytes = std::move(it->second);
     files.erase(it);
     files[key(to)] = std::move(bytes);
-    return true;
+    return {};
 }
 
 WideString FakeFileSystem::profileString(const WideString& file, const WideString& section, const WideString& k) {

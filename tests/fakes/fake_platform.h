@@ -45,7 +45,7 @@ public:
     std::unique_ptr<MappedFile> mapFile(const WideString& path) override;
     Status fileStatus(const WideString& path, FileStatus& status) override;
     std::int32_t createNewFile(const WideString& path) override;
-    bool renameFile(const WideString& from, const WideString& to) override;
+    Status renameFile(const WideString& from, const WideString& to) override;
     bool appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString&, std::uint64_t& bytes) override { bytes = freeBytes; return true; }
     bool shortPathName(const WideString& path, WideString& out) override;

@@ -455,10 +455,9 @@ std::int32_t PosixPlatform::createNewFile(const WideString& path) {
     return error == EEXIST ? kErrorAlreadyExists : error;
 }
 
-bool PosixPlatform::renameFile(const WideString& from, const WideString& to) {
-    if (rename(systemPath(from).c_str(), systemPath(to).c_str()) == 0) return true;
-    setError(errno);
-    return false;
+Status PosixPlatform::renameFile(const WideString& from, const WideString& to) {
+    if (rename(systemPath(from).c_str(), systemPath(to).c_str()) == 0) return {};
+    return Status::failure(errno);
 }
 
 bool PosixPlatform::appendToFile(const WideString& path, const WideString& text) {

@@ -482,8 +482,9 @@ std::int32_t Win32Platform::createNewFile(const WideString& path) {
     return error == ERROR_FILE_EXISTS ? kErrorAlreadyExists : static_cast<std::int32_t>(error);
 }
 
-bool Win32Platform::renameFile(const WideString& from, const WideString& to) {
-    return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
+Status Win32Platform::renameFile(const WideString& from, const WideString& to) {
+    if (MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING)) return {};
+    return lastFailure();
 }
 
 bool Win32Platform::appendToFile(const WideString& path, const WideString& text) {
