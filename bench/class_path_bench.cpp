@@ -26,9 +26,9 @@ class BenchPlatform : public kite::PosixPlatform {
 public:
     BenchPlatform(int argc, char** argv, kite::WideString executable)
         : PosixPlatform(argc, argv), executable_(std::move(executable)) {}
-    bool modulePath(kite::WideString& out) override {
+    kite::Status modulePath(kite::WideString& out) override {
         out = executable_;
-        return true;
+        return {};
     }
 
 private:

@@ -81,15 +81,15 @@ std::int32_t ensureParentDirectories(FileSystem& files, const WideString& path) 
     WideString previous;
     for (std::size_t i = 1; i + 1 < components.size(); ++i) {
         directory = directory + separator + components[i];
-        const std::int32_t result = files.createDirectory(directory);
-        if (result == 0) {
+        const Status result = files.createDirectory(directory);
+        if (result) {
             lastFailure = 0;
             previousCreated = true;
             previous = directory;
             continue;
         }
-        lastFailure = result;
-        if (result == kErrorAlreadyExists || unc) {
+        lastFailure = result.code();
+        if (lastFailure == kErrorAlreadyExists || unc) {
             previousCreated = false;
             continue;
         }

@@ -90,7 +90,7 @@ WideString archiveFolder(Launcher& launcher) {
     }
     while (folder.size() > 1 && isPathSeparator(platform.style(), folder.back())) folder.pop_back();
     // ~/.cache may not exist yet in a fresh home folder.
-    std::int32_t result = platform.fs.createDirectory(folder);
+    Status result = platform.fs.createDirectory(folder);
     for (const WideString& part : {productFolderName(launcher.productName), launcher.productCode}) {
         if (part.empty()) continue;
         folder += separator + part;
@@ -98,10 +98,10 @@ WideString archiveFolder(Launcher& launcher) {
     }
     // A folder that exists may still answer "access denied" to a create.
     FileStatus status;
-    if (result != 0 && result != kErrorAlreadyExists && !(platform.fs.fileStatus(folder, status) && status.isFolder)) {
+    if (!result && result.code() != kErrorAlreadyExists && !(platform.fs.fileStatus(folder, status) && status.isFolder)) {
         launcher.trace.write([&] {
             return u"class data archive: cache folder " + folder + u" cannot be created (error " +
-                   traceNumber(result) + u"), none used";
+                   traceNumber(result.code()) + u"), none used";
         });
         return {};
     }
@@ -210,7 +210,7 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     bool folderSeen = false;
     for (const WideString& entry : classPath) {
         status = {};
-        const bool exists = platform_.fs.fileStatus(entry, status);
+        const bool exists = platform_.fs.fileStatus(entry, status).ok();
         fingerprint.addNumber(exists ? 1 : 0);
         fingerprint.addNumber(status.size);
         fingerprint.addNumber(status.modified);
@@ -344,12 +344,11 @@ void Launcher::publishClassDataArchive() {
         return;
     }
     const WideString final = archiveFinalPrefix + decimal(status.size) + u".jsa";
-    if (!platform_.fs.renameFile(temporary, final)) {
-        const std::int32_t error = platform_.env.lastError();
+    if (const Status renamed = platform_.fs.renameFile(temporary, final); !renamed) {
         platform_.fs.deleteFile(temporary);
         trace.write([&] {
             return u"class data archive: " + temporary + u" cannot become " + final + u" (error " +
-                   traceNumber(error) + u"), removed";
+                   traceNumber(renamed.code()) + u"), removed";
         });
         return;
     }

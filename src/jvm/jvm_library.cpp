@@ -1,4 +1,6 @@
 // Loading the JVM library and asking it for its default thread stack size.
+#include <utility>
+
 #include "foundation/message_catalog.h"
 #include "jvm/jvm_interface.h"
 #include "jvm/option_assembly.h"
@@ -7,15 +9,6 @@
 
 namespace kite {
 
-namespace {
-
-void reportMissingEntryPoint(Platform& platform) {
-    printMessage(platform, MessageId::WindowsError,
-                 {MessageCatalog::text(MessageId::CreateJavaVmNotFound), platform.env.lastError()});
-}
-
-}  // namespace
-
 // The library handle is not kept: the library stays loaded for the life of
 // the process. The VM takes its home from the name it was loaded under,
 // read in the narrow encoding, so the library is loaded by the form of its
@@ -23,23 +16,21 @@ void reportMissingEntryPoint(Platform& platform) {
 bool Launcher::loadJvmLibrary(const WideString& path) {
     WideString form;
     if (!jvmPathForm(*this, path, form)) return false;
-    void* library = platform_.processes.loadLibrary(form);
-    if (library == nullptr) {
-        printMessage(platform_, MessageId::JvmLibraryLoadFailed, {path, platform_.env.lastError()});
+    void* library = nullptr;
+    if (const Status loaded = platform_.processes.loadLibrary(form, library); !loaded) {
+        printMessage(platform_, MessageId::JvmLibraryLoadFailed, {path, loaded.code()});
         return false;
     }
-    createJavaVm = platform_.processes.findSymbol(library, "JNI_CreateJavaVM");
-    if (createJavaVm == nullptr) {
-        reportMissingEntryPoint(platform_);
-        return false;
-    }
-    getDefaultJavaVmInitArgs = platform_.processes.findSymbol(library, "JNI_GetDefaultJavaVMInitArgs");
-    if (getDefaultJavaVmInitArgs == nullptr) {
-        reportMissingEntryPoint(platform_);
-        return false;
+    for (const auto& [name, symbol] : {std::pair{"JNI_CreateJavaVM", &createJavaVm},
+                                       std::pair{"JNI_GetDefaultJavaVMInitArgs", &getDefaultJavaVmInitArgs}}) {
+        if (const Status found = platform_.processes.findSymbol(library, name, *symbol); !found) {
+            printMessage(platform_, MessageId::WindowsError,
+                         {MessageCatalog::text(MessageId::CreateJavaVmNotFound), found.code()});
+            return false;
+        }
     }
     // Optional: without it the main class is found through FindClass alone.
-    findClassFromBootLoader = platform_.processes.findSymbol(library, "JVM_FindClassFromBootLoader");
+    static_cast<void>(platform_.processes.findSymbol(library, "JVM_FindClassFromBootLoader", findClassFromBootLoader));
     return true;
 }
 

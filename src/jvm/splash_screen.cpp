@@ -53,7 +53,9 @@ SplashCloseFunction openSplashClose = nullptr;
 
 template <typename Function>
 Function symbol(Platform& platform, void* library, const char* name) {
-    return reinterpret_cast<Function>(platform.processes.findSymbol(library, name));
+    void* address = nullptr;
+    static_cast<void>(platform.processes.findSymbol(library, name, address));
+    return reinterpret_cast<Function>(address);
 }
 
 // The image named by the setting: environment references expanded, a
@@ -106,12 +108,11 @@ void showSplashScreen(Launcher& launcher, SettingsStore& store) {
         return;
     }
     const WideString libraryPath = splashLibraryPath(platform.style(), launcher.jvmLibraryPath);
-    void* library = platform.processes.loadLibrary(libraryPath);
-    if (library == nullptr) {
-        const std::int32_t error = platform.env.lastError();
+    void* library = nullptr;
+    if (const Status loaded = platform.processes.loadLibrary(libraryPath, library); !loaded) {
         trace.write([&] {
             return u"splash screen: the runtime's splash library " + libraryPath + u" cannot be loaded (error " +
-                   traceNumber(error) + u"), none shown";
+                   traceNumber(loaded.code()) + u"), none shown";
         });
         return;
     }

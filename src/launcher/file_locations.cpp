@@ -37,9 +37,10 @@ bool isFullPath(OsStyle style, const WideString& path) {
 }  // namespace
 
 bool modulePath(Platform& platform, WideString& out) {
-    if (platform.env.modulePath(out)) return true;
+    const Status found = platform.env.modulePath(out);
+    if (found) return true;
     printMessage(platform, MessageId::WindowsError,
-                 {MessageCatalog::text(MessageId::ModulePathNotFound), platform.env.lastError()});
+                 {MessageCatalog::text(MessageId::ModulePathNotFound), found.code()});
     return false;
 }
 
@@ -110,9 +111,9 @@ void Launcher::userSettingsPath(const WideString& executablePath, bool createFol
     if (createFolders) {
         // ~/.config (or $XDG_CONFIG_HOME) may not exist yet in a fresh home folder;
         // APPDATA always does.
-        if (rule.mayBeMissing) platform_.fs.createDirectory(base);
-        platform_.fs.createDirectory(productFolder);
-        platform_.fs.createDirectory(codeFolder);
+        if (rule.mayBeMissing) static_cast<void>(platform_.fs.createDirectory(base));
+        static_cast<void>(platform_.fs.createDirectory(productFolder));
+        static_cast<void>(platform_.fs.createDirectory(codeFolder));
     }
     out = codeFolder + separator + fileName;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/wide_string.h"
+#include "platform/status.h"
 
 namespace kite {
 
@@ -20,9 +21,10 @@ public:
     // True when the platform hands over a ready argument vector (Linux): out
     // then holds the arguments after the program name, unchanged.
     virtual bool argumentVector(WideStringList& out) = 0;
-    // The running executable's full path; false with lastError set on failure.
-    virtual bool modulePath(WideString& out) = 0;
-    // The error code of the last failed platform call of this thread, of any slice.
+    // The running executable's full path.
+    virtual Status modulePath(WideString& out) = 0;
+    // The error code of the last failed platform call of this thread, of any
+    // slice, for the calls that answer without a Status.
     virtual std::int32_t lastError() = 0;
 
     virtual void writeStdout(const WideString& text) = 0;

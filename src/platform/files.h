@@ -7,6 +7,7 @@
 
 #include "foundation/wide_string.h"
 #include "platform/os_style.h"
+#include "platform/status.h"
 
 namespace kite {
 
@@ -40,8 +41,8 @@ public:
     virtual bool fileExists(const WideString& path) = 0;
     // Names (not paths) of the entries matching pattern, in the platform's order.
     virtual bool findFiles(const WideString& pattern, WideStringList& names) = 0;
-    // 0 when created, kErrorAlreadyExists when it exists, otherwise the error code.
-    virtual std::int32_t createDirectory(const WideString& path) = 0;
+    // Fails with kErrorAlreadyExists when the path exists.
+    virtual Status createDirectory(const WideString& path) = 0;
     virtual bool removeDirectory(const WideString& path) = 0;
     virtual bool deleteFile(const WideString& path) = 0;
     // Reads up to 4 bytes of an existing file opened without sharing;
@@ -49,14 +50,14 @@ public:
     virtual std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) = 0;
     // The whole file for reading, or null.
     virtual std::unique_ptr<MappedFile> mapFile(const WideString& path) = 0;
-    // Size, write time and kind of an existing path; false with lastError otherwise.
-    virtual bool fileStatus(const WideString& path, FileStatus& status) = 0;
+    // Size, write time and kind of an existing path.
+    virtual Status fileStatus(const WideString& path, FileStatus& status) = 0;
     // Creates an empty file that must not exist yet: 0 when created,
     // kErrorAlreadyExists when it exists, otherwise the error code.
     virtual std::int32_t createNewFile(const WideString& path) = 0;
-    // Renames a file, replacing an existing target in one step; false with
-    // lastError (the target is in use, another volume, ...).
-    virtual bool renameFile(const WideString& from, const WideString& to) = 0;
+    // Renames a file, replacing an existing target in one step; fails when
+    // the target is in use, on another volume, ...
+    virtual Status renameFile(const WideString& from, const WideString& to) = 0;
     // Bytes the caller may still write on the volume holding path; false when unknown.
     // Appends text, UTF-8 encoded, to a file, creating it when missing; false
     // when it cannot be written.

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "foundation/wide_string.h"
+#include "platform/status.h"
 
 namespace kite {
 
@@ -25,9 +26,10 @@ public:
     // The machine field of the launcher's own executable image: 0x014C (x86)
     // or 0x8664 (x64) for Windows builds, the ELF e_machine on Linux.
     virtual std::uint16_t imageMachine() const = 0;
-    // Loads a shared library by full path; null with lastError on failure. Never unloaded.
-    virtual void* loadLibrary(const WideString& path) = 0;
-    virtual void* findSymbol(void* library, const char* name) = 0;
+    // Loads a shared library by full path (null on failure). Never unloaded.
+    virtual Status loadLibrary(const WideString& path, void*& library) = 0;
+    // An exported function or variable of a loaded library (null on failure).
+    virtual Status findSymbol(void* library, const char* name, void*& symbol) = 0;
     // Starts a thread with the given stack size (0: default); null when it cannot be created.
     virtual std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
                                                       std::uint32_t stackSize) = 0;

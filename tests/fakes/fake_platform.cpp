@@ -133,18 +133,18 @@ bool FakeFileSystem::findFiles(const WideString& pattern, WideStringList& names)
     return !names.empty();
 }
 
-std::int32_t FakeFileSystem::createDirectory(const WideString& path) {
+Status FakeFileSystem::createDirectory(const WideString& path) {
     const WideString k = key(path);
-    if (failingDirectories.count(k)) return 5;
-    if (directories.count(k) || files.count(k)) return kErrorAlreadyExists;
+    if (failingDirectories.count(k)) return Status::failure(5);
+    if (directories.count(k) || files.count(k)) return Status::failure(kErrorAlreadyExists);
     const std::size_t slash = k.find_last_of(osStyle == OsStyle::Posix ? u"/" : u"\\");
     if (slash != WideString::npos && slash > 0) {
         const WideString parent = k.substr(0, slash);
         const bool isRoot = parent.size() == 2 && parent[1] == u':';
-        if (!isRoot && !directories.count(parent)) return 3;  // path not found
+        if (!isRoot && !directories.count(parent)) return Status::failure(3);  // path not found
     }
     directories.insert(k);
-    return 0;
+    return {};
 }
 
 std::int32_t FakeFileSystem::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
@@ -160,17 +160,17 @@ std::unique_ptr<MappedFile> FakeFileSystem::mapFile(const WideString& path) {
     return std::make_unique<FakeMappedFile>(it->second);
 }
 
-bool FakeFileSystem::fileStatus(const WideString& path, FileStatus& status) {
+Status FakeFileSystem::fileStatus(const WideString& path, FileStatus& status) {
     const WideString k = key(path);
     status = {};
     if (directories.count(k)) {
         status.isFolder = true;
-        return true;
+        return {};
     }
     auto it = files.find(k);
-    if (it == files.end()) return false;
+    if (it == files.end()) return Status::failure(2);
     status.size = it->second.size();
-    return true;
+    return {};
 }
 
 std::int32_t FakeFileSystem::createNewFile(const WideString& path) {
@@ -183,13 +183,13 @@ std::int32_t FakeFileSystem::createNewFile(const WideString& path) {
     return 0;
 }
 
-bool FakeFileSystem::renameFile(const WideString& from, const WideString& to) {
+Status FakeFileSystem::renameFile(const WideString& from, const WideString& to) {
     auto it = files.find(key(from));
-    if (it == files.end()) return false;
+    if (it == files.end()) return Status::failure(2);
     std::string bytes = std::move(it->second);
     files.erase(it);
     files[key(to)] = std::move(bytes);
-    return true;
+    return {};
 }
 
 WideString FakeFileSystem::profileString(const WideString& file, const WideString& section, const WideString& k) {
@@ -296,13 +296,10 @@ std::unique_ptr<RegistryHandle> FakeRegistry::openRegistryKey(const WideString& 
     return handle;
 }
 
-void* FakeProcesses::loadLibrary(const WideString& path) {
+Status FakeProcesses::loadLibrary(const WideString& path, void*& library) {
     auto it = libraries.find(files_.key(path));
-    if (it == libraries.end()) {
-        lastErrorCode_ = 126;
-        return nullptr;
-    }
-    return it->second;
+    library = it == libraries.end() ? nullptr : it->second;
+    return Status::fromCode(library ? 0 : 126);
 }
 
 std::unique_ptr<ThreadHandle> FakeProcesses::startThread(std::function<std::uint32_t()> body,

@@ -35,7 +35,7 @@ public:
     OsStyle style() const override { return osStyle; }
     bool fileExists(const WideString& path) override { WideStringList names; return findFiles(path, names); }
     bool findFiles(const WideString& pattern, WideStringList& names) override;
-    std::int32_t createDirectory(const WideString& path) override;
+    Status createDirectory(const WideString& path) override;
     bool removeDirectory(const WideString& path) override {
         removedDirectories.push_back(path);
         return directories.erase(key(path)) > 0;
@@ -43,9 +43,9 @@ public:
     bool deleteFile(const WideString& path) override { return files.erase(key(path)) > 0; }
     std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) override;
     std::unique_ptr<MappedFile> mapFile(const WideString& path) override;
-    bool fileStatus(const WideString& path, FileStatus& status) override;
+    Status fileStatus(const WideString& path, FileStatus& status) override;
     std::int32_t createNewFile(const WideString& path) override;
-    bool renameFile(const WideString& from, const WideString& to) override;
+    Status renameFile(const WideString& from, const WideString& to) override;
     bool appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString&, std::uint64_t& bytes) override { bytes = freeBytes; return true; }
     bool shortPathName(const WideString& path, WideString& out) override;
@@ -65,7 +65,7 @@ public:
     bool hasArgumentVector = false;
     WideStringList argumentVectorItems;
     WideString executablePath = u"C:\\App\\app.exe";
-    bool modulePathFails = false;
+    std::int32_t modulePathError = 0;  // modulePath fails with it unless 0
     std::int32_t lastErrorCode = 0;
     std::map<WideString, WideString> environment;
     WideString currentDirectory;
@@ -82,9 +82,9 @@ public:
         if (hasArgumentVector) out = argumentVectorItems;
         return hasArgumentVector;
     }
-    bool modulePath(WideString& out) override {
-        if (!modulePathFails) out = executablePath;
-        return !modulePathFails;
+    Status modulePath(WideString& out) override {
+        if (modulePathError == 0) out = executablePath;
+        return Status::fromCode(modulePathError);
     }
     std::int32_t lastError() override { return lastErrorCode; }
     void writeStdout(const WideString& text) override { stdoutText += toUtf8(text); }
@@ -158,8 +158,7 @@ public:
 
 class FakeProcesses : public Processes {
 public:
-    // lastErrorCode is the process environment's, which reports it.
-    FakeProcesses(FakeFileSystem& files, std::int32_t& lastErrorCode) : files_(files), lastErrorCode_(lastErrorCode) {}
+    explicit FakeProcesses(FakeFileSystem& files) : files_(files) {}
 
     std::uint16_t ownMachine = 0x014C;
     std::map<WideString, void*> libraries;  // by the file system's key of the path
@@ -175,10 +174,12 @@ public:
     std::function<std::unique_ptr<InstanceChannel>(const WideString& name, bool& isPrimary)> instanceChannels;
 
     std::uint16_t imageMachine() const override { return ownMachine; }
-    void* loadLibrary(const WideString& path) override;
-    void* findSymbol(void* library, const char* name) override {
+    // A missing library fails with 126, a missing symbol with 127 (Windows' codes).
+    Status loadLibrary(const WideString& path, void*& library) override;
+    Status findSymbol(void* library, const char* name, void*& symbol) override {
         auto it = symbols.find({library, name});
-        return it == symbols.end() ? nullptr : it->second;
+        symbol = it == symbols.end() ? nullptr : it->second;
+        return Status::fromCode(symbol ? 0 : 127);
     }
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body, std::uint32_t stackSize) override;
     std::int32_t startPairedProcess(const WideString& program, bool wait) override {
@@ -193,7 +194,6 @@ public:
 
 private:
     FakeFileSystem& files_;
-    std::int32_t& lastErrorCode_;
 };
 
 class FakePlatform : public FakeFileSystem,
@@ -205,7 +205,8 @@ class FakePlatform : public FakeFileSystem,
                      public Platform {
 public:
     explicit FakePlatform(OsStyle style = OsStyle::Windows)
-        : FakeFileSystem(style), FakeEnvironment(style), FakeRegistry(style), FakeProcesses(*this, lastErrorCode),
+        : FakeFileSystem(style), FakeEnvironment(style), FakeRegistry(style),
+          FakeProcesses(static_cast<FakeFileSystem&>(*this)),
           Platform(*this, *this, *this, *this, *this, *this) {}
     using FakeFileSystem::style;
 };

@@ -132,7 +132,7 @@ TEST(ClassPath, TheJvmLibraryIsLoadedByItsShortForm) {
 
 TEST(ClassPath, NoSettingsFileNameLeavesEverythingUntouched) {
     FakePlatform platform;
-    platform.modulePathFails = true;
+    platform.modulePathError = 2;
     Launcher launcher(platform);
     launcher.jvmOptions.push_back("-Djava.library.path=x");
     EXPECT_FALSE(launcher.assembleJvmOptions());

@@ -106,8 +106,7 @@ TEST(FileLocations, SettingsFileNames) {
         }
     }
     FakePlatform failing;
-    failing.modulePathFails = true;
-    failing.lastErrorCode = 2;
+    failing.modulePathError = 2;
     WideString settings;
     EXPECT_FALSE(settingsFilePath(failing, settings));
     EXPECT_EQ(failing.stdoutText,

@@ -98,7 +98,6 @@ TEST_F(JvmHosting, LoadingReportsAMissingLibraryOrEntryPoint) {
         platform.stdoutText.clear();
         platform.symbols.clear();
         if (withCreate) exportEntryPoints(false);
-        platform.lastErrorCode = 127;
         Launcher launcher(platform);
         EXPECT_FALSE(launcher.loadJvmLibrary(libraryPath));
         EXPECT_EQ(platform.stdoutText,

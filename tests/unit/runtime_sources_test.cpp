@@ -99,7 +99,7 @@ TEST(PrivateRuntime, ExecutableFolderBeforeItsJreFolder) {
         EXPECT_EQ(home, c.home);
     }
     FakePlatform broken;
-    broken.modulePathFails = true;
+    broken.modulePathError = 2;
     WideString home;
     EXPECT_FALSE(findPrivateRuntime(broken, home));
 }

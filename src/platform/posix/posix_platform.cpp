@@ -187,22 +187,19 @@ bool PosixPlatform::argumentVector(WideStringList& out) {
     return true;
 }
 
-bool PosixPlatform::modulePath(WideString& out) {
+Status PosixPlatform::modulePath(WideString& out) {
     // The executable does not move while it runs: ask the kernel once.
     if (!modulePath_.empty()) {
         out = modulePath_;
-        return true;
+        return {};
     }
     std::string buffer(PATH_MAX, '\0');
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0) {
-        setError(errno);
-        return false;
-    }
+    if (length <= 0) return Status::failure(errno);
     buffer.resize(static_cast<std::size_t>(length));
     modulePath_ = widenText(buffer);
     out = modulePath_;
-    return true;
+    return {};
 }
 
 std::int32_t PosixPlatform::lastError() { return tlsLastError; }
@@ -399,11 +396,9 @@ bool PosixPlatform::findFiles(const WideString& pattern, WideStringList& names) 
     return !names.empty();
 }
 
-std::int32_t PosixPlatform::createDirectory(const WideString& path) {
-    if (mkdir(systemPath(path).c_str(), 0777) == 0) return 0;
-    const int error = errno;
-    setError(error);
-    return error == EEXIST ? kErrorAlreadyExists : error;
+Status PosixPlatform::createDirectory(const WideString& path) {
+    if (mkdir(systemPath(path).c_str(), 0777) == 0) return {};
+    return Status::fromCode(errno == EEXIST ? kErrorAlreadyExists : errno);
 }
 
 bool PosixPlatform::removeDirectory(const WideString& path) {
@@ -442,17 +437,14 @@ std::unique_ptr<MappedFile> PosixPlatform::mapFile(const WideString& path) {
     return std::make_unique<PosixMappedFile>(data, size);
 }
 
-bool PosixPlatform::fileStatus(const WideString& path, FileStatus& status) {
+Status PosixPlatform::fileStatus(const WideString& path, FileStatus& status) {
     struct stat info {};
-    if (stat(systemPath(path).c_str(), &info) != 0) {
-        setError(errno);
-        return false;
-    }
+    if (stat(systemPath(path).c_str(), &info) != 0) return Status::failure(errno);
     status.size = static_cast<std::uint64_t>(info.st_size);
     status.modified = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 10000000u +
                       static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100u;
     status.isFolder = S_ISDIR(info.st_mode);
-    return true;
+    return {};
 }
 
 std::int32_t PosixPlatform::createNewFile(const WideString& path) {
@@ -463,10 +455,9 @@ std::int32_t PosixPlatform::createNewFile(const WideString& path) {
     return error == EEXIST ? kErrorAlreadyExists : error;
 }
 
-bool PosixPlatform::renameFile(const WideString& from, const WideString& to) {
-    if (rename(systemPath(from).c_str(), systemPath(to).c_str()) == 0) return true;
-    setError(errno);
-    return false;
+Status PosixPlatform::renameFile(const WideString& from, const WideString& to) {
+    if (rename(systemPath(from).c_str(), systemPath(to).c_str()) == 0) return {};
+    return Status::failure(errno);
 }
 
 bool PosixPlatform::appendToFile(const WideString& path, const WideString& text) {
@@ -522,19 +513,18 @@ std::unique_ptr<RegistryHandle> PosixPlatform::openRegistryKey(const WideString&
 
 // runtimeNotFoundDialog: terminal_prompt.cpp.
 
-void* PosixPlatform::loadLibrary(const WideString& path) {
+Status PosixPlatform::loadLibrary(const WideString& path, void*& library) {
     errno = 0;
-    void* library = dlopen(systemPath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
+    library = dlopen(systemPath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
     // dlopen leaves errno as the failing open set it; a file that opens but
     // is no loadable library leaves no code, and ENOEXEC says what happened.
-    if (!library) setError(errno != 0 ? errno : ENOEXEC);
-    return library;
+    if (!library) return Status::failure(errno != 0 ? errno : ENOEXEC);
+    return {};
 }
 
-void* PosixPlatform::findSymbol(void* library, const char* name) {
-    void* symbol = dlsym(library, name);
-    if (!symbol) setError(ENOENT);
-    return symbol;
+Status PosixPlatform::findSymbol(void* library, const char* name, void*& symbol) {
+    symbol = dlsym(library, name);
+    return symbol != nullptr ? Status() : Status::failure(ENOENT);
 }
 
 std::unique_ptr<ThreadHandle> PosixPlatform::startThread(std::function<std::uint32_t()> body,

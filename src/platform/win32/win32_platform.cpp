@@ -11,6 +11,9 @@ namespace kite {
 
 namespace {
 
+// The failure of the system call that just failed.
+Status lastFailure() { return Status::failure(static_cast<std::int32_t>(GetLastError())); }
+
 void writeHandle(DWORD which, const WideString& text) {
     HANDLE out = GetStdHandle(which);
     if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
@@ -170,12 +173,12 @@ WideString Win32Platform::commandLine() { return fromWide(GetCommandLineW()); }
 
 bool Win32Platform::argumentVector(WideStringList&) { return false; }
 
-bool Win32Platform::modulePath(WideString& out) {
+Status Win32Platform::modulePath(WideString& out) {
     wchar_t buffer[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (length == 0) return false;
+    if (length == 0) return lastFailure();
     out = fromWide(buffer, length);
-    return true;
+    return {};
 }
 
 std::int32_t Win32Platform::lastError() { return static_cast<std::int32_t>(GetLastError()); }
@@ -291,9 +294,9 @@ bool Win32Platform::findFiles(const WideString& pattern, WideStringList& names) 
     return true;
 }
 
-std::int32_t Win32Platform::createDirectory(const WideString& path) {
-    if (CreateDirectoryW(wide(path), nullptr)) return 0;
-    return static_cast<std::int32_t>(GetLastError());
+Status Win32Platform::createDirectory(const WideString& path) {
+    if (CreateDirectoryW(wide(path), nullptr)) return {};
+    return Status::fromCode(static_cast<std::int32_t>(GetLastError()));
 }
 
 bool Win32Platform::removeDirectory(const WideString& path) { return RemoveDirectoryW(wide(path)) != 0; }
@@ -391,7 +394,7 @@ std::unique_ptr<RegistryHandle> Win32Platform::openRegistryKey(const WideString&
 
 // runtimeNotFoundDialog: runtime_not_found_window.cpp.
 
-void* Win32Platform::loadLibrary(const WideString& path) {
+Status Win32Platform::loadLibrary(const WideString& path, void*& library) {
     // The JVM library lies in bin\<type>\ of its runtime, whose bin folder
     // holds the C runtime DLLs it imports. Its imports are looked up in its
     // own folder, that bin folder and the system folders only: neither the
@@ -400,20 +403,25 @@ void* Win32Platform::loadLibrary(const WideString& path) {
     using AddDllDirectoryFunction = DLL_DIRECTORY_COOKIE(WINAPI*)(PCWSTR);
     const auto addDllDirectory = reinterpret_cast<AddDllDirectoryFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory")));
-    if (addDllDirectory == nullptr) return reinterpret_cast<void*>(LoadLibraryW(wide(path)));
+    if (addDllDirectory == nullptr) {
+        library = reinterpret_cast<void*>(LoadLibraryW(wide(path)));
+        return library != nullptr ? Status() : lastFailure();
+    }
     WideString bin = path;
     for (int i = 0; i < 2; ++i) {
         const std::size_t cut = bin.find_last_of(u"\\/");
         if (cut != WideString::npos) bin.resize(cut);
     }
     if (!bin.empty() && bin != path) addDllDirectory(wide(bin));
-    return reinterpret_cast<void*>(LoadLibraryExW(
+    library = reinterpret_cast<void*>(LoadLibraryExW(
         wide(path), nullptr,
         LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS | LOAD_LIBRARY_SEARCH_USER_DIRS));
+    return library != nullptr ? Status() : lastFailure();
 }
 
-void* Win32Platform::findSymbol(void* library, const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+Status Win32Platform::findSymbol(void* library, const char* name, void*& symbol) {
+    symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+    return symbol != nullptr ? Status() : lastFailure();
 }
 
 std::unique_ptr<ThreadHandle> Win32Platform::startThread(std::function<std::uint32_t()> body,
@@ -457,14 +465,14 @@ void Win32Platform::sleepForever() {
     for (;;) Sleep(INFINITE);
 }
 
-bool Win32Platform::fileStatus(const WideString& path, FileStatus& status) {
+Status Win32Platform::fileStatus(const WideString& path, FileStatus& status) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data)) return lastFailure();
     status.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     status.modified = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                       data.ftLastWriteTime.dwLowDateTime;
     status.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return true;
+    return {};
 }
 
 std::int32_t Win32Platform::createNewFile(const WideString& path) {
@@ -474,8 +482,9 @@ std::int32_t Win32Platform::createNewFile(const WideString& path) {
     return error == ERROR_FILE_EXISTS ? kErrorAlreadyExists : static_cast<std::int32_t>(error);
 }
 
-bool Win32Platform::renameFile(const WideString& from, const WideString& to) {
-    return MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
+Status Win32Platform::renameFile(const WideString& from, const WideString& to) {
+    if (MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING)) return {};
+    return lastFailure();
 }
 
 bool Win32Platform::appendToFile(const WideString& path, const WideString& text) {

@@ -21,7 +21,7 @@ public:
     void initLocale() override;
     WideString commandLine() override;
     bool argumentVector(WideStringList& out) override;
-    bool modulePath(WideString& out) override;
+    Status modulePath(WideString& out) override;
     std::int32_t lastError() override;
     void writeStdout(const WideString& text) override;
     void writeStderr(const WideString& text) override;
@@ -37,14 +37,14 @@ public:
     MemoryFigures memoryFigures() override;
     bool fileExists(const WideString& path) override;
     bool findFiles(const WideString& pattern, WideStringList& names) override;
-    std::int32_t createDirectory(const WideString& path) override;
+    Status createDirectory(const WideString& path) override;
     bool removeDirectory(const WideString& path) override;
     bool deleteFile(const WideString& path) override;
     std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) override;
     std::unique_ptr<MappedFile> mapFile(const WideString& path) override;
-    bool fileStatus(const WideString& path, FileStatus& status) override;
+    Status fileStatus(const WideString& path, FileStatus& status) override;
     std::int32_t createNewFile(const WideString& path) override;
-    bool renameFile(const WideString& from, const WideString& to) override;
+    Status renameFile(const WideString& from, const WideString& to) override;
     bool appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
     bool shortPathName(const WideString& path, WideString& out) override;
@@ -55,8 +55,8 @@ public:
     std::unique_ptr<RegistryHandle> openRegistryKey(const WideString& path, bool otherView) override;
     int runtimeNotFoundDialog(const WideString& message, int jvmType, WideString& jvmLibrary,
                               WideString& folder) override;
-    void* loadLibrary(const WideString& path) override;
-    void* findSymbol(void* library, const char* name) override;
+    Status loadLibrary(const WideString& path, void*& library) override;
+    Status findSymbol(void* library, const char* name, void*& symbol) override;
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
                                               std::uint32_t stackSize) override;
     std::int32_t startPairedProcess(const WideString& program, bool wait) override;
