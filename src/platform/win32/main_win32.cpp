@@ -1,10 +1,20 @@
-// Process entry of the Windows builds (Unicode console program).
+// Process entry of the Windows builds (Unicode programs). The console
+// executable prints its errors as a line on standard output; its windowed
+// twin, compiled from this file with KITE_WINDOWED for the GUI subsystem,
+// shows them in a message box. Nothing else differs.
 #include <windows.h>
 
 #include "launcher/launcher.h"
 #include "platform/common/console_message_sink.h"
+#include "platform/win32/message_box_sink.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_service_control.h"
+
+#ifdef KITE_WINDOWED
+using EntryMessageSink = kite::MessageBoxSink;
+#else
+using EntryMessageSink = kite::ConsoleMessageSink;
+#endif
 
 int wmain() {
     // Before anything is loaded: the current folder takes no part in finding
@@ -13,6 +23,6 @@ int wmain() {
     SetDllDirectoryW(L"");
     kite::Win32Platform platform;
     kite::Win32ServiceControl serviceControl;
-    kite::ConsoleMessageSink messages(platform);
+    EntryMessageSink messages(platform);
     return kite::launcherMain(platform, serviceControl, &messages);
 }
