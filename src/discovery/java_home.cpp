@@ -14,7 +14,7 @@ WideString Launcher::javaHomeLibrary() {
         trace.write([] { return WideString(u"source JAVA_HOME: not set"); });
         return {};
     }
-    const WideString home = withTrailingSeparator(platform_, value);
+    const WideString home = userRuntimeHome(platform_, value);
     // The version comes from the runtime's "release" file; without one it is
     // 0.0.0.0, like a registry sub-key name without digits.
     JavaVersion version;

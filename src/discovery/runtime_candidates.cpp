@@ -104,6 +104,12 @@ WideString withTrailingSeparator(Platform& platform, const WideString& home) {
     return home + pathSeparator(platform.style());
 }
 
+WideString userRuntimeHome(Platform& platform, const WideString& folder) {
+    WideString full;
+    if (!platform.env.absolutePath(folder, full)) full = folder;
+    return withTrailingSeparator(platform, full);
+}
+
 WideString releaseVersion(Platform& platform, const WideString& home) {
     auto file = platform.fs.mapFile(home + u"release");
     if (!file) return {};

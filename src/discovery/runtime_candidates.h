@@ -29,6 +29,13 @@ WideString jvmTypeName(JvmType type);
 WideString versionBoundText(const JavaVersion& bound);
 // home with a trailing separator.
 WideString withTrailingSeparator(Platform& platform, const WideString& home);
+// A runtime folder the user named ("JRE Path", JAVA_HOME) as a full path with
+// a trailing separator: a relative one is taken against the current folder,
+// which is the executable's with "Override WorkingDir" and the folder the
+// process was started in without it. The library loader takes full paths
+// only, and the runtime's variables and "Path" must not change meaning when
+// the application changes its folder.
+WideString userRuntimeHome(Platform& platform, const WideString& folder);
 
 // The JAVA_VERSION of a runtime's "release" file, or empty.
 WideString releaseVersion(Platform& platform, const WideString& home);

@@ -40,7 +40,7 @@ bool Launcher::discoverRuntime() {
     };
     // 1. The configured folder wins, whatever its version.
     if (!jrePath.empty()) {
-        const WideString home = withTrailingSeparator(platform_, jrePath);
+        const WideString home = userRuntimeHome(platform_, jrePath);
         jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
         if (!jvmLibraryPath.empty()) {
             checkJvmLibraryImage();

@@ -41,6 +41,10 @@ public:
     // %NAME% references by the platform's rule; false leaves text unchanged.
     virtual bool expandEnvironment(WideString& text) = 0;
     virtual bool setCurrentDirectory(const WideString& path) = 0;
+    // The full path of path taken against the current folder (Windows: also
+    // its drive-relative and root-relative forms); an absolute path comes
+    // back as it is. False when the current folder cannot be read.
+    virtual bool absolutePath(const WideString& path, WideString& out) = 0;
 };
 
 }  // namespace kite

@@ -420,6 +420,26 @@ class WineJvm(harness.WineSuite):
         self.assert_result(app.run(cwd=started_in), 0, "ran\r\n")
         self.assertEqual(app.facts("dependency="), ["42"])
 
+    def test_relative_jre_path_loads_from_the_folder_it_names(self):
+        # A runtime beside the executable named by a relative "JRE Path": with
+        # "Override WorkingDir" it is found from the executable's folder,
+        # wherever the start happened; without it from the starting folder.
+        app = self.app(["main=out ran"], jre_folder="app/jre")
+        app.sandbox.copy(harness.jvm_double(), "elsewhere/jre/bin/client/jvm.dll")
+        for written in ("jre", ".\\jre"):
+            for override, started_in, chosen in (("Yes", "", "app"), ("", "app", "app"),
+                                                  ("", "elsewhere", "elsewhere")):
+                sections = {**app.sections, "Java Runtime Environment": {
+                    **app.sections["Java Runtime Environment"], "JRE Path": written}}
+                if override:
+                    sections["Application"] = {"Override WorkingDir": override}
+                app.launcher.write_ini(sections, encoding="cp1252")
+                result = app.run(cwd=app.sandbox.path(started_in), extra_env={"KITE_TRACE": "1"})
+                case = (written, override, started_in)
+                self.assertEqual((result.code, result.stdout), (0, "ran\r\n"), case)
+                library = app.winpath(chosen, "jre", "bin", "client", "jvm.dll")
+                self.assertIn(f'chosen by "JRE Path": JVM library {library}', result.stderr, case)
+
     def test_main_class_lookup_failures(self):
         missing_class = ["main_class=com/example/Other"]
         # The JDK's launcher class reports a missing class itself and ends the VM with 1.

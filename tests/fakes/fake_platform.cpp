@@ -4,6 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "foundation/path_helpers.h"
 #include "platform/common/ini_text.h"
 #include "platform/common/percent_expansion.h"
 
@@ -246,6 +247,19 @@ bool FakeEnvironment::expandEnvironment(WideString& text) {
         if (it != environment.end()) value = it->second;
         return it != environment.end();
     });
+    return true;
+}
+
+bool FakeEnvironment::absolutePath(const WideString& path, WideString& out) {
+    if (isAbsolutePath(style_, path)) {
+        out = path;
+        return true;
+    }
+    if (currentDirectory.empty()) return false;
+    const char16_t separator = style_ == OsStyle::Windows ? u'\\' : u'/';
+    out = currentDirectory;
+    if (out.back() != separator) out += separator;
+    out += path;
     return true;
 }
 

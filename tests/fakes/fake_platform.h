@@ -95,6 +95,7 @@ public:
     void setEnvironment(const WideString& name, const WideString& value) override;
     bool expandEnvironment(WideString& text) override;
     bool setCurrentDirectory(const WideString& path) override { currentDirectory = path; return true; }
+    bool absolutePath(const WideString& path, WideString& out) override;
 
 private:
     std::map<WideString, WideString>::iterator find(const WideString& name, bool ignoreCase);

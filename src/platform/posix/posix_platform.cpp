@@ -308,6 +308,28 @@ bool PosixPlatform::setCurrentDirectory(const WideString& path) {
     return true;
 }
 
+bool PosixPlatform::absolutePath(const WideString& path, WideString& out) {
+    const std::string native = systemPath(path);
+    if (!native.empty() && native.front() == '/') {
+        out = widenText(native);
+        return true;
+    }
+    // Joined to the current folder as it is, symbolic links kept: the
+    // runtime's own files are found below the name the user gave.
+    std::string current(256, '\0');
+    while (getcwd(current.data(), current.size()) == nullptr) {
+        if (errno != ERANGE || current.size() > (1u << 20)) {
+            setError(errno);
+            return false;
+        }
+        current.resize(current.size() * 2);
+    }
+    current.resize(std::strlen(current.c_str()));
+    if (current.back() != '/') current += '/';
+    out = widenText(current + native);
+    return true;
+}
+
 LocalTime PosixPlatform::localTime() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);

@@ -35,6 +35,7 @@ public:
     void setEnvironment(const WideString& name, const WideString& value) override;
     bool expandEnvironment(WideString& text) override;
     bool setCurrentDirectory(const WideString& path) override;
+    bool absolutePath(const WideString& path, WideString& out) override;
     LocalTime localTime() override;
     bool formatTime(const WideString& picture, const LocalTime& time, WideString& out) override;
     bool formatDate(const WideString& picture, const LocalTime& time, WideString& out) override;

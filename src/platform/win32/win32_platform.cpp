@@ -236,6 +236,23 @@ bool Win32Platform::expandEnvironment(WideString& text) {
 
 bool Win32Platform::setCurrentDirectory(const WideString& path) { return SetCurrentDirectoryW(wide(path)) != 0; }
 
+bool Win32Platform::absolutePath(const WideString& path, WideString& out) {
+    // GetFullPathNameW knows every relative form: "jre", ".\\jre", "..\\jre",
+    // "\\jre" (root of the current drive) and "D:jre" (that drive's folder).
+    DWORD size = GetFullPathNameW(wide(path), 0, nullptr, nullptr);
+    while (size != 0) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = GetFullPathNameW(wide(path), size, buffer.data(), nullptr);
+        if (length == 0) break;
+        if (length < size) {
+            out.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+            return true;
+        }
+        size = length;  // the current folder grew in between
+    }
+    return false;
+}
+
 LocalTime Win32Platform::localTime() {
     SYSTEMTIME st;
     GetLocalTime(&st);
