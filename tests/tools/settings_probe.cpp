@@ -5,6 +5,8 @@
 //   settings_probe get FILE SECTION KEY     prints the layered value
 //   settings_probe plain FILE SECTION KEY   prints the plain value
 //   settings_probe sections FILE            prints the section names, one a line
+//   settings_probe profile FILE SECTION KEY the value as GetPrivateProfileStringW
+//                                           reads it (Windows only; exit code 3 elsewhere)
 //   settings_probe set FILE SECTION KEY VALUE
 //   settings_probe expand TEXT              prints TEXT with %NAME% references expanded
 //
@@ -17,6 +19,8 @@
 #include "settings/settings_store.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "platform/win32/win32_platform.h"
 #else
 #include "platform/posix/posix_platform.h"
@@ -50,6 +54,19 @@ int probe(kite::Platform& platform, const std::vector<kite::WideString>& args) {
         }
         platform.env.writeStdout(u"<" + value + u">\n");
         return 0;
+    }
+    if (command == u"profile") {
+#ifdef _WIN32
+        std::wstring value(1 << 16, L'\0');
+        const auto w = [](const kite::WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); };
+        const DWORD length = GetPrivateProfileStringW(w(args[2]), w(args[3]), L"", value.data(),
+                                                      static_cast<DWORD>(value.size()), w(args[1]));
+        platform.env.writeStdout(u"<" + kite::WideString(reinterpret_cast<const char16_t*>(value.data()), length) +
+                                 u">\n");
+        return 0;
+#else
+        return 3;
+#endif
     }
     if (command == u"set" && args.size() >= 5) {
         return kite::IniSettingsStore(platform, args[1]).setValue(args[2], args[3], args[4]) ? 0 : 1;

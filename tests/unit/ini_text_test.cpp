@@ -18,9 +18,27 @@ TEST(IniText, ReadsTheSyntaxUsersWrite) {
     EXPECT_EQ(ini::value(document, u"Application", u"key"), u"");
     // A second section of the same name is not read.
     EXPECT_EQ(ini::value(document, u"Application", u"later"), u"");
-    // "[Other" has no closing bracket: its line is skipped, x belongs to Application.
-    EXPECT_EQ(ini::value(document, u"Application", u"x"), u"1");
-    EXPECT_EQ(ini::sectionNames(document), (WideStringList{u"Application", u"application"}));
+    // "[Other" has no closing bracket and still starts a section, as on Windows.
+    EXPECT_EQ(ini::value(document, u"Application", u"x"), u"");
+    EXPECT_EQ(ini::value(document, u"Other", u"x"), u"1");
+    EXPECT_EQ(ini::sectionNames(document), (WideStringList{u"Application", u"Other", u"application"}));
+}
+
+TEST(IniText, HeadersEndAtTheFirstBracketOnEveryBuild) {
+    const auto latin1 = [](std::string_view bytes) { return WideString(bytes.begin(), bytes.end()); };
+    const std::string text = "[Java Runtime Environment] ; see [docs]\r\nMain Class=a.B\r\n[a]b]\r\nk=1\r\n";
+    for (const ini::Document& document : {ini::parse(text), ini::parseWindows(text, latin1)}) {
+        EXPECT_EQ(ini::value(document, u"Java Runtime Environment", u"Main Class"), u"a.B");
+        EXPECT_EQ(ini::value(document, u"a", u"k"), u"1");
+        EXPECT_EQ(ini::value(document, u"a]b", u"k"), u"");
+    }
+}
+
+TEST(IniText, ManyLinesCostNoStringEach) {
+    // Blank lines keep no entry, so a file of line feeds costs its text only.
+    const ini::Document blank = ini::parse(std::string(1 << 20, '\n') + "[S]\nk=v\n");
+    EXPECT_EQ(blank.lines.size(), 2u);
+    EXPECT_EQ(ini::value(blank, u"S", u"k"), u"v");
 }
 
 TEST(IniText, DecodesUtf16AndUtf8WithBom) {
@@ -46,10 +64,10 @@ TEST(IniText, WindowsRulesAnswerAsTheProfileFunctions) {
         return text;
     };
     const ini::Document document = ini::parseWindows(
-        "[a]b]\r\nk=last bracket\r\n[S]\r\nsq='single'\r\ndq=\"double\"\r\none='\r\n;c=key\r\n"
+        "[a]b]\r\nk=first bracket\r\n[S]\r\nsq='single'\r\ndq=\"double\"\r\none='\r\n;c=key\r\n"
         "cz=\x1Ay\x1A\r\nansi=Gr\xFC\xDF\r\n",
         latin1);
-    EXPECT_EQ(ini::value(document, u"a]b", u"k"), u"last bracket");
+    EXPECT_EQ(ini::value(document, u"a", u"k"), u"first bracket");
     EXPECT_EQ(ini::value(document, u"S", u"sq"), u"single");
     EXPECT_EQ(ini::value(document, u"S", u"dq"), u"double");
     EXPECT_EQ(ini::value(document, u"S", u"one"), u"'");

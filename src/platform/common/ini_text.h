@@ -10,10 +10,18 @@
 // The Windows build reads its settings files with the profile functions'
 // own rules instead (Rules::Windows), so that one read of the file answers
 // exactly as those functions would: a file without byte-order mark is in the
-// ANSI code page, a header runs to the line's last ']', a value loses one
-// pair of matching single or double quotes, ';' starts no comment, Ctrl-Z
-// counts as white space, and a file without any line feed breaks its lines
-// at carriage returns.
+// ANSI code page, a value loses one pair of matching single or double quotes,
+// ';' starts no comment, Ctrl-Z counts as white space, and a file without any
+// line feed breaks its lines at carriage returns.
+//
+// Section headers follow Windows on every build, so that one file means the
+// same everywhere: a line that starts with '[' starts a section, whose name
+// ends at the first ']' (the rest of the line is ignored) or, without one, at
+// the line's end.
+//
+// A document holds the decoded text once and each line as a position in it,
+// so that a file of many short lines costs a few bytes per line, not a
+// string each; a file over kMaxFileBytes is not read at all.
 #pragma once
 
 #include <cstdint>
@@ -28,11 +36,25 @@ namespace kite::ini {
 enum class Encoding { Utf8, Utf8Bom, Utf16Le };
 enum class Rules { Portable, Windows };
 
+// Settings files larger than this are no settings files: the platforms read
+// them as missing (and refuse to rewrite them), so that a huge or endless
+// file cannot make a start allocate without bound.
+inline constexpr std::size_t kMaxFileBytes = 4u << 20;
+
 struct Document {
+    struct Line {
+        std::uint32_t begin = 0;
+        std::uint32_t size = 0;
+    };
     Encoding encoding = Encoding::Utf8;
     Rules rules = Rules::Portable;
     bool crlf = false;
-    std::vector<WideString> lines;
+    WideString text;  // the decoded file
+    std::vector<Line> lines;
+
+    std::u16string_view line(const Line& entry) const {
+        return std::u16string_view(text).substr(entry.begin, entry.size);
+    }
 };
 
 Document parse(std::string_view bytes);

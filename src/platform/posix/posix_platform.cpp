@@ -90,17 +90,23 @@ private:
 
 // Plain system calls rather than a file stream: the streams' locale
 // machinery would cost the start a few hundred kilobytes of resident pages.
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return false;
+// Reads a settings file whole: 0, or the error number (ENOENT for a missing
+// file, EFBIG for one over the settings files' size limit, which is not read).
+int readSettingsFile(const std::string& path, std::string& bytes) {
     bytes.clear();
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return errno;
     char chunk[8192];
     for (;;) {
         const ssize_t n = read(fd.get(), chunk, sizeof chunk);
-        if (n == 0) return true;
+        if (n == 0) return 0;
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return errno;
+        }
+        if (bytes.size() + static_cast<std::size_t>(n) > ini::kMaxFileBytes) {
+            bytes.clear();
+            return EFBIG;
         }
         bytes.append(chunk, static_cast<std::size_t>(n));
     }
@@ -505,7 +511,8 @@ bool PosixPlatform::shortPathName(const WideString&, WideString&) { return false
 const ini::Document& PosixPlatform::profile(const WideString& file) {
     return profiles_.document(file, [this](const WideString& path) {
         std::string bytes;
-        if (!readWholeFile(systemPath(path), bytes)) return ini::Document{};
+        // A missing, unreadable or oversized file reads as a file without sections.
+        if (readSettingsFile(systemPath(path), bytes) != 0) return ini::Document{};
         return ini::parse(bytes);
     });
 }
@@ -523,7 +530,12 @@ bool PosixPlatform::writeProfileString(const WideString& file, const WideString&
     profiles_.forget(file);
     const std::string path = systemPath(file);
     std::string bytes;
-    readWholeFile(path, bytes);
+    // A file that exists but cannot be read whole is left as it is: writing
+    // the one key alone would lose everything else in it.
+    if (const int error = readSettingsFile(path, bytes); error != 0 && error != ENOENT) {
+        setError(error);
+        return false;
+    }
     ini::Document document = ini::parse(bytes);
     ini::setValue(document, section, key, value);
     const int error = replaceFile(path, ini::serialize(document));

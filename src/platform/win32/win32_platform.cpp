@@ -362,9 +362,12 @@ std::string readSettingsBytes(const WideString& path) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return {};
     LARGE_INTEGER size{};
-    // A settings file beyond 64 MiB is no settings file; the profile
-    // functions would not read it either.
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) return {};
+    // A file over the settings files' size limit is not read: it reads as
+    // a file without sections.
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > ini::kMaxFileBytes) {
+        return {};
+    }
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD read = 0;
     if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) return {};
