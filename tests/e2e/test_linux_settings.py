@@ -34,6 +34,14 @@ class LinuxSettings(unittest.TestCase):
         _, kite = self.launcher()
         self.assert_main_class_missing(kite.run(args=["a", "b"], stdin=b""))
 
+    def test_huge_settings_file_is_refused_within_bounded_memory(self):
+        # 64 MiB of line feeds, read under a 1 GiB address-space limit: the
+        # file is too large to be settings and reads as missing, instead of
+        # costing gigabytes and an abort.
+        _, kite = self.launcher()
+        (kite.folder / "app.ini").write_bytes(b"[Java Runtime Environment]\nMain Class=com.example.App\n" + b"\n" * (64 << 20))
+        self.assert_main_class_missing(kite.run(stdin=b"", wrapper=("prlimit", f"--as={1 << 30}")))
+
     def test_settings_file_beside_the_executable(self):
         # (executable, settings file written, whether the launcher reads it)
         cases = [
