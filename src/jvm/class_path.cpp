@@ -61,6 +61,9 @@ WideStringList buildClassPath(Platform& platform, SettingsStore& store) {
         // of the executable on one build and nothing on the other.
         if (entry.empty()) continue;
         expandEnvironment(platform, entry);
+        // A variable defined but empty contributes nothing; searched, the
+        // empty entry would name the executable's folder.
+        if (entry.empty()) continue;
         if (entry == u".") {
             // Written so, the entry names the current folder, as the JVM reads it.
             entries.append(entry);

@@ -63,9 +63,13 @@ bool jvmPathListText(Launcher& launcher, const WideStringList& entries, std::str
     const char separator = static_cast<char>(pathListSeparator(platform.style()));
     text.clear();
     WideString form;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (!jvmPathForm(launcher, entries[i], form)) return false;
-        if (i > 0) text.push_back(separator);
+    for (const WideString& entry : entries) {
+        // The JVM reads an empty entry, a trailing separator too, as the
+        // current folder: whatever produced one (a variable ending in a
+        // separator, an empty expansion), it names nothing here.
+        if (entry.empty()) continue;
+        if (!jvmPathForm(launcher, entry, form)) return false;
+        if (!text.empty()) text.push_back(separator);
         text += platform.env.narrowText(form);
     }
     return true;

@@ -20,9 +20,18 @@ WideString lastComponent(OsStyle style, const WideString& path) {
     return cut == WideString::npos ? path : path.substr(cut + 1);
 }
 
+// The pieces of a list after its references were expanded, without the empty
+// ones: an empty entry of a search path names the current folder.
+WideString withoutEmptyEntries(OsStyle style, const WideString& list) {
+    WideStringList pieces;
+    appendListPieces(style, list, pieces);
+    return pathListText(style, pieces);
+}
+
 // Windows: the texts are composed with %Path% references, so an undefined
 // variable stays as written. The library path's pieces are expanded one by
-// one and cut at ';' as the JVM cuts them; empty entries stay.
+// one and cut at ';' as the JVM cuts them; empty entries are dropped when the
+// list is joined.
 bool setUpWindows(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Windows;
@@ -55,7 +64,7 @@ bool setUpWindows(Launcher& launcher) {
     }
     path += u"%Path%;" + stripPathComponents(style, library, 2);
     expandEnvironment(platform, path);
-    platform.env.setEnvironment(u"Path", path);
+    platform.env.setEnvironment(u"Path", withoutEmptyEntries(style, path));
     return true;
 }
 
@@ -107,7 +116,7 @@ bool setUpPosix(Launcher& launcher) {
     WideStringList entries;
     appendSettingsList(platform, launcher.systemPath, entries);
     WideString previous;
-    if (platform.env.getEnvironment(rules.programSearchVariable, previous) && !previous.empty()) entries.append(previous);
+    if (platform.env.getEnvironment(rules.programSearchVariable, previous)) appendListPieces(style, previous, entries);
     entries.append(home + u"bin");
     platform.env.setEnvironment(rules.programSearchVariable, pathListText(style, entries));
     return true;

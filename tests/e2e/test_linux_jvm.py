@@ -244,6 +244,27 @@ class ClassPathAndOptions(JavaLaunch):
                             "Class Path": {"Class Path": f"{other};."}})
         self.assertEqual(self.class_path_seen(launcher.run(["x"], cwd=planted)), f"{other}:.")
 
+    def test_no_expansion_puts_the_current_folder_on_a_path(self):
+        # A class and a native library planted in the folder the start happens
+        # in: a reference expanded twice into a list with a trailing separator,
+        # and a loader path ending in one, must not reach either.
+        planted = harness.Sandbox(self).root
+        shutil.copy(classes("args") / "ArgsApp.class", planted)
+        subprocess.run(["gcc", "-shared", "-o", str(planted / "libplanted.so"), "-x", "c", "/dev/null"], check=True)
+        other = classes("exitcode")
+        launcher = self.launcher("ArgsApp", class_path=f"{other.parent}/%KITE_A%")
+        result = launcher.run(["x"], cwd=planted, extra_env={"KITE_A": "%KITE_B%", "KITE_B": f"{other.name}:"})
+        self.assertEqual(result.code, 1, result.stdout)
+        self.assertIn("Could not find or load main class ArgsApp", result.stderr)
+
+        launcher = self.launcher("LoadLibApp", class_path=str(classes("loadlib")),
+                                 jre={"Library Path": str(classes("args"))})
+        result = launcher.run(["planted"], cwd=planted, extra_env={"LD_LIBRARY_PATH": "/usr/local/lib:"})
+        self.assertEqual((result.code, result.stdout), (0, "not found\n"), result.stderr)
+        # Written by the user, the folder is searched: the library is real.
+        result = launcher.run(["planted"], cwd=planted, extra_env={"LD_LIBRARY_PATH": str(planted)})
+        self.assertEqual((result.code, result.stdout), (0, "loaded\n"), result.stderr)
+
     def test_non_ascii_class_path_by_locale(self):
         # The VM reads paths in the locale's encoding: UTF-8 passes them through; the C locale
         # cannot hold them, and the start ends with the error line instead of a mangled path.

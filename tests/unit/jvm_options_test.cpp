@@ -101,6 +101,15 @@ TEST(JvmOptions, LinuxClassPathUsesColonsWithoutATrailingSeparator) {
     EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=/opt/app/lib/x.jar:/abs/a.jar"}));
 }
 
+TEST(JvmOptions, ExpansionsNeverPutTheCurrentOrTheExecutablesFolderOnTheClassPath) {
+    // A value expanded a second time keeps no empty piece, and a variable
+    // defined but empty contributes nothing.
+    Assembly a("[Class Path]\nClass Path=/abs/%A%;%EMPTY%\n", OsStyle::Posix);
+    a.platform.environment = {{u"A", u"%B%"}, {u"B", u"app.jar:"}, {u"EMPTY", u""}};
+    a.platform.addFile(u"/opt/app/lib/x.jar");
+    EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=/abs/app.jar"}));
+}
+
 TEST(JvmOptions, NoClassPathSkipsEverythingAfterTheMessage) {
     Assembly a("[Application]\nCmd=-x\nOutput File=out.txt\n"
                "[Java Runtime Environment]\nVirtual Machine Parameters=-Xmx1m\n");

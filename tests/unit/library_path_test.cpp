@@ -37,6 +37,14 @@ TEST(LibraryPath, OptionHomeAndSearchPath) {
         {OsStyle::Posix, u"/jvm/8/jre/lib/amd64/server/libjvm.so", u"/n", u"",
          {{u"LD_LIBRARY_PATH", u"/usr/local/lib"}},
          "-Djava.library.path=/n:/opt/app:/usr/local/lib:/jvm/8/jre/lib", u"/jvm/8/jre", u"/jvm/8/jre/bin"},
+        // Empty entries of the variables name the current folder: none survives.
+        {OsStyle::Windows, u"D:\\J\\bin\\client\\jvm.dll", u"D:\\n;", u";C:\\tools;;",
+         {{u"PATH", u"C:\\Windows;;C:\\x;"}},
+         "-Djava.library.path=D:\\n;C:\\App\\;C:\\Windows;C:\\x;D:\\J\\lib", u"D:\\J",
+         u"C:\\tools;C:\\Windows;C:\\x;D:\\J\\bin"},
+        {OsStyle::Posix, u"/j/lib/server/libjvm.so", u"/n", u"", {{u"LD_LIBRARY_PATH", u"/usr/local/lib:"},
+         {u"PATH", u":/usr/bin::"}}, "-Djava.library.path=/n:/opt/app:/usr/local/lib:/j/lib", u"/j",
+         u"/usr/bin:/j/bin"},
     };
     for (const auto& c : cases) {
         FakePlatform platform(c.style);
