@@ -440,6 +440,14 @@ class WineJvm(harness.WineSuite):
                 library = app.winpath(chosen, "jre", "bin", "client", "jvm.dll")
                 self.assertIn(f'chosen by "JRE Path": JVM library {library}', result.stderr, case)
 
+    def test_executable_path_beyond_260_characters(self):
+        # The settings file is found beside the executable however deep its
+        # folder; a cut path named a file in a folder above it.
+        deep = "/".join(["k" * 60 + f".{level}" for level in range(5)])
+        app = self.app(["main=out deep"], app_folder=deep)
+        self.assertGreater(len(app.winpath(deep, "app.exe")), 300)
+        self.assert_result(app.run(), 0, "deep\r\n")
+
     def test_main_class_lookup_failures(self):
         missing_class = ["main_class=com/example/Other"]
         # The JDK's launcher class reports a missing class itself and ends the VM with 1.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/module_file_name.h"
 #include "platform/win32/win32_handles.h"
 
 namespace kite {
@@ -32,10 +33,9 @@ bool windowsVisible() {
 // The executable's file name without its extension: the caption when the
 // settings name no product.
 WideString executableName() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH) return u"Kite";
-    WideString path(reinterpret_cast<const char16_t*>(buffer), length);
+    std::wstring module;
+    if (!moduleFileName(module)) return u"Kite";
+    WideString path(reinterpret_cast<const char16_t*>(module.data()), module.size());
     path.erase(0, path.find_last_of(u"\\/") + 1);
     const std::size_t dot = path.rfind(u'.');
     if (dot != WideString::npos && dot > 0) path.erase(dot);

@@ -4,6 +4,7 @@
 
 #include "foundation/utf.h"
 #include "platform/common/date_pictures.h"
+#include "platform/win32/module_file_name.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_instance_channel.h"
 
@@ -174,10 +175,9 @@ WideString Win32Platform::commandLine() { return fromWide(GetCommandLineW()); }
 bool Win32Platform::argumentVector(WideStringList&) { return false; }
 
 Status Win32Platform::modulePath(WideString& out) {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (length == 0) return lastFailure();
-    out = fromWide(buffer, length);
+    std::wstring path;
+    if (!moduleFileName(path)) return lastFailure();
+    out = fromWide(path.data(), path.size());
     return {};
 }
 

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/win32/module_file_name.h"
 #include "platform/win32/win32_handles.h"
 
 namespace kite {
@@ -56,10 +57,8 @@ bool Win32ServiceControl::reportStatus(const ServiceStatus& status) {
 
 void Win32ServiceControl::logError(const WideString& line) {
     // The event source is the executable's file name without its extension.
-    std::vector<wchar_t> path(32768);
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0 || length >= path.size()) return;
-    std::wstring name(path.data(), length);
+    std::wstring name;
+    if (!moduleFileName(name)) return;
     name.erase(0, name.find_last_of(L"\\/") + 1);
     if (const std::size_t dot = name.rfind(L'.'); dot != std::wstring::npos && dot > 0) name.erase(dot);
     HANDLE source = RegisterEventSourceW(nullptr, name.c_str());
