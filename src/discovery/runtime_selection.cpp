@@ -94,8 +94,9 @@ bool Launcher::discoverRuntime() {
         // A service has no user: in session 0 the dialog would be invisible and
         // hold the start, on a desktop it would be a folder browser running with
         // the service's rights. The start ends as a cancelled dialog ends it.
+        // The line ends with the address the dialog's link would have shown.
         trace.write([] { return WideString(u"no runtime found: no dialog in service mode, the start ends"); });
-        printError(platform_, message);
+        printError(platform_, message + u" " + kRuntimeDownloadAddress);
         return false;
     }
     WideString library;

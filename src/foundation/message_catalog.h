@@ -41,6 +41,12 @@ enum class MessageId : std::uint16_t {
     PathNotRepresentable = 231,
 };
 
+// The page that messages 206 and 207 send the user to, shown after them as
+// the runtime-not-found dialog's link (item 205): Eclipse Adoptium's download
+// page of current OpenJDK builds (Temurin), free to use and not tied to one
+// vendor's licence.
+inline constexpr char16_t kRuntimeDownloadAddress[] = u"https://adoptium.net/";
+
 // A placeholder argument: %s takes text, %d a signed 32-bit number.
 using MessageArgument = std::variant<WideString, std::int32_t>;
 

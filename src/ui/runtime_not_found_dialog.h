@@ -10,9 +10,7 @@ namespace kite {
 
 class Platform;
 
-// The page that item 205 shows and opens: Eclipse Adoptium's download page of
-// current OpenJDK builds (Temurin), free to use and not tied to one vendor's licence.
-inline constexpr char16_t kRuntimeDownloadAddress[] = u"https://adoptium.net/";
+// Item 205 shows and opens kRuntimeDownloadAddress (foundation/message_catalog.h).
 
 class RuntimeNotFoundDialog {
 public:

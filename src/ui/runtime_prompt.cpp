@@ -1,5 +1,6 @@
 #include "ui/runtime_prompt.h"
 
+#include "foundation/message_catalog.h"
 #include "ui/runtime_not_found_dialog.h"
 
 namespace kite {

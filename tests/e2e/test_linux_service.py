@@ -73,7 +73,7 @@ class LinuxService(unittest.TestCase):
         process, first = self.start(extra_java={"Minimum Version": "99", "JRE Path": "/proc/kite-nowhere"})
         out, err = process.communicate(timeout=60)
         line = ("Error: Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren "
-                "Sie eine JRE (minimum Version 99.0) von: \n")
+                "Sie eine JRE (minimum Version 99.0) von: https://adoptium.net/ \n")
         self.assertEqual((process.returncode, first + out, err), (255, line, line))
 
 

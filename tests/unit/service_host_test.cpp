@@ -193,7 +193,7 @@ TEST(ServiceAdapter, AStartWithoutARuntimeIsLoggedAndReportedAsFailed) {
         }
         const std::string line =
             "Error: Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
-            "eine JRE (neueste Version) von: \n";
+            "eine JRE (neueste Version) von: https://adoptium.net/ \n";
         EXPECT_EQ(platform.stdoutText, line);
         ASSERT_EQ(control.loggedLines.size(), 1u);
         EXPECT_EQ(testing::utf8(control.loggedLines[0]), line);
