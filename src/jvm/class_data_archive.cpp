@@ -91,7 +91,7 @@ WideString archiveFolder(Launcher& launcher) {
     while (folder.size() > 1 && isPathSeparator(platform.style(), folder.back())) folder.pop_back();
     // ~/.cache may not exist yet in a fresh home folder.
     Status result = platform.fs.createDirectory(folder);
-    for (const WideString& part : {productFolderName(launcher.productName), launcher.productCode}) {
+    for (const WideString& part : {productFolderName(launcher.productName), productFolderName(launcher.productCode)}) {
         if (part.empty()) continue;
         folder += separator + part;
         result = platform.fs.createDirectory(folder);

@@ -21,6 +21,9 @@ WideString productFolderName(const WideString& productName) {
     for (char16_t c : productName) {
         if (WideString(u"\\?\"|><:/*").find(c) == WideString::npos) out.push_back(c);
     }
+    // Without separators the name is one folder; made of dots alone ("..")
+    // it would name the folder above, so it names none.
+    if (out.find_first_not_of(u". ") == WideString::npos) out.clear();
     return out;
 }
 
@@ -107,7 +110,7 @@ void Launcher::userSettingsPath(const WideString& executablePath, bool createFol
     if (!userBaseFolder(platform_, rule, base)) return;
     const char16_t separator = pathSeparator(style);
     const WideString productFolder = base + separator + productFolderName(productName);
-    const WideString codeFolder = productFolder + separator + productCode;
+    const WideString codeFolder = productFolder + separator + productFolderName(productCode);
     if (createFolders) {
         // ~/.config (or $XDG_CONFIG_HOME) may not exist yet in a fresh home folder;
         // APPDATA always does.

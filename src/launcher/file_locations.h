@@ -17,8 +17,10 @@ bool settingsPathFor(Platform& platform, const WideString& executablePath, WideS
 // A per-user base folder by its rule (configuration, cache); false when the
 // environment names none that is usable.
 bool userBaseFolder(Platform& platform, const BaseFolderRule& rule, WideString& out);
-// The folder name made of the product name: characters that a folder name
-// cannot hold are dropped.
+// The folder name made of "Product Name" or "Product Code": characters that a
+// folder name cannot hold (the separators and a drive's colon among them) are
+// dropped, and a name of dots alone gives no folder, so that the settings
+// never lead out of the per-user or cache folder.
 WideString productFolderName(const WideString& productName);
 
 }  // namespace kite

@@ -131,6 +131,22 @@ TEST(FileLocations, UserSettingsPathAndFolders) {
     EXPECT_TRUE(platform.directories.count(u"c:\\roaming\\ab z\\k1"));
     launcher.userSettingsPath(u"", true, path);
     EXPECT_EQ(path, u"");
+    // Neither value leads out of the per-user folder: separators and drives
+    // are dropped, and a name of dots alone names no folder.
+    const struct {
+        WideString name, code, path;
+    } escapes[] = {
+        {u"..", u"..\\..\\Windows", u"C:\\Roaming\\\\....Windows\\app.ini"},
+        {u"Acme", u"D:\\x", u"C:\\Roaming\\Acme\\Dx\\app.ini"},
+        {u". .", u"../../etc", u"C:\\Roaming\\\\....etc\\app.ini"},
+        {u"v1.2", u"..", u"C:\\Roaming\\v1.2\\\\app.ini"},
+    };
+    for (const auto& c : escapes) {
+        launcher.productName = c.name;
+        launcher.productCode = c.code;
+        launcher.userSettingsPath(u"app", false, path);
+        EXPECT_EQ(path, c.path) << testing::utf8(c.code);
+    }
 }
 
 TEST(FileLocations, UserSettingsPathOnLinuxAndOverlongAppData) {
