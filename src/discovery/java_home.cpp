@@ -2,16 +2,16 @@
 // environment variable JAVA_HOME. It counts only when every other source
 // found nothing, so it never changes a choice the other sources make.
 #include "discovery/runtime_candidates.h"
+#include "discovery/runtime_discovery.h"
 #include "foundation/path_helpers.h"
-#include "launcher/launcher.h"
 #include "platform/platform.h"
 
 namespace kite {
 
-WideString Launcher::javaHomeLibrary() {
+WideString RuntimeDiscovery::javaHomeLibrary() {
     WideString value;
     if (!platform_.env.getEnvironment(u"JAVA_HOME", value) || value.empty()) {
-        trace.write([] { return WideString(u"source JAVA_HOME: not set"); });
+        trace_.write([] { return WideString(u"source JAVA_HOME: not set"); });
         return {};
     }
     const WideString home = userRuntimeHome(platform_, value);
@@ -20,22 +20,22 @@ WideString Launcher::javaHomeLibrary() {
     JavaVersion version;
     version.parse(releaseVersion(platform_, home), 0);
     auto source = [&] { return u"source JAVA_HOME: " + home + u" (version " + version.toText() + u"): "; };
-    if (version.greater(maxVersion)) {
-        trace.write([&] { return source() + u"skipped, above \"Maximum Version\" " + versionBoundText(maxVersion); });
+    if (version.greater(requirements_.maxVersion)) {
+        trace_.write([&] { return source() + u"skipped, above \"Maximum Version\" " + versionBoundText(requirements_.maxVersion); });
         return {};
     }
-    if (version.less(minVersion)) {
-        trace.write([&] { return source() + u"skipped, below \"Minimum Version\" " + versionBoundText(minVersion); });
+    if (version.less(requirements_.minVersion)) {
+        trace_.write([&] { return source() + u"skipped, below \"Minimum Version\" " + versionBoundText(requirements_.minVersion); });
         return {};
     }
     // A JDK of the pre-9 layout keeps its JVM in the embedded jre folder.
     bool server = false;
-    WideString library = findJvmLibrary(platform_, home, jvmType, server);
+    WideString library = findJvmLibrary(platform_, home, requirements_.jvmType, server);
     if (library.empty()) {
-        library = findJvmLibrary(platform_, home + u"jre" + pathSeparator(platform_.style()), jvmType, server);
+        library = findJvmLibrary(platform_, home + u"jre" + pathSeparator(platform_.style()), requirements_.jvmType, server);
     }
-    trace.write([&] {
-        return source() + (library.empty() ? u"no JVM library for JVM Type " + jvmTypeName(jvmType) + u", passed over"
+    trace_.write([&] {
+        return source() + (library.empty() ? u"no JVM library for JVM Type " + jvmTypeName(requirements_.jvmType) + u", passed over"
                                            : u"JVM library " + library);
     });
     return library;

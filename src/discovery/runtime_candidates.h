@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/wide_string.h"
-#include "launcher/launcher.h"
+#include "discovery/runtime_requirements.h"
 
 namespace kite {
 

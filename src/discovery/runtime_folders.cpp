@@ -7,10 +7,9 @@
 
 namespace kite {
 
-void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<JreCandidate>& candidates) {
-    Platform& platform = launcher.platform();
-    const Trace& trace = launcher.trace;
-    const bool sun = launcher.sunAllowed || launcher.sunFavoured;
+void scanRuntimeFolders(Platform& platform, const RuntimeRequirements& requirements, const Trace& trace,
+                        const WideString& root, std::vector<JreCandidate>& candidates) {
+    const bool sun = requirements.vendors.sunAllowed || requirements.vendors.sunFavoured;
     if (!sun) {
         trace.write([&] { return u"folders under " + root + u": not searched (\"VM Provider\")"; });
         return;
@@ -20,7 +19,7 @@ void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<
     std::vector<WideString> names(found.begin(), found.end());
     std::sort(names.begin(), names.end());
     for (const bool jdkPass : {true, false}) {
-        if (!(launcher.bothSources || (jdkPass ? launcher.jdkWanted : launcher.jreWanted))) {
+        if (!(requirements.bothSources || (jdkPass ? requirements.jdkWanted : requirements.jreWanted))) {
             trace.write([&] {
                 return WideString(jdkPass ? u"JDK" : u"JRE") + u" folders under " + root +
                        u": not searched (\"JVM Source\")";
@@ -41,27 +40,27 @@ void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<
                 return u"  folder " + folder + u" (" + (jdk ? u"JDK" : u"JRE") + u", version " +
                        candidate.version.toText() + u"): ";
             };
-            if (candidate.version.greater(launcher.maxVersion)) {
+            if (candidate.version.greater(requirements.maxVersion)) {
                 trace.write([&] {
-                    return entry() + u"skipped, above \"Maximum Version\" " + versionBoundText(launcher.maxVersion);
+                    return entry() + u"skipped, above \"Maximum Version\" " + versionBoundText(requirements.maxVersion);
                 });
                 continue;
             }
-            if (candidate.version.less(launcher.minVersion)) {
+            if (candidate.version.less(requirements.minVersion)) {
                 trace.write([&] {
-                    return entry() + u"skipped, below \"Minimum Version\" " + versionBoundText(launcher.minVersion);
+                    return entry() + u"skipped, below \"Minimum Version\" " + versionBoundText(requirements.minVersion);
                 });
                 continue;
             }
             candidate.home = folder;
             if (jdk && platform.fs.fileExists(folder + u"jre")) candidate.home += u"jre/";
             // Like the JavaSoft JRE key, a JRE counts as server only when it has no other JVM.
-            const JvmType type = !jdk && launcher.jvmType == JvmType::FavorServer ? JvmType::Default : launcher.jvmType;
+            const JvmType type = !jdk && requirements.jvmType == JvmType::FavorServer ? JvmType::Default : requirements.jvmType;
             if (findJvmLibrary(platform, candidate.home, type, candidate.hasServerVm).empty()) {
                 trace.write([&] { return entry() + u"skipped, no JVM library for JVM Type " + jvmTypeName(type); });
                 continue;
             }
-            candidate.favoured = (jdk ? launcher.jdkWanted : launcher.jreWanted) && launcher.sunFavoured;
+            candidate.favoured = (jdk ? requirements.jdkWanted : requirements.jreWanted) && requirements.vendors.sunFavoured;
             trace.write([&] { return entry() + u"kept, home " + candidate.home; });
             candidates.push_back(candidate);
         }

@@ -4,14 +4,18 @@
 
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "discovery/runtime_requirements.h"
+#include "foundation/trace.h"
 
 namespace kite {
 
+class Platform;
+
 // Appends the runtimes below root (its folders that hold a "release" file)
-// that lie within the launcher's version bounds and hold a JVM library of the
+// that lie within the version bounds and hold a JVM library of the
 // wanted type: JDKs first, then JREs, each in name order. They count as the
 // JavaSoft vendor.
-void scanRuntimeFolders(Launcher& launcher, const WideString& root, std::vector<JreCandidate>& candidates);
+void scanRuntimeFolders(Platform& platform, const RuntimeRequirements& requirements, const Trace& trace,
+                        const WideString& root, std::vector<JreCandidate>& candidates);
 
 }  // namespace kite

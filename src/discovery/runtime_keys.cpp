@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "launcher/launcher.h"
+#include "discovery/runtime_requirements.h"
 
 namespace kite {
 
@@ -31,7 +31,7 @@ constexpr std::array<RuntimeKeySource, 12> kSources{{
     {u"Software\\Microsoft\\JDK\\", u"\\hotspot\\MSI", u"Path", true, V::Sun, false, false, false, false},
 }};
 
-bool vendorAdmitted(const Launcher& l, RuntimeVendor vendor) {
+bool vendorAdmitted(const VendorChoice& l, RuntimeVendor vendor) {
     switch (vendor) {
         case V::Sun: return l.sunAllowed || l.sunFavoured;
         case V::Jrockit: return l.jrockitAllowed || l.jrockitFavoured;
@@ -40,7 +40,7 @@ bool vendorAdmitted(const Launcher& l, RuntimeVendor vendor) {
     return false;
 }
 
-bool vendorFavoured(const Launcher& l, RuntimeVendor vendor) {
+bool vendorFavoured(const VendorChoice& l, RuntimeVendor vendor) {
     switch (vendor) {
         case V::Sun: return l.sunFavoured;
         case V::Jrockit: return l.jrockitFavoured;
@@ -72,13 +72,13 @@ JavaVersion runtimeKeyVersion(const RuntimeKeySource& source, const WideString& 
     return version;
 }
 
-bool runtimeKeySearched(const Launcher& launcher, const RuntimeKeySource& source) {
-    const bool kind = launcher.bothSources || (source.jdk ? launcher.jdkWanted : launcher.jreWanted);
-    return kind && vendorAdmitted(launcher, source.vendor);
+bool runtimeKeySearched(const RuntimeRequirements& requirements, const RuntimeKeySource& source) {
+    const bool kind = requirements.bothSources || (source.jdk ? requirements.jdkWanted : requirements.jreWanted);
+    return kind && vendorAdmitted(requirements.vendors, source.vendor);
 }
 
-bool runtimeKeyFavoured(const Launcher& launcher, const RuntimeKeySource& source) {
-    return (source.jdk ? launcher.jdkWanted : launcher.jreWanted) && vendorFavoured(launcher, source.vendor);
+bool runtimeKeyFavoured(const RuntimeRequirements& requirements, const RuntimeKeySource& source) {
+    return (source.jdk ? requirements.jdkWanted : requirements.jreWanted) && vendorFavoured(requirements.vendors, source.vendor);
 }
 
 }  // namespace kite

@@ -7,11 +7,11 @@
 #include <span>
 
 #include "discovery/java_version.h"
+#include "discovery/runtime_requirements.h"
 #include "foundation/wide_string.h"
 
 namespace kite {
 
-class Launcher;
 
 // The vendor whose "VM Provider" flags admit and favour a key.
 enum class RuntimeVendor { Sun, Jrockit, Ibm };
@@ -47,9 +47,9 @@ const RuntimeKeySource* findRuntimeKeySource(const WideString& keyPath);
 // java8Names is 1.8.0.392.
 JavaVersion runtimeKeyVersion(const RuntimeKeySource& source, const WideString& name);
 
-// Whether the launcher's "JVM Source" and "VM Provider" flags let a key be
+// Whether the "JVM Source" and "VM Provider" flags let a key be
 // searched, and whether its runtimes are favoured.
-bool runtimeKeySearched(const Launcher& launcher, const RuntimeKeySource& source);
-bool runtimeKeyFavoured(const Launcher& launcher, const RuntimeKeySource& source);
+bool runtimeKeySearched(const RuntimeRequirements& requirements, const RuntimeKeySource& source);
+bool runtimeKeyFavoured(const RuntimeRequirements& requirements, const RuntimeKeySource& source);
 
 }  // namespace kite

@@ -1,7 +1,5 @@
-// Chooses the Java runtime: the configured "JRE Path", a private runtime
-// beside the executable, the vendors' registry keys (on Linux the runtime
-// folders under /usr/lib/jvm), the runtime named by JAVA_HOME, and last the
-// runtime-not-found dialog. Every decision is written to the trace.
+#include "discovery/runtime_discovery.h"
+
 #include <algorithm>
 
 #include "discovery/image_header.h"
@@ -10,7 +8,6 @@
 #include "discovery/runtime_folders.h"
 #include "discovery/runtime_keys.h"
 #include "foundation/message_catalog.h"
-#include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 
@@ -23,45 +20,52 @@ const char16_t* yesNo(bool value) { return value ? u"yes" : u"no"; }
 
 }  // namespace
 
-bool Launcher::discoverRuntime() {
+bool RuntimeDiscovery::discover(ChosenRuntime& chosen) {
+    chosen_ = {};
+    const bool found = choose();
+    chosen = chosen_;
+    return found;
+}
+
+bool RuntimeDiscovery::choose() {
     bool server = false;
     auto found = [this](const char16_t* source) {
-        trace.write([&] { return WideString(u"chosen by ") + source + u": JVM library " + jvmLibraryPath; });
+        trace_.write([&] { return WideString(u"chosen by ") + source + u": JVM library " + chosen_.jvmLibraryPath; });
         return true;
     };
     auto unchecked = [this](const char16_t* why) {
-        trace.write([&] { return WideString(u"image check: not made for ") + why; });
+        trace_.write([&] { return WideString(u"image check: not made for ") + why; });
     };
     auto noLibrary = [this](const char16_t* source, const WideString& home) {
-        trace.write([&] {
+        trace_.write([&] {
             return WideString(u"source ") + source + u": " + home + u" holds no JVM library for JVM Type " +
-                   jvmTypeName(jvmType) + u", passed over";
+                   jvmTypeName(requirements_.jvmType) + u", passed over";
         });
     };
     // 1. The configured folder wins, whatever its version.
-    if (!jrePath.empty()) {
-        const WideString home = userRuntimeHome(platform_, jrePath);
-        jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
-        if (!jvmLibraryPath.empty()) {
-            checkJvmLibraryImage();
+    if (!requirements_.jrePath.empty()) {
+        const WideString home = userRuntimeHome(platform_, requirements_.jrePath);
+        chosen_.jvmLibraryPath = findJvmLibrary(platform_, home, requirements_.jvmType, server);
+        if (!chosen_.jvmLibraryPath.empty()) {
+            checkJvmLibraryImage(chosen_);
             return found(u"\"JRE Path\"");
         }
         noLibrary(u"\"JRE Path\"", home);
     } else {
-        trace.write([] { return WideString(u"source \"JRE Path\": not set"); });
+        trace_.write([] { return WideString(u"source \"JRE Path\": not set"); });
     }
     // 2. A private runtime beside the executable. Without one nothing is
     // looked up: the bare layouts would name folders below the current one.
     WideString home;
     if (findPrivateRuntime(platform_, home) && !home.empty()) {
-        jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
-        if (!jvmLibraryPath.empty()) {
+        chosen_.jvmLibraryPath = findJvmLibrary(platform_, home, requirements_.jvmType, server);
+        if (!chosen_.jvmLibraryPath.empty()) {
             unchecked(u"a private runtime");
             return found(u"the private runtime");
         }
         noLibrary(u"private runtime", home);
     } else {
-        trace.write([] { return WideString(u"source private runtime: none beside the executable"); });
+        trace_.write([] { return WideString(u"source private runtime: none beside the executable"); });
     }
     // 3. The registered runtimes, in the launcher's own view, then the other
     // one: the historic keys, and only when they hold nothing acceptable the
@@ -69,8 +73,8 @@ bool Launcher::discoverRuntime() {
     // chosen when a newer runtime arrives.
     if (searchRegistry(false, home) || searchRegistry(true, home) || searchRegistry(false, home, true) ||
         searchRegistry(true, home, true)) {
-        jvmLibraryPath = findJvmLibrary(platform_, home, jvmType, server);
-        if (!jvmLibraryPath.empty()) {
+        chosen_.jvmLibraryPath = findJvmLibrary(platform_, home, requirements_.jvmType, server);
+        if (!chosen_.jvmLibraryPath.empty()) {
             // The registry view it came from tells the processor kind.
             if (conventions(platform_.style()).runtimeFolders != nullptr) {
                 unchecked(u"a runtime folder");
@@ -79,66 +83,66 @@ bool Launcher::discoverRuntime() {
             unchecked(u"a registered runtime (its registry view tells its processor kind)");
             return found(u"the registered runtimes");
         }
-        ibmRuntime = false;
+        chosen_.ibm = false;
     }
     // 4. A runtime named by JAVA_HOME, before anybody is asked.
-    jvmLibraryPath = javaHomeLibrary();
-    if (!jvmLibraryPath.empty()) {
-        checkJvmLibraryImage();
+    chosen_.jvmLibraryPath = javaHomeLibrary();
+    if (!chosen_.jvmLibraryPath.empty()) {
+        checkJvmLibraryImage(chosen_);
         return found(u"JAVA_HOME");
     }
     // 5. Nothing found: the user is asked for a runtime folder.
-    const MessageId id = jvmType == JvmType::Server ? MessageId::JreNotFoundServer : MessageId::JreNotFound;
+    const MessageId id = requirements_.jvmType == JvmType::Server ? MessageId::JreNotFoundServer : MessageId::JreNotFound;
     const WideString message = MessageCatalog::format(id, {versionRequirementText()});
-    if (serviceMode) {
+    if (!requirements_.mayAskUser) {
         // A service has no user: in session 0 the dialog would be invisible and
         // hold the start, on a desktop it would be a folder browser running with
         // the service's rights. The start ends as a cancelled dialog ends it.
         // The line ends with the address the dialog's link would have shown.
-        trace.write([] { return WideString(u"no runtime found: no dialog in service mode, the start ends"); });
+        trace_.write([] { return WideString(u"no runtime found: no dialog in service mode, the start ends"); });
         printError(platform_, message + u" " + kRuntimeDownloadAddress);
         return false;
     }
     WideString library;
     WideString folder;
-    trace.write([] { return WideString(u"no runtime found: the runtime-not-found dialog opens"); });
-    const int answer = platform_.ui.runtimeNotFoundDialog(message, static_cast<int>(jvmType), library, folder);
+    trace_.write([] { return WideString(u"no runtime found: the runtime-not-found dialog opens"); });
+    const int answer = platform_.ui.runtimeNotFoundDialog(message, static_cast<int>(requirements_.jvmType), library, folder);
     if (answer != 1) {
-        trace.write([&] {
+        trace_.write([&] {
             return WideString(answer == 2 ? u"runtime-not-found dialog: cancelled, the start ends"
                                           : u"runtime-not-found dialog: could not be shown, the start ends");
         });
         return false;
     }
-    jvmLibraryPath = library;
-    checkJvmLibraryImage();
-    recordJrePath(folder);
+    chosen_.jvmLibraryPath = library;
+    checkJvmLibraryImage(chosen_);
+    chosen_.pickedFolder = folder;
     return found(u"the runtime-not-found dialog");
 }
 
-bool Launcher::searchRegistry(bool otherView, WideString& home, bool newerKeys) {
+bool RuntimeDiscovery::searchRegistry(bool otherView, WideString& home, bool newerKeys) {
     const char16_t* const runtimeFolders = conventions(platform_.style()).runtimeFolders;
     const WideString source = runtimeFolders != nullptr
                                   ? u"runtime folders " + WideString(runtimeFolders)
                                   : WideString(newerKeys ? u"registry, newer keys, " : u"registry, ") + viewName(otherView);
     // The runtime folders are one source in place of the registry, without a second view.
     if ((otherView || newerKeys) && runtimeFolders != nullptr) return false;
-    if (otherView && pairProduct.empty()) {
-        trace.write([&] { return u"source " + source + u": not searched (no \"Pair Product\")"; });
+    if (otherView && !requirements_.pairedExecutable) {
+        trace_.write([&] { return u"source " + source + u": not searched (no \"Pair Product\")"; });
         return false;
     }
     std::vector<JreCandidate> candidates;
     if (runtimeFolders != nullptr) {
-        trace.write([&] { return u"source " + source + u": searching"; });
-        scanRuntimeFolders(*this, runtimeFolders, candidates);
+        trace_.write([&] { return u"source " + source + u": searching"; });
+        scanRuntimeFolders(platform_, requirements_, trace_, runtimeFolders, candidates);
     } else {
-        trace.write([&] { return u"source " + source + u": searching"; });
+        trace_.write([&] { return u"source " + source + u": searching"; });
         for (const RuntimeKeySource& key : runtimeKeySources()) {
             if (key.historic == newerKeys) continue;
-            if (runtimeKeySearched(*this, key)) {
+            if (runtimeKeySearched(requirements_, key)) {
                 scanVendorKey(candidates, key.keyPath, otherView);
             } else {
-                trace.write([&] {
+                trace_.write([&] {
                     return WideString(u"key ") + key.keyPath + u": not searched (\"JVM Source\", \"VM Provider\")";
                 });
             }
@@ -146,51 +150,51 @@ bool Launcher::searchRegistry(bool otherView, WideString& home, bool newerKeys) 
     }
     JreCandidate chosen;
     if (!selectCandidate(candidates, chosen)) {
-        trace.write([&] { return u"source " + source + u": no suitable runtime"; });
+        trace_.write([&] { return u"source " + source + u": no suitable runtime"; });
         return false;
     }
     home = chosen.home;
-    runtimeVersion = chosen.version;
-    if (otherView) launchPairProduct = true;
+    chosen_.version = chosen.version;
+    if (otherView) chosen_.launchPairProduct = true;
     const RuntimeKeySource* origin = chosen.origin ? findRuntimeKeySource(chosen.origin) : nullptr;
-    ibmRuntime = origin != nullptr && origin->vendor == RuntimeVendor::Ibm;
-    trace.write([&] {
+    chosen_.ibm = origin != nullptr && origin->vendor == RuntimeVendor::Ibm;
+    trace_.write([&] {
         WideString line = u"source " + source + u": chose version " + chosen.version.toText() + u" at " + home;
         if (otherView) line += u"; found in the other view, so the paired executable starts instead";
-        if (ibmRuntime) line += u"; an IBM runtime: the Java main thread stays in the VM after main";
+        if (chosen_.ibm) line += u"; an IBM runtime: the Java main thread stays in the VM after main";
         return line;
     });
     return true;
 }
 
-void Launcher::sortCandidates(std::vector<JreCandidate>& candidates) const {
+void RuntimeDiscovery::sortCandidates(std::vector<JreCandidate>& candidates) const {
     std::stable_sort(candidates.begin(), candidates.end(), [this](const JreCandidate& a, const JreCandidate& b) {
-        if (bothSources && a.favoured != b.favoured) return a.favoured;
-        if (jvmType == JvmType::FavorServer && a.hasServerVm != b.hasServerVm) return a.hasServerVm;
+        if (requirements_.bothSources && a.favoured != b.favoured) return a.favoured;
+        if (requirements_.jvmType == JvmType::FavorServer && a.hasServerVm != b.hasServerVm) return a.hasServerVm;
         return a.version.greater(b.version);
     });
 }
 
-bool Launcher::selectCandidate(std::vector<JreCandidate>& candidates, JreCandidate& chosen) const {
+bool RuntimeDiscovery::selectCandidate(std::vector<JreCandidate>& candidates, JreCandidate& chosen) const {
     if (candidates.empty()) return false;
     sortCandidates(candidates);
-    if (trace.on()) {
-        trace.write([] { return WideString(u"candidates, best first:"); });
+    if (trace_.on()) {
+        trace_.write([] { return WideString(u"candidates, best first:"); });
         std::int64_t rank = 0;
         for (const JreCandidate& c : candidates) {
-            trace.write([&] {
+            trace_.write([&] {
                 return u"  " + traceNumber(++rank) + u". version " + c.version.toText() + u" at " + c.home +
                        u" (favoured " + yesNo(c.favoured) + u", server VM " + yesNo(c.hasServerVm) +
                        (c.origin ? WideString(u", key ") + c.origin : WideString()) + u")";
             });
         }
     }
-    for (const WideString& preference : preferredVersions) {
+    for (const WideString& preference : requirements_.preferredVersions) {
         JavaVersion pattern;
         pattern.parse(preference, 0);
         for (const JreCandidate& candidate : candidates) {
             if (candidate.version.matches(pattern)) {
-                trace.write([&] {
+                trace_.write([&] {
                     return u"preferred version " + traceQuoted(preference) + u" matched version " +
                            candidate.version.toText() + u" at " + candidate.home;
                 });
@@ -198,46 +202,46 @@ bool Launcher::selectCandidate(std::vector<JreCandidate>& candidates, JreCandida
                 return true;
             }
         }
-        trace.write([&] { return u"preferred version " + traceQuoted(preference) + u" matched no candidate"; });
+        trace_.write([&] { return u"preferred version " + traceQuoted(preference) + u" matched no candidate"; });
     }
-    trace.write([] { return WideString(u"no preferred version matched: the best-ranked candidate is taken"); });
+    trace_.write([] { return WideString(u"no preferred version matched: the best-ranked candidate is taken"); });
     chosen = candidates.front();
     return true;
 }
 
-WideString Launcher::versionRequirementText() const {
-    const bool lower = !minVersion.isUnbounded();
-    const bool upper = !maxVersion.isUnbounded();
+WideString RuntimeDiscovery::versionRequirementText() const {
+    const bool lower = !requirements_.minVersion.isUnbounded();
+    const bool upper = !requirements_.maxVersion.isUnbounded();
     if (!lower && !upper) return MessageCatalog::text(MessageId::VersionLatest);
-    if (!lower) return MessageCatalog::format(MessageId::VersionMaximum, {maxVersion.toText()});
-    if (!upper) return MessageCatalog::format(MessageId::VersionMinimum, {minVersion.toText()});
-    if (maxVersion.equals(minVersion)) return MessageCatalog::format(MessageId::VersionExact, {minVersion.toText()});
-    return MessageCatalog::format(MessageId::VersionRange, {minVersion.toText(), maxVersion.toText()});
+    if (!lower) return MessageCatalog::format(MessageId::VersionMaximum, {requirements_.maxVersion.toText()});
+    if (!upper) return MessageCatalog::format(MessageId::VersionMinimum, {requirements_.minVersion.toText()});
+    if (requirements_.maxVersion.equals(requirements_.minVersion)) return MessageCatalog::format(MessageId::VersionExact, {requirements_.minVersion.toText()});
+    return MessageCatalog::format(MessageId::VersionRange, {requirements_.minVersion.toText(), requirements_.maxVersion.toText()});
 }
 
-void Launcher::scanVendorKey(std::vector<JreCandidate>& candidates, const WideString& keyPath, bool otherView) {
+void RuntimeDiscovery::scanVendorKey(std::vector<JreCandidate>& candidates, const WideString& keyPath, bool otherView) {
     const RuntimeKeySource* source = findRuntimeKeySource(keyPath);
     if (source == nullptr) return;
     const RegistryKey key(platform_, keyPath, otherView);
     const WideStringList names = key.subKeyNames();
-    trace.write([&] {
+    trace_.write([&] {
         return u"key " + keyPath + u" (" + viewName(otherView) + u"): " +
                (key.isOpen() ? traceNumber(static_cast<std::int64_t>(names.size())) + u" sub-keys"
                              : WideString(u"not present"));
     });
-    const bool favoured = runtimeKeyFavoured(*this, *source);
+    const bool favoured = runtimeKeyFavoured(requirements_, *source);
     for (const WideString& name : names) {
         const JavaVersion version = runtimeKeyVersion(*source, name);
         auto subKey = [&] { return u"  sub-key " + traceQuoted(name) + u" (version " + version.toText() + u"): "; };
-        if (version.greater(maxVersion)) {
-            trace.write([&] {
-                return subKey() + u"skipped, above \"Maximum Version\" " + versionBoundText(maxVersion);
+        if (version.greater(requirements_.maxVersion)) {
+            trace_.write([&] {
+                return subKey() + u"skipped, above \"Maximum Version\" " + versionBoundText(requirements_.maxVersion);
             });
             continue;
         }
-        if (version.less(minVersion)) {
-            trace.write([&] {
-                return subKey() + u"skipped, below \"Minimum Version\" " + versionBoundText(minVersion);
+        if (version.less(requirements_.minVersion)) {
+            trace_.write([&] {
+                return subKey() + u"skipped, below \"Minimum Version\" " + versionBoundText(requirements_.minVersion);
             });
             continue;
         }
@@ -246,7 +250,7 @@ void Launcher::scanVendorKey(std::vector<JreCandidate>& candidates, const WideSt
         candidate.version = version;
         candidate.favoured = favoured;
         candidate.origin = source->keyPath;
-        trace.write([&] {
+        trace_.write([&] {
             return subKey() + u"kept, home " + candidate.home + u", server VM " + yesNo(candidate.hasServerVm) +
                    u", favoured " + yesNo(favoured);
         });
@@ -254,14 +258,14 @@ void Launcher::scanVendorKey(std::vector<JreCandidate>& candidates, const WideSt
     }
 }
 
-bool Launcher::checkRuntimeKey(const WideString& keyPath, const WideString& name, WideString& home, bool& hasServer,
+bool RuntimeDiscovery::checkRuntimeKey(const WideString& keyPath, const WideString& name, WideString& home, bool& hasServer,
                                bool otherView) {
     home.clear();
     const RuntimeKeySource* source = findRuntimeKeySource(keyPath);
     if (source == nullptr) return false;
     const WideString valueKey = keyPath + name + source->valuePath;
     if (!RegistryKey(platform_, valueKey, otherView).readString(source->valueName, home) || home.empty()) {
-        trace.write([&] {
+        trace_.write([&] {
             return u"  sub-key " + traceQuoted(name) + u": skipped, no value " + traceQuoted(source->valueName) +
                    u" in " + valueKey;
         });
@@ -271,7 +275,7 @@ bool Launcher::checkRuntimeKey(const WideString& keyPath, const WideString& name
     if (home.back() != u'\\') home.push_back(u'\\');
     if (source->embeddedJre) home += u"jre\\";
     // The JavaSoft JRE counts as a server runtime only when it has no other JVM.
-    const JvmType type = source->serverOnlyAlone && jvmType == JvmType::FavorServer ? JvmType::Default : jvmType;
+    const JvmType type = source->serverOnlyAlone && requirements_.jvmType == JvmType::FavorServer ? JvmType::Default : requirements_.jvmType;
     hasServer = false;
     if (!findJvmLibrary(platform_, home, type, hasServer).empty()) return true;
     // A Java 8 JDK keeps its JVM in the embedded jre folder, as JAVA_HOME's does.
@@ -279,33 +283,33 @@ bool Launcher::checkRuntimeKey(const WideString& keyPath, const WideString& name
         home += u"jre\\";
         return true;
     }
-    trace.write([&] {
+    trace_.write([&] {
         return u"  sub-key " + traceQuoted(name) + u": skipped, no JVM library for JVM Type " + jvmTypeName(type) +
                u" under " + home;
     });
     return false;
 }
 
-void Launcher::checkJvmLibraryImage() {
-    launchPairProduct = false;
-    if (pairProduct.empty()) {
-        trace.write([] { return WideString(u"image check: not made (no \"Pair Product\")"); });
+void RuntimeDiscovery::checkJvmLibraryImage(ChosenRuntime& chosen) const {
+    chosen.launchPairProduct = false;
+    if (!requirements_.pairedExecutable) {
+        trace_.write([] { return WideString(u"image check: not made (no \"Pair Product\")"); });
         return;
     }
-    auto image = platform_.fs.mapFile(jvmLibraryPath);
+    auto image = platform_.fs.mapFile(chosen.jvmLibraryPath);
     if (!image) {
-        trace.write([&] { return u"image check: " + jvmLibraryPath + u" cannot be read, loaded here"; });
+        trace_.write([&] { return u"image check: " + chosen.jvmLibraryPath + u" cannot be read, loaded here"; });
         return;
     }
     // Windows loads PE images only, Linux ELF images only.
     const auto machine = conventions(platform_.style()).imageFormat == ImageFormat::Pe
                              ? peMachine(image->data(), image->size())
                              : elfMachine(image->data(), image->size());
-    if (machine && *machine != platform_.processes.imageMachine()) launchPairProduct = true;
-    trace.write([&] {
-        if (!machine) return u"image check: " + jvmLibraryPath + u" is no image of this system, loaded here";
+    if (machine && *machine != platform_.processes.imageMachine()) chosen.launchPairProduct = true;
+    trace_.write([&] {
+        if (!machine) return u"image check: " + chosen.jvmLibraryPath + u" is no image of this system, loaded here";
         return u"image check: machine " + traceHex(*machine) + u", own " + traceHex(platform_.processes.imageMachine()) +
-               (launchPairProduct ? WideString(u": the paired executable starts instead")
+               (chosen.launchPairProduct ? WideString(u": the paired executable starts instead")
                                   : WideString(u": loaded here"));
     });
 }

@@ -55,7 +55,7 @@ void Launcher::deliverForwardedArguments(ForwardedStart& start) {
     callSecondaryMain(*this, env, start);
     if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
     // A runtime from the IBM registry key keeps its threads attached.
-    if (!ibmRuntime) vm->DetachCurrentThread();
+    if (!runtime.ibm) vm->DetachCurrentThread();
 }
 
 }  // namespace kite

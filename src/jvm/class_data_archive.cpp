@@ -173,8 +173,8 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
 
     // Registered runtimes come with their version; the others have a
     // "release" file in their home.
-    JavaVersion version = runtimeVersion;
-    if (version.count == 0) version.parse(releaseVersion(platform_, runtimeHomeOf(style, jvmLibraryPath)), 0);
+    JavaVersion version = runtime.version;
+    if (version.count == 0) version.parse(releaseVersion(platform_, runtimeHomeOf(style, runtime.jvmLibraryPath)), 0);
     const ArchiveMechanism mechanism = archiveMechanism(featureRelease(version));
     trace.write([&] {
         return u"class data archive: runtime version " + version.toText() + u", mechanism " + mechanismName(mechanism);
@@ -183,9 +183,9 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     // A dynamic archive sits on top of the runtime's own (classes.jsa beside
     // the JVM library); without one the JVM warns on the console and makes none.
     WideStringList baseArchives;
-    const std::size_t libraryFolder = lastPathSeparator(style, jvmLibraryPath);
+    const std::size_t libraryFolder = lastPathSeparator(style, runtime.jvmLibraryPath);
     if (libraryFolder == WideString::npos ||
-        !platform_.fs.findFiles(jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives)) {
+        !platform_.fs.findFiles(runtime.jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives)) {
         trace.write([] {
             return WideString(u"class data archive: the runtime has no base archive (classes.jsa), none used");
         });
@@ -202,8 +202,8 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     // entry as it is now, and the options (class path text included).
     Fnv1a64 fingerprint;
     FileStatus status;
-    fingerprint.addText(jvmLibraryPath);
-    if (platform_.fs.fileStatus(jvmLibraryPath, status)) {
+    fingerprint.addText(runtime.jvmLibraryPath);
+    if (platform_.fs.fileStatus(runtime.jvmLibraryPath, status)) {
         fingerprint.addNumber(status.size);
         fingerprint.addNumber(status.modified);
     }
@@ -237,7 +237,7 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     const std::size_t dot = stem.rfind(u'.');
     if (dot != WideString::npos && dot > 0) stem.resize(dot);
     Fnv1a64 runtimeKey;
-    runtimeKey.addText(jvmLibraryPath);
+    runtimeKey.addText(runtime.jvmLibraryPath);
     // <executable>-<runtime>-<fingerprint>-<size>.jsa; while being written
     // <executable>-<runtime>-<fingerprint>.<slot>.jsa.tmp, beside the
     // slot's reservation <executable>-<runtime>-<fingerprint>.<slot>.tmp.

@@ -35,7 +35,7 @@ WideString withoutEmptyEntries(OsStyle style, const WideString& list) {
 bool setUpWindows(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Windows;
-    const WideString& library = launcher.jvmLibraryPath;
+    const WideString& library = launcher.runtime.jvmLibraryPath;
     platform.env.setEnvironment(u"KITE_JVM_PATH", library);
     platform.env.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
 
@@ -86,8 +86,8 @@ bool setUpPosix(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const OsStyle style = OsStyle::Posix;
     const OsConventions& rules = conventions(style);
-    const WideString home = runtimeHomeOf(style, launcher.jvmLibraryPath);
-    platform.env.setEnvironment(u"KITE_JVM_PATH", launcher.jvmLibraryPath);
+    const WideString home = runtimeHomeOf(style, launcher.runtime.jvmLibraryPath);
+    platform.env.setEnvironment(u"KITE_JVM_PATH", launcher.runtime.jvmLibraryPath);
     platform.env.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
 
     if (!launcher.libraryPath.empty()) {

@@ -109,7 +109,7 @@ bool Launcher::invokeMain() {
     const bool mainCalled = callMain(*this, jniEnv);
     // A runtime from the IBM registry key keeps the Java main thread: the
     // process then ends through System.exit or from outside.
-    if (mainCalled && ibmRuntime) platform_.processes.sleepForever();
+    if (mainCalled && runtime.ibm) platform_.processes.sleepForever();
     // Detach on every path, failures included: a thread that created the VM
     // and ends attached makes the teardown's DestroyJavaVM wait for ever.
     const bool detached = javaVm->DetachCurrentThread() == JNI_OK;

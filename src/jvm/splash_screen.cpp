@@ -107,7 +107,7 @@ void showSplashScreen(Launcher& launcher, SettingsStore& store) {
         trace.write([&] { return u"splash screen: image " + traceQuoted(image) + u" not found, none shown"; });
         return;
     }
-    const WideString libraryPath = splashLibraryPath(platform.style(), launcher.jvmLibraryPath);
+    const WideString libraryPath = splashLibraryPath(platform.style(), launcher.runtime.jvmLibraryPath);
     void* library = nullptr;
     if (const Status loaded = platform.processes.loadLibrary(libraryPath, library); !loaded) {
         trace.write([&] {

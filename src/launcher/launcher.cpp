@@ -1,5 +1,6 @@
 #include "launcher/launcher.h"
 
+#include "discovery/runtime_discovery.h"
 #include "foundation/message_catalog.h"
 #include "launcher/command_line.h"
 #include "launcher/file_locations.h"
@@ -44,17 +45,19 @@ bool Launcher::init() {
     if (!setUpInstanceGuard()) return false;
     if (singleInstance && !isPrimary) return true;  // arguments handed to the primary
     if (overrideWorkingDir) applyWorkingDirectory();
-    return discoverRuntime();
+    if (!RuntimeDiscovery(platform_, requirements, trace).discover(runtime)) return false;
+    if (!runtime.pickedFolder.empty()) recordJrePath(runtime.pickedFolder);
+    return true;
 }
 
 std::int32_t Launcher::run() {
-    if (launchPairProduct) {
+    if (runtime.launchPairProduct) {
         trace.write([&] { return u"paired executable " + pairProduct + u" starts in this one's place"; });
         return runPairedProduct();
     }
     if (singleInstance && !isPrimary) return waitForPrimary();
     if (!setUpLibraryPath()) return -1;
-    if (!loadJvmLibrary(jvmLibraryPath)) return -1;
+    if (!loadJvmLibrary(runtime.jvmLibraryPath)) return -1;
     // Without a class path the VM would look for the main class in the
     // current folder, so the start ends here.
     if (!assembleJvmOptions()) return -1;

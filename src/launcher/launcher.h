@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/java_version.h"
+#include "discovery/runtime_requirements.h"
 #include "foundation/trace.h"
 #include "foundation/wide_string.h"
 
@@ -27,25 +27,12 @@ class ForwardedStart;
 class SettingsStore;
 class MessageSink;
 
-// "JVM Type".
-enum class JvmType : std::int32_t { Default = 0, Server = 1, FavorServer = 2 };
-
 // Receiver of the JVM's exit and abort events (service mode only).
 class VmExitListener {
 public:
     virtual ~VmExitListener() = default;
     virtual void onVmExit(std::int32_t exitCode) = 0;
     virtual void onVmAbort() = 0;
-};
-
-// One runtime found by a registry (or runtime folder) source.
-struct JreCandidate {
-    JavaVersion version;
-    WideString home;
-    bool hasServerVm = false;
-    bool favoured = false;
-    // The registry key it was found under, for the trace; null for a runtime folder.
-    const char16_t* origin = nullptr;
 };
 
 class Launcher {
@@ -67,22 +54,6 @@ public:
 
     // --- settings (settings/launcher_settings.cpp) -----------------------------
     bool readLauncherSettings();
-
-    // --- runtime discovery (discovery/) ------------------------------------------
-    bool discoverRuntime();
-    // One search of the registered runtimes: the historic keys, or with
-    // newerKeys the keys of current installers, in one registry view.
-    bool searchRegistry(bool otherView, WideString& home, bool newerKeys = false);
-    void sortCandidates(std::vector<JreCandidate>& candidates) const;
-    bool selectCandidate(std::vector<JreCandidate>& candidates, JreCandidate& chosen) const;
-    WideString versionRequirementText() const;
-    void scanVendorKey(std::vector<JreCandidate>& candidates, const WideString& keyPath, bool otherView);
-    bool checkRuntimeKey(const WideString& keyPath, const WideString& name, WideString& home,
-                         bool& hasServer, bool otherView);
-    // The runtime home named by JAVA_HOME, tried when every other source
-    // found nothing: its JVM library, or empty.
-    WideString javaHomeLibrary();
-    void checkJvmLibraryImage();
 
     // --- JVM hosting (jvm/) -------------------------------------------------------
     // False after the error line when a path of the library path option
@@ -114,34 +85,18 @@ public:
 
     // --- fields, in the order of the data model ------------------------------
     VmExitListener* vmExitListener = nullptr;
-    JvmType jvmType = JvmType::Default;
-    WideString jvmLibraryPath;
     JavaVM_* javaVm = nullptr;
     JNIEnv_* jniEnv = nullptr;
     WideString mainClass;
-    JavaVersion minVersion;
-    JavaVersion maxVersion;
     WideStringList arguments;
     bool serviceMode = false;
     bool omitServiceName = false;
-    bool jdkWanted = false;
-    bool jreWanted = false;
-    bool bothSources = true;
-    bool jrockitAllowed = false;
-    bool sunAllowed = true;
-    bool ibmAllowed = false;
-    bool jrockitFavoured = false;
-    bool sunFavoured = true;
-    bool ibmFavoured = false;
-    // The runtime was found under the IBM registry key. Only then are the
-    // IBM runtimes' thread rules followed: the Java main thread stays in the
-    // VM after main, and the threads that call into Java stay attached.
-    bool ibmRuntime = false;
+    // What the settings ask of the runtime, and the runtime discovery chose.
+    RuntimeRequirements requirements;
+    ChosenRuntime runtime;
     WideString productName;
     WideString productCode;
     std::vector<std::string> jvmOptions;
-    WideStringList preferredVersions;
-    WideString jrePath;
     WideString libraryPath;
     // Single-instance state: the platform channel owns the shared block,
     // mapping, listener thread and start event.
@@ -158,15 +113,11 @@ public:
     bool pairReturnCode = false;
     bool overrideWorkingDir = false;
     std::uint32_t mainThreadStackSize = 0;
-    bool launchPairProduct = false;
     // main ended with an exception: the launch ends with 1, as the java command does.
     bool mainThrew = false;
     void* createJavaVm = nullptr;
     void* getDefaultJavaVmInitArgs = nullptr;
     void* findClassFromBootLoader = nullptr;
-    // The chosen runtime's version when discovery read it (registered
-    // runtimes, runtime folders); count 0 otherwise.
-    JavaVersion runtimeVersion;
     // The archive this start has the JVM write, and its final name without
     // "<size>.jsa".
     WideString archiveBeingCreated;

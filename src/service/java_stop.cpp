@@ -19,7 +19,7 @@ bool Launcher::callJavaStop() {
     }
     if (env->ExceptionOccurred()) env->ExceptionDescribe();
     // A runtime from the IBM registry key keeps its threads attached.
-    if (!ibmRuntime) vm->DetachCurrentThread();
+    if (!runtime.ibm) vm->DetachCurrentThread();
     return true;
 }
 

@@ -55,15 +55,15 @@ bool Launcher::readLauncherSettings() {
 
     store.getValue(kRuntime, u"Minimum Version", value);
     if (value == u"any") {
-        minVersion.set(0, 0, 0, 0);
+        requirements.minVersion.set(0, 0, 0, 0);
     } else {
-        minVersion.parse(value, 0);
+        requirements.minVersion.parse(value, 0);
     }
     store.getValue(kRuntime, u"Maximum Version", value);
     // An empty or unreadable maximum means no upper bound, like "any": a
     // settings file without the key must still admit registered runtimes.
-    if (value == u"any" || !maxVersion.parse(value, JavaVersion::kOpen)) {
-        maxVersion.set(JavaVersion::kOpen, JavaVersion::kOpen, JavaVersion::kOpen, JavaVersion::kOpen);
+    if (value == u"any" || !requirements.maxVersion.parse(value, JavaVersion::kOpen)) {
+        requirements.maxVersion.set(JavaVersion::kOpen, JavaVersion::kOpen, JavaVersion::kOpen, JavaVersion::kOpen);
     }
 
     store.getValue(kApplication, u"Application Type", value);
@@ -75,7 +75,7 @@ bool Launcher::readLauncherSettings() {
     setMessageContext(productName, serviceMode);
 
     store.getValue(kRuntime, u"Preferred versions", value);
-    splitAtSeparator(value, u";", preferredVersions);
+    splitAtSeparator(value, u";", requirements.preferredVersions);
 
     // Outside service mode a per-user settings file, when it exists, alone
     // decides "JRE Path".
@@ -85,25 +85,25 @@ bool Launcher::readLauncherSettings() {
         if (platform_.env.modulePath(module)) userSettingsPath(module, false, userFile);
     }
     if (!userFile.empty() && platform_.fs.fileExists(userFile)) {
-        IniSettingsStore(platform_, userFile).getValue(kRuntime, u"JRE Path", jrePath);
+        IniSettingsStore(platform_, userFile).getValue(kRuntime, u"JRE Path", requirements.jrePath);
     } else {
-        store.getValue(kRuntime, u"JRE Path", jrePath);
+        store.getValue(kRuntime, u"JRE Path", requirements.jrePath);
     }
 
     store.getValue(kRuntime, u"JVM Type", value);
-    jvmType = value == u"server" ? JvmType::Server : value == u"favor_server" ? JvmType::FavorServer : JvmType::Default;
+    requirements.jvmType = value == u"server" ? JvmType::Server : value == u"favor_server" ? JvmType::FavorServer : JvmType::Default;
 
     store.getValue(kRuntime, u"JVM Source", value);
     if (value.empty()) {
-        jdkWanted = true;
-        jreWanted = true;
+        requirements.jdkWanted = true;
+        requirements.jreWanted = true;
     } else {
-        jdkWanted = jreWanted = bothSources = false;
+        requirements.jdkWanted = requirements.jreWanted = requirements.bothSources = false;
         for (const SourceFlags& row : kJvmSources) {
             if (value == row.value) {
-                jdkWanted = row.jdk;
-                jreWanted = row.jre;
-                bothSources = row.both;
+                requirements.jdkWanted = row.jdk;
+                requirements.jreWanted = row.jre;
+                requirements.bothSources = row.both;
             }
         }
     }
@@ -112,12 +112,12 @@ bool Launcher::readLauncherSettings() {
     if (!value.empty()) {
         for (const ProviderFlags& row : kVmProviders) {
             if (!equalsIgnoringCase(value, row.value)) continue;
-            jrockitAllowed = row.jrockitAllowed;
-            jrockitFavoured = row.jrockitFavoured;
-            sunAllowed = row.sunAllowed;
-            sunFavoured = row.sunFavoured;
-            ibmAllowed = row.ibmAllowed;
-            ibmFavoured = row.ibmFavoured;
+            requirements.vendors.jrockitAllowed = row.jrockitAllowed;
+            requirements.vendors.jrockitFavoured = row.jrockitFavoured;
+            requirements.vendors.sunAllowed = row.sunAllowed;
+            requirements.vendors.sunFavoured = row.sunFavoured;
+            requirements.vendors.ibmAllowed = row.ibmAllowed;
+            requirements.vendors.ibmFavoured = row.ibmFavoured;
             break;
         }
     }
@@ -139,6 +139,8 @@ bool Launcher::readLauncherSettings() {
     store.getValue(kApplication, u"Pair Product", pairProduct);
     store.getValue(kApplication, u"Pair Return Code", value);
     pairReturnCode = isYes(value);
+    requirements.pairedExecutable = !pairProduct.empty();
+    requirements.mayAskUser = !serviceMode;
     return true;
 }
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "foundation/wide_string.h"
-#include "launcher/launcher.h"
+#include "discovery/runtime_requirements.h"
 
 namespace kite {
 

@@ -9,7 +9,7 @@
 #include "discovery/image_header.h"
 #include "discovery/registry_key.h"
 #include "fake_platform.h"
-#include "launcher/launcher.h"
+#include "discovery_under_test.h"
 
 namespace {
 
@@ -33,16 +33,16 @@ void checkPe(const std::uint8_t* data, std::size_t size) {
     check(*machine == (data[nt + 4] | (data[nt + 5] << 8)));
 }
 
-void checkLauncher(kite::OsStyle style, const std::uint8_t* data, std::size_t size) {
+void checkDiscovery(kite::OsStyle style, const std::uint8_t* data, std::size_t size) {
     kite::testing::FakePlatform platform(style);
     platform.ownMachine = style == kite::OsStyle::Windows ? 0x014C : 62;
-    kite::Launcher launcher(platform);
-    launcher.pairProduct = u"pair";
-    launcher.jvmLibraryPath = style == kite::OsStyle::Windows ? u"C:\\jre\\jvm.dll" : u"/jre/libjvm.so";
-    platform.addFile(launcher.jvmLibraryPath, std::string(reinterpret_cast<const char*>(data), size));
-    launcher.checkJvmLibraryImage();
+    kite::testing::DiscoveryUnderTest launcher(platform);
+    launcher.requirements.pairedExecutable = true;
+    launcher.runtime.jvmLibraryPath = style == kite::OsStyle::Windows ? u"C:\\jre\\jvm.dll" : u"/jre/libjvm.so";
+    platform.addFile(launcher.runtime.jvmLibraryPath, std::string(reinterpret_cast<const char*>(data), size));
+    launcher.checkJvmLibraryImage(launcher.runtime);
     const auto machine = style == kite::OsStyle::Windows ? kite::peMachine(data, size) : kite::elfMachine(data, size);
-    check(launcher.launchPairProduct == (machine && *machine != platform.ownMachine));
+    check(launcher.runtime.launchPairProduct == (machine && *machine != platform.ownMachine));
 }
 
 void checkRegistryString(const std::uint8_t* data, std::size_t size) {
@@ -61,8 +61,8 @@ void checkRegistryString(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     checkPe(data, size);
     (void)kite::imageMachine(data, size);
-    checkLauncher(kite::OsStyle::Windows, data, size);
-    checkLauncher(kite::OsStyle::Posix, data, size);
+    checkDiscovery(kite::OsStyle::Windows, data, size);
+    checkDiscovery(kite::OsStyle::Posix, data, size);
     checkRegistryString(data, size);
     return 0;
 }

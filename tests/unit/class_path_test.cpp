@@ -99,7 +99,7 @@ TEST(ClassPath, ShortFormsForTheJvm) {
                                {u"D:\\\u672c", u"D:\\BEN~1"},
                                {u"D:\\\u957f", u"D:\\\u957f"}};
         Launcher launcher(platform);
-        launcher.jvmLibraryPath = u"J:\\bin\\client\\jvm.dll";
+        launcher.runtime.jvmLibraryPath = u"J:\\bin\\client\\jvm.dll";
         launcher.libraryPath = testing::wide(c.libraryPath);
         const bool ok = launcher.setUpLibraryPath() && launcher.assembleJvmOptions();
         std::string options;

@@ -148,7 +148,7 @@ TEST(JvmOptions, LibraryPathAndEnvironment) {
     platform.executablePath = u"D:\\App\\app.exe";
     platform.environment[u"Path"] = u"C:\\Windows";
     Launcher launcher(platform);
-    launcher.jvmLibraryPath = u"D:\\Java\\jre\\bin\\server\\jvm.dll";
+    launcher.runtime.jvmLibraryPath = u"D:\\Java\\jre\\bin\\server\\jvm.dll";
     launcher.libraryPath = u"D:\\App\\native;%KITE_JVM_HOME%\\lib\\ext";
     launcher.systemPath = u"D:\\tools";
     launcher.setUpLibraryPath();
@@ -159,12 +159,12 @@ TEST(JvmOptions, LibraryPathAndEnvironment) {
     platform.getEnvironment(u"KITE_JVM_HOME", value);
     EXPECT_EQ(value, u"D:\\Java\\jre");
     platform.getEnvironment(u"KITE_JVM_PATH", value);
-    EXPECT_EQ(value, launcher.jvmLibraryPath);
+    EXPECT_EQ(value, launcher.runtime.jvmLibraryPath);
     platform.getEnvironment(u"Path", value);
     EXPECT_EQ(value, u"D:\\tools;C:\\Windows;D:\\Java\\jre\\bin");
 
     Launcher noLibraryPath(platform);
-    noLibraryPath.jvmLibraryPath = launcher.jvmLibraryPath;
+    noLibraryPath.runtime.jvmLibraryPath = launcher.runtime.jvmLibraryPath;
     noLibraryPath.setUpLibraryPath();
     EXPECT_TRUE(noLibraryPath.jvmOptions.empty());
 
@@ -216,7 +216,7 @@ TEST(JvmOptions, SplashScreenOnlyWhereTheApplicationCanCloseIt) {
         platform.symbols[{library, "SplashLoadMemory"}] = reinterpret_cast<void*>(&splashLoadMemory);
         platform.symbols[{library, "SplashSetFileJarName"}] = reinterpret_cast<void*>(&splashSetNames);
         Launcher launcher(platform);
-        launcher.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
+        launcher.runtime.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
         launcher.serviceMode = c.service;
         splashCalls.clear();
         ASSERT_TRUE(launcher.assembleJvmOptions()) << c.settings;

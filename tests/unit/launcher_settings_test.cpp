@@ -45,7 +45,7 @@ TEST(LauncherSettings, MissingMainClassPrintsItsLineAndStopsReading) {
     {  // Keys before "Main Class" are read all the same.
         Fixture f(later);
         f.read();
-        EXPECT_EQ(f.launcher.jvmType, JvmType::Server);
+        EXPECT_EQ(f.launcher.requirements.jvmType, JvmType::Server);
     }
     {  // No settings file name can be formed: false without a message.
         Fixture f(runtime(""));
@@ -73,8 +73,8 @@ TEST(LauncherSettings, VersionBounds) {
     for (const auto& c : cases) {
         Fixture f(runtime(c.keys));
         ASSERT_TRUE(f.read());
-        EXPECT_TRUE(f.launcher.minVersion.equals(c.min)) << c.keys;
-        EXPECT_TRUE(f.launcher.maxVersion.equals(c.max)) << c.keys;
+        EXPECT_TRUE(f.launcher.requirements.minVersion.equals(c.min)) << c.keys;
+        EXPECT_TRUE(f.launcher.requirements.maxVersion.equals(c.max)) << c.keys;
     }
     // Group counts: "any" and the open maximum are four given parts, "Any" is an unreadable version.
     const struct {
@@ -88,8 +88,8 @@ TEST(LauncherSettings, VersionBounds) {
     for (const auto& c : counts) {
         Fixture f(runtime(c.keys));
         ASSERT_TRUE(f.read());
-        EXPECT_EQ(f.launcher.minVersion.count, c.minCount) << c.keys;
-        EXPECT_EQ(f.launcher.maxVersion.count, c.maxCount) << c.keys;
+        EXPECT_EQ(f.launcher.requirements.minVersion.count, c.minCount) << c.keys;
+        EXPECT_EQ(f.launcher.requirements.maxVersion.count, c.maxCount) << c.keys;
     }
 }
 
@@ -104,15 +104,15 @@ TEST(LauncherSettings, JvmSourceAndTypeChoicesAreExact) {
     for (const auto& c : sources) {
         Fixture f(runtime("JVM Source=" + c.value));
         f.read();
-        EXPECT_EQ(f.launcher.jdkWanted, c.jdk) << c.value;
-        EXPECT_EQ(f.launcher.jreWanted, c.jre) << c.value;
-        EXPECT_EQ(f.launcher.bothSources, c.both) << c.value;
+        EXPECT_EQ(f.launcher.requirements.jdkWanted, c.jdk) << c.value;
+        EXPECT_EQ(f.launcher.requirements.jreWanted, c.jre) << c.value;
+        EXPECT_EQ(f.launcher.requirements.bothSources, c.both) << c.value;
     }
     for (const auto& [value, type] : {std::pair{"server", JvmType::Server}, {"favor_server", JvmType::FavorServer},
                                       {"Server", JvmType::Default}, {"", JvmType::Default}}) {
         Fixture f(runtime(std::string("JVM Type=") + value));
         f.read();
-        EXPECT_EQ(f.launcher.jvmType, type) << value;
+        EXPECT_EQ(f.launcher.requirements.jvmType, type) << value;
     }
 }
 
@@ -129,8 +129,8 @@ TEST(LauncherSettings, VmProviderRowsIgnoreCase) {
         Fixture f(runtime("VM Provider=" + c.value));
         f.read();
         const Launcher& l = f.launcher;
-        const bool actual[6] = {l.jrockitAllowed, l.jrockitFavoured, l.sunAllowed,
-                                l.sunFavoured,    l.ibmAllowed,      l.ibmFavoured};
+        const bool actual[6] = {l.requirements.vendors.jrockitAllowed, l.requirements.vendors.jrockitFavoured, l.requirements.vendors.sunAllowed,
+                                l.requirements.vendors.sunFavoured,    l.requirements.vendors.ibmAllowed,      l.requirements.vendors.ibmFavoured};
         for (int i = 0; i < 6; ++i) EXPECT_EQ(actual[i], c.flags[i]) << c.value << " flag " << i;
     }
 }
@@ -147,7 +147,7 @@ TEST(LauncherSettings, YesNoKeysUseTheirOwnTests) {
     EXPECT_EQ(f.launcher.pairProduct, u"C:\\App\\app64.exe");
     EXPECT_EQ(f.launcher.systemPath, u"C:\\bin");
     EXPECT_EQ(f.launcher.libraryPath, u"C:\\native");
-    EXPECT_EQ(f.launcher.preferredVersions, (WideStringList{u"1.7", u"", u"1.8"}));
+    EXPECT_EQ(f.launcher.requirements.preferredVersions, (WideStringList{u"1.7", u"", u"1.8"}));
 
     Fixture notService(runtime("") + "[Application]\nApplication Type=Service\nOmit Service Name=x\n");
     notService.read();
@@ -175,8 +175,8 @@ TEST(LauncherSettings, ProductKeysAndServiceJrePathFromThePlusSection) {
     ASSERT_TRUE(f.read());
     EXPECT_EQ(f.launcher.productName, u"Kite Demo");
     EXPECT_EQ(f.launcher.productCode, u"KD-1");
-    EXPECT_EQ(f.launcher.jrePath, u" C:\\Java\\");
-    EXPECT_EQ(f.launcher.preferredVersions, (WideStringList{u" 1.8", u"11"}));
+    EXPECT_EQ(f.launcher.requirements.jrePath, u" C:\\Java\\");
+    EXPECT_EQ(f.launcher.requirements.preferredVersions, (WideStringList{u" 1.8", u"11"}));
     EXPECT_EQ(f.launcher.mainClass, u"App");
     EXPECT_FALSE(f.launcher.omitServiceName);
 }
@@ -197,38 +197,38 @@ TEST(LauncherSettings, PerUserFileAloneDecidesJrePathOutsideServiceMode) {
     {
         Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
         f.read();
-        EXPECT_EQ(f.launcher.jrePath, u"C:\\Beside\\");
+        EXPECT_EQ(f.launcher.requirements.jrePath, u"C:\\Beside\\");
     }
     {
         Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
         f.platform.addFile(userFile, "[Java Runtime Environment]\nJRE Path=C:\\User\\\n");
         f.read();
-        EXPECT_EQ(f.launcher.jrePath, u"C:\\User\\");
+        EXPECT_EQ(f.launcher.requirements.jrePath, u"C:\\User\\");
     }
     {  // A per-user file without the key still hides the settings file's value.
         Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
         f.platform.addFile(userFile, "[Other]\n");
         f.read();
-        EXPECT_EQ(f.launcher.jrePath, u"");
+        EXPECT_EQ(f.launcher.requirements.jrePath, u"");
     }
     {  // Without APPDATA a file at the root of the current drive is not read.
         Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
         f.platform.environment.erase(u"APPDATA");
         f.platform.addFile(u"\\AB Z\\K1\\app.ini", "[Java Runtime Environment]\nJRE Path=C:\\Planted\\\n");
         f.read();
-        EXPECT_EQ(f.launcher.jrePath, u"C:\\Beside\\");
+        EXPECT_EQ(f.launcher.requirements.jrePath, u"C:\\Beside\\");
     }
     {  // Service mode never reads the per-user file.
         Fixture f(product + runtime("JRE Path=C:\\Beside\\") + "[Application]\nApplication Type=service\n");
         f.platform.addFile(userFile, "[Java Runtime Environment]\nJRE Path=C:\\User\\\n");
         f.read();
-        EXPECT_EQ(f.launcher.jrePath, u"C:\\Beside\\");
+        EXPECT_EQ(f.launcher.requirements.jrePath, u"C:\\Beside\\");
     }
     {  // Linux: below XDG_CONFIG_HOME (or ~/.config).
         Fixture f(product + runtime("JRE Path=/beside/"), OsStyle::Posix);
         f.platform.addFile(u"/home/u/.config/AB Z/K1/app.ini", "[Java Runtime Environment]\nJRE Path=/user/\n");
         f.read();
-        EXPECT_EQ(f.launcher.jrePath, u"/user/");
+        EXPECT_EQ(f.launcher.requirements.jrePath, u"/user/");
     }
 }
 

@@ -50,7 +50,7 @@ TEST(LibraryPath, OptionHomeAndSearchPath) {
         FakePlatform platform(c.style);
         platform.environment = c.environment;
         Launcher launcher(platform);
-        launcher.jvmLibraryPath = c.jvmLibrary;
+        launcher.runtime.jvmLibraryPath = c.jvmLibrary;
         launcher.libraryPath = c.libraryPath;
         launcher.systemPath = c.systemPath;
         launcher.setUpLibraryPath();

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fake_platform.h"
-#include "launcher/launcher.h"
+#include "discovery_under_test.h"
 
 namespace kite {
 namespace {
@@ -36,8 +36,8 @@ struct TracedPlatform : FakePlatform {
 // A Windows machine; runtimes are registered the way their installers do it.
 struct Machine {
     explicit Machine(bool traced = false) : platform(traced), launcher(platform) {
-        launcher.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.jdkWanted = launcher.jreWanted = true;
+        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        launcher.requirements.jdkWanted = launcher.requirements.jreWanted = true;
     }
     // key\version with its home value (JavaHome, or hotspot\MSI "Path"), and
     // a server JVM directly below the folder.
@@ -51,11 +51,11 @@ struct Machine {
         platform.addFile(base + u"bin\\server\\jvm.dll", "MZ");
     }
     WideString choose() {
-        EXPECT_TRUE(launcher.discoverRuntime());
-        return launcher.jvmLibraryPath;
+        EXPECT_TRUE(launcher.discover());
+        return launcher.runtime.jvmLibraryPath;
     }
     TracedPlatform platform;
-    Launcher launcher;
+    testing::DiscoveryUnderTest launcher;
 };
 
 TEST(CurrentRuntimeKeys, EachKeyYieldsTheInstallationFolderAsHome) {
@@ -99,12 +99,12 @@ TEST(CurrentRuntimeKeys, KindAndVendorFlagsApplyAsForJavaSoft) {
     };
     for (const auto& c : cases) {
         Machine m;
-        m.launcher.jdkWanted = c.jdk;
-        m.launcher.jreWanted = c.jre;
-        m.launcher.bothSources = c.both;
-        m.launcher.sunAllowed = c.sunAllowed;
-        m.launcher.sunFavoured = c.sunFavoured;
-        m.launcher.jrockitAllowed = m.launcher.jrockitFavoured = c.jrockitAllowed;
+        m.launcher.requirements.jdkWanted = c.jdk;
+        m.launcher.requirements.jreWanted = c.jre;
+        m.launcher.requirements.bothSources = c.both;
+        m.launcher.requirements.vendors.sunAllowed = c.sunAllowed;
+        m.launcher.requirements.vendors.sunFavoured = c.sunFavoured;
+        m.launcher.requirements.vendors.jrockitAllowed = m.launcher.requirements.vendors.jrockitFavoured = c.jrockitAllowed;
         m.add(kAdoptiumJdk, u"21.0.1.12", u"C:\\adoptium21");
         m.add(kJavaSoftJre, u"11", u"C:\\jre11");
         WideString home;
@@ -122,26 +122,26 @@ TEST(CurrentRuntimeKeys, SearchedOnlyWhenTheHistoricKeysHoldNothingAcceptable) {
         m.add(kJavaSoftJdk, u"17", u"C:\\jdk17");
         EXPECT_EQ(m.choose(), u"C:\\jre8\\bin\\server\\jvm.dll");
         // A historic runtime outside the bounds lets the newer keys decide.
-        m.launcher.minVersion.parse(u"9", 0);
+        m.launcher.requirements.minVersion.parse(u"9", 0);
         EXPECT_EQ(m.choose(), u"C:\\jdk17\\bin\\server\\jvm.dll");
     }
     {  // The historic keys of the other view come before the newer keys of the own one.
         Machine m;
-        m.launcher.pairProduct = u"C:\\App\\app64.exe";
+        m.launcher.requirements.pairedExecutable = true;
         m.platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8x64", true);
         m.platform.addFile(u"C:\\jre8x64\\bin\\server\\jvm.dll", "MZ");
         m.add(kMicrosoftJdk, u"17", u"C:\\ms17");
         EXPECT_EQ(m.choose(), u"C:\\jre8x64\\bin\\server\\jvm.dll");
-        EXPECT_TRUE(m.launcher.launchPairProduct);
+        EXPECT_TRUE(m.launcher.runtime.launchPairProduct);
     }
     {  // Within the newer keys the ranking and the preferences apply as usual.
         Machine m;
         m.add(kAdoptOpenJdk, u"11.0.18.10", u"C:\\aoj11");
         m.add(kAdoptiumJre, u"17.0.2+8", u"C:\\a17");
         EXPECT_EQ(m.choose(), u"C:\\a17\\bin\\server\\jvm.dll");
-        m.launcher.preferredVersions = {u"11"};
+        m.launcher.requirements.preferredVersions = {u"11"};
         EXPECT_EQ(m.choose(), u"C:\\aoj11\\bin\\server\\jvm.dll");
-        m.launcher.preferredVersions = {u"9", u"17.0.2"};
+        m.launcher.requirements.preferredVersions = {u"9", u"17.0.2"};
         EXPECT_EQ(m.choose(), u"C:\\a17\\bin\\server\\jvm.dll");
     }
 }
@@ -153,10 +153,10 @@ TEST(CurrentRuntimeKeys, Java8UnderAdoptiumAndAdoptOpenJdkCountsAs18) {
         m.platform.addRegistryString(key + u"8.0.392.8\\hotspot\\MSI", u"Path", u"C:\\jdk8");
         m.platform.addFile(u"C:\\jdk8\\jre\\bin\\server\\jvm.dll", "MZ");
         m.add(kAdoptiumJre, u"11.0.21.9", u"C:\\jre11");
-        m.launcher.maxVersion.parse(u"1.8", 65535);
+        m.launcher.requirements.maxVersion.parse(u"1.8", 65535);
         EXPECT_EQ(m.choose(), u"C:\\jdk8\\jre\\bin\\server\\jvm.dll") << utf8(key);
-        m.launcher.maxVersion.set(65535, 65535, 65535, 65535);
-        m.launcher.preferredVersions = {u"1.8"};
+        m.launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        m.launcher.requirements.preferredVersions = {u"1.8"};
         EXPECT_EQ(m.choose(), u"C:\\jdk8\\jre\\bin\\server\\jvm.dll") << utf8(key);
     }
 }
@@ -183,8 +183,8 @@ TEST(JavaHomeSource, OnlyWhenEverySourceFoundNothing) {
         Machine m;
         m.add(kJavaSoftJdk, u"21", u"C:\\jdk21r");
         javaHome(m, u"C:\\jdk21", "21.0.1");
-        m.launcher.maxVersion.parse(u"17", 65535);
-        EXPECT_FALSE(m.launcher.discoverRuntime());
+        m.launcher.requirements.maxVersion.parse(u"17", 65535);
+        EXPECT_FALSE(m.launcher.discover());
         EXPECT_EQ(m.platform.dialogCalls, 1);
     }
     {  // Without a release file the version is 0.0.0.0: only an open minimum admits it.
@@ -193,8 +193,8 @@ TEST(JavaHomeSource, OnlyWhenEverySourceFoundNothing) {
         EXPECT_EQ(m.choose(), u"C:\\old\\bin\\server\\jvm.dll");
         Machine bounded;
         javaHome(bounded, u"C:\\old", "");
-        bounded.launcher.minVersion.parse(u"1.6", 0);
-        EXPECT_FALSE(bounded.launcher.discoverRuntime());
+        bounded.launcher.requirements.minVersion.parse(u"1.6", 0);
+        EXPECT_FALSE(bounded.launcher.discover());
     }
     {  // A JDK of the old layout: its JVM in jre\; and the JVM type is honoured.
         Machine m;
@@ -202,8 +202,8 @@ TEST(JavaHomeSource, OnlyWhenEverySourceFoundNothing) {
         m.platform.addFile(u"C:\\jdk8\\release", "JAVA_VERSION=\"1.8.0_202\"");
         m.platform.addFile(u"C:\\jdk8\\jre\\bin\\client\\jvm.dll", "MZ");
         EXPECT_EQ(m.choose(), u"C:\\jdk8\\jre\\bin\\client\\jvm.dll");
-        m.launcher.jvmType = JvmType::Server;
-        EXPECT_FALSE(m.launcher.discoverRuntime());
+        m.launcher.requirements.jvmType = JvmType::Server;
+        EXPECT_FALSE(m.launcher.discover());
     }
 }
 
@@ -217,9 +217,9 @@ TEST(JavaHomeSource, ImageCheckAndLinux) {
         pe.replace(0x80, 6, std::string("PE\0\0\x64\x86", 6));
         m.platform.environment[u"JAVA_HOME"] = u"C:\\jdk64";
         m.platform.addFile(u"C:\\jdk64\\bin\\server\\jvm.dll", pe);
-        m.launcher.pairProduct = u"C:\\App\\app64.exe";
+        m.launcher.requirements.pairedExecutable = true;
         EXPECT_EQ(m.choose(), u"C:\\jdk64\\bin\\server\\jvm.dll");
-        EXPECT_TRUE(m.launcher.launchPairProduct);
+        EXPECT_TRUE(m.launcher.runtime.launchPairProduct);
     }
     {  // Linux: after the runtime folders, before the prompt.
         FakePlatform platform(OsStyle::Posix);
@@ -228,13 +228,13 @@ TEST(JavaHomeSource, ImageCheckAndLinux) {
         platform.addFile(u"/opt/jdk-21/lib/server/libjvm.so");
         platform.addFile(u"/usr/lib/jvm/jdk-17/release", "JAVA_VERSION=\"17.0.9\"\n");
         platform.addFile(u"/usr/lib/jvm/jdk-17/lib/server/libjvm.so");
-        Launcher launcher(platform);
-        launcher.maxVersion.set(65535, 65535, 65535, 65535);
-        ASSERT_TRUE(launcher.discoverRuntime());
-        EXPECT_EQ(launcher.jvmLibraryPath, u"/usr/lib/jvm/jdk-17/lib/server/libjvm.so");
-        launcher.minVersion.parse(u"18", 0);
-        ASSERT_TRUE(launcher.discoverRuntime());
-        EXPECT_EQ(launcher.jvmLibraryPath, u"/opt/jdk-21/lib/server/libjvm.so");
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        ASSERT_TRUE(launcher.discover());
+        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"/usr/lib/jvm/jdk-17/lib/server/libjvm.so");
+        launcher.requirements.minVersion.parse(u"18", 0);
+        ASSERT_TRUE(launcher.discover());
+        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"/opt/jdk-21/lib/server/libjvm.so");
     }
 }
 
@@ -252,11 +252,11 @@ TEST(DiscoveryTrace, SilentWithoutTheVariable) {
         if (*value) platform.environment[u"KITE_TRACE"] = value;
         platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8");
         platform.addFile(u"C:\\jre8\\bin\\client\\jvm.dll", "MZ");
-        Launcher launcher(platform);
-        launcher.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.preferredVersions = {u"1.8"};
-        launcher.pairProduct = u"C:\\App\\app64.exe";
-        EXPECT_TRUE(launcher.discoverRuntime());
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        launcher.requirements.preferredVersions = {u"1.8"};
+        launcher.requirements.pairedExecutable = true;
+        EXPECT_TRUE(launcher.discover());
         EXPECT_FALSE(launcher.trace.on());
         EXPECT_EQ(platform.stderrText, "");
         EXPECT_EQ(platform.stdoutText, "");
@@ -283,9 +283,9 @@ TEST(DiscoveryTrace, KiteTraceFileTakesTheLinesAppended) {
         platform.addFile(u"C:\\Logs\\trace.txt", "earlier start\n");
         platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8");
         platform.addFile(u"C:\\jre8\\bin\\client\\jvm.dll", "MZ");
-        Launcher launcher(platform);
-        launcher.maxVersion.set(65535, 65535, 65535, 65535);
-        EXPECT_TRUE(launcher.discoverRuntime());
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        EXPECT_TRUE(launcher.discover());
         const std::string& file = platform.files[u"c:\\logs\\trace.txt"];
         EXPECT_TRUE(file.starts_with("earlier start\nkite: source \"JRE Path\": not set\n") == c.inFile) << file;
         EXPECT_EQ(!platform.stderrText.empty(), c.onStderr);
@@ -295,9 +295,9 @@ TEST(DiscoveryTrace, KiteTraceFileTakesTheLinesAppended) {
 
 TEST(DiscoveryTrace, OneLinePerDecisionOnStandardError) {
     Machine m(true);
-    m.launcher.minVersion.parse(u"9", 0);
-    m.launcher.maxVersion.parse(u"17", 65535);
-    m.launcher.preferredVersions = {u"11", u"17"};
+    m.launcher.requirements.minVersion.parse(u"9", 0);
+    m.launcher.requirements.maxVersion.parse(u"17", 65535);
+    m.launcher.requirements.preferredVersions = {u"11", u"17"};
     m.add(kLegacyJre, u"1.8", u"C:\\jre8");
     m.add(kJavaSoftJdk, u"17.0.2", u"C:\\jdk17");
     m.add(kAdoptiumJdk, u"21.0.1.12", u"C:\\a21");
@@ -345,8 +345,8 @@ TEST(DiscoveryTrace, OneLinePerDecisionOnStandardError) {
 
 TEST(DiscoveryTrace, FallbacksImageCheckAndDialog) {
     Machine m(true);
-    m.launcher.jrePath = u"C:\\empty";
-    m.launcher.pairProduct = u"C:\\App\\app64.exe";
+    m.launcher.requirements.jrePath = u"C:\\empty";
+    m.launcher.requirements.pairedExecutable = true;
     m.platform.environment[u"JAVA_HOME"] = u"C:\\jdk21";
     m.platform.addFile(u"C:\\jdk21\\release", "JAVA_VERSION=\"21.0.1\"\n");
     m.platform.addFile(u"C:\\jdk21\\bin\\server\\jvm.dll", "not an image");
@@ -362,10 +362,10 @@ TEST(DiscoveryTrace, FallbacksImageCheckAndDialog) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     }
     Machine none(true);
-    none.launcher.minVersion.parse(u"9", 0);
+    none.launcher.requirements.minVersion.parse(u"9", 0);
     none.platform.dialogResult = 2;
     none.platform.environment[u"JAVA_HOME"] = u"C:\\jdk21";
-    EXPECT_FALSE(none.launcher.discoverRuntime());
+    EXPECT_FALSE(none.launcher.discover());
     const auto tail = none.platform.stderrLines();
     ASSERT_GE(tail.size(), 3u);
     EXPECT_EQ(tail[tail.size() - 3],

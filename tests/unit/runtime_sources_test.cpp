@@ -10,7 +10,7 @@
 #include "discovery/runtime_candidates.h"
 #include "discovery/runtime_folders.h"
 #include "fake_platform.h"
-#include "launcher/launcher.h"
+#include "discovery_under_test.h"
 
 namespace kite {
 namespace {
@@ -33,16 +33,16 @@ struct Flags {
 };
 constexpr Flags kDefaults{true, true, true, true, true, false, false, false, false};
 
-void apply(Launcher& launcher, const Flags& f) {
-    launcher.jdkWanted = f.jdk;
-    launcher.jreWanted = f.jre;
-    launcher.bothSources = f.both;
-    launcher.sunAllowed = f.sunA;
-    launcher.sunFavoured = f.sunF;
-    launcher.jrockitAllowed = f.jrA;
-    launcher.jrockitFavoured = f.jrF;
-    launcher.ibmAllowed = f.ibmA;
-    launcher.ibmFavoured = f.ibmF;
+void apply(testing::DiscoveryUnderTest& launcher, const Flags& f) {
+    launcher.requirements.jdkWanted = f.jdk;
+    launcher.requirements.jreWanted = f.jre;
+    launcher.requirements.bothSources = f.both;
+    launcher.requirements.vendors.sunAllowed = f.sunA;
+    launcher.requirements.vendors.sunFavoured = f.sunF;
+    launcher.requirements.vendors.jrockitAllowed = f.jrA;
+    launcher.requirements.vendors.jrockitFavoured = f.jrF;
+    launcher.requirements.vendors.ibmAllowed = f.ibmA;
+    launcher.requirements.vendors.ibmFavoured = f.ibmF;
 }
 
 // Registers one runtime under a vendor key; its home gets the given layouts.
@@ -124,8 +124,8 @@ TEST(RegistrySearch, KeysFollowSourceAndProviderFlags) {
     for (const auto& c : cases) {
         for (std::size_t key = 0; key < kVendorKeys.size(); ++key) {
             FakePlatform platform;
-            Launcher launcher(platform);
-            launcher.maxVersion.set(65535, 65535, 65535, 65535);
+            testing::DiscoveryUnderTest launcher(platform);
+            launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
             apply(launcher, c.flags);
             registerRuntime(platform, key, u"1.8", u"C:\\rt");
             WideString home;
@@ -139,8 +139,8 @@ TEST(RegistrySearch, KeysFollowSourceAndProviderFlags) {
 
 TEST(RegistrySearch, VendorKeyEntries) {
     FakePlatform platform;
-    Launcher launcher(platform);
-    launcher.maxVersion.set(65535, 65535, 65535, 65535);
+    testing::DiscoveryUnderTest launcher(platform);
+    launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
     apply(launcher, kDefaults);
     registerRuntime(platform, 1, u"1.8", u"C:\\jre8\\");
     registerRuntime(platform, 1, u"1.8.0_151", u"C:\\jre8");
@@ -171,11 +171,11 @@ TEST(RegistrySearch, VendorKeyEntries) {
     EXPECT_EQ(versions(all), "1.8 1.8.0.151 1.8.0.20 0.0.0.0 1.10 ");
     EXPECT_EQ(all[0].home, "C:\\jre8\\");
     EXPECT_EQ(all[1].home, "C:\\jre8\\");
-    launcher.minVersion.parse(u"1.8.0_20", 0);
-    launcher.maxVersion.parse(u"1.8", 65535);
+    launcher.requirements.minVersion.parse(u"1.8.0_20", 0);
+    launcher.requirements.maxVersion.parse(u"1.8", 65535);
     EXPECT_EQ(versions(scan()), "1.8.0.151 1.8.0.20 ");  // both bounds inclusive
-    launcher.minVersion.clear();
-    launcher.maxVersion.parse(u"1.7", 65535);
+    launcher.requirements.minVersion.clear();
+    launcher.requirements.maxVersion.parse(u"1.7", 65535);
     EXPECT_EQ(versions(scan()), "0.0.0.0 ");
 }
 
@@ -205,8 +205,8 @@ TEST(RegistrySearch, RuntimeKeyHomes) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        Launcher launcher(platform);
-        launcher.jvmType = c.type;
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.jvmType = c.type;
         platform.addRegistryString(kVendorKeys[c.key] + u"1.8", u"JavaHome", c.javaHome);
         for (const WideString& library : c.libraries) platform.addFile(library);
         WideString home;
@@ -231,7 +231,7 @@ TEST(RegistrySearch, ValueBytesThatAreNoPlainText) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        Launcher launcher(platform);
+        testing::DiscoveryUnderTest launcher(platform);
         platform.addRegistryBytes(kVendorKeys[1] + u"1.8", u"JavaHome", c.bytes);
         platform.addFile(u"D:\\bin\\client\\jvm.dll");
         WideString home;
@@ -267,9 +267,9 @@ TEST(RuntimeRanking, SortKeys) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        Launcher launcher(platform);
-        launcher.bothSources = c.both;
-        launcher.jvmType = c.type;
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.bothSources = c.both;
+        launcher.requirements.jvmType = c.type;
         std::vector<JreCandidate> candidates = c.in;
         launcher.sortCandidates(candidates);
         std::string order;
@@ -299,61 +299,61 @@ TEST(RuntimeRanking, PreferredVersionsInWrittenOrder) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        Launcher launcher(platform);
-        launcher.preferredVersions = c.preferred;
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.preferredVersions = c.preferred;
         std::vector<JreCandidate> candidates = installed;
         JreCandidate chosen;
         ASSERT_TRUE(launcher.selectCandidate(candidates, chosen));
         EXPECT_EQ(utf8(chosen.home), c.chosen);
     }
     FakePlatform platform;
-    Launcher launcher(platform);
+    testing::DiscoveryUnderTest launcher(platform);
     std::vector<JreCandidate> none;
     JreCandidate chosen;
     EXPECT_FALSE(launcher.selectCandidate(none, chosen));
 }
 
 TEST(RuntimeSelection, VendorFavourAndViews) {
-    auto start = [](FakePlatform& platform, Launcher& launcher) {
-        launcher.maxVersion.set(65535, 65535, 65535, 65535);
+    auto start = [](FakePlatform& platform, testing::DiscoveryUnderTest& launcher) {
+        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
         apply(launcher, kDefaults);
         (void)platform;
     };
     {  // favor_sun admits JRockit and IBM but ranks the JavaSoft runtime first.
         FakePlatform platform;
-        Launcher launcher(platform);
+        testing::DiscoveryUnderTest launcher(platform);
         start(platform, launcher);
-        launcher.jrockitAllowed = true;
-        launcher.ibmAllowed = true;
+        launcher.requirements.vendors.jrockitAllowed = true;
+        launcher.requirements.vendors.ibmAllowed = true;
         registerRuntime(platform, 4, u"1.6", u"C:\\ibm6");
         registerRuntime(platform, 2, u"1.8", u"C:\\jr8");
         registerRuntime(platform, 1, u"1.7", u"C:\\jre7");
-        ASSERT_TRUE(launcher.discoverRuntime());
-        EXPECT_EQ(launcher.jvmLibraryPath, u"C:\\jre7\\bin\\client\\jvm.dll");
-        EXPECT_FALSE(launcher.ibmRuntime);
+        ASSERT_TRUE(launcher.discover());
+        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"C:\\jre7\\bin\\client\\jvm.dll");
+        EXPECT_FALSE(launcher.runtime.ibm);
     }
     {  // "any" favours none: the highest version wins.
         FakePlatform platform;
-        Launcher launcher(platform);
+        testing::DiscoveryUnderTest launcher(platform);
         start(platform, launcher);
         apply(launcher, {true, true, true, true, false, true, false, true, false});
         registerRuntime(platform, 4, u"1.9", u"C:\\ibm9");
         registerRuntime(platform, 1, u"1.8", u"C:\\jre8");
-        ASSERT_TRUE(launcher.discoverRuntime());
-        EXPECT_EQ(launcher.jvmLibraryPath, u"C:\\ibm9\\bin\\client\\jvm.dll");
+        ASSERT_TRUE(launcher.discover());
+        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"C:\\ibm9\\bin\\client\\jvm.dll");
         // Only a runtime from the IBM key keeps the IBM thread rules.
-        EXPECT_TRUE(launcher.ibmRuntime);
+        EXPECT_TRUE(launcher.runtime.ibm);
     }
     {  // A choice in the native view keeps the other view unsearched.
         FakePlatform platform;
-        Launcher launcher(platform);
+        testing::DiscoveryUnderTest launcher(platform);
         start(platform, launcher);
-        launcher.pairProduct = u"C:\\App\\app64.exe";
+        launcher.requirements.pairedExecutable = true;
         registerRuntime(platform, 1, u"1.6", u"C:\\jre6");
         registerRuntime(platform, 1, u"11", u"C:\\jre11", {u"server"}, true);
-        ASSERT_TRUE(launcher.discoverRuntime());
-        EXPECT_EQ(launcher.jvmLibraryPath, u"C:\\jre6\\bin\\client\\jvm.dll");
-        EXPECT_FALSE(launcher.launchPairProduct);
+        ASSERT_TRUE(launcher.discover());
+        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"C:\\jre6\\bin\\client\\jvm.dll");
+        EXPECT_FALSE(launcher.runtime.launchPairProduct);
     }
 }
 
@@ -370,20 +370,20 @@ TEST(RuntimeSelection, NotFoundStepHandsOverToTheDialog) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        Launcher launcher(platform);
-        launcher.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.jvmType = c.type;
-        launcher.pairProduct = u"C:\\App\\app64.exe";
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        launcher.requirements.jvmType = c.type;
+        launcher.requirements.pairedExecutable = true;
         platform.dialogResult = c.dialog;
         platform.dialogLibrary = u"D:\\jre\\bin\\client\\jvm.dll";
         platform.dialogFolder = u"D:\\jre\\";
         platform.addFile(platform.dialogLibrary, peImage(0x8664));
-        EXPECT_EQ(launcher.discoverRuntime(), c.result);
+        EXPECT_EQ(launcher.discover(), c.result);
         EXPECT_EQ(platform.dialogCalls, 1);
         EXPECT_TRUE(utf8(platform.dialogMessage).ends_with(c.message)) << utf8(platform.dialogMessage);
-        EXPECT_EQ(launcher.jvmLibraryPath, c.result ? platform.dialogLibrary : u"");
+        EXPECT_EQ(launcher.runtime.jvmLibraryPath, c.result ? platform.dialogLibrary : u"");
         // The library the user picked is image-checked like a configured one.
-        EXPECT_EQ(launcher.launchPairProduct, c.result);
+        EXPECT_EQ(launcher.runtime.launchPairProduct, c.result);
         EXPECT_TRUE(platform.stdoutText.empty());
     }
 }
@@ -415,24 +415,24 @@ TEST(ImageCheck, HeadersOnBothSystems) {
     for (const auto& c : cases) {
         FakePlatform platform(c.style);
         platform.ownMachine = c.own;
-        Launcher launcher(platform);
-        launcher.pairProduct = u"pair";
-        launcher.jvmLibraryPath = c.style == OsStyle::Windows ? u"C:\\jre\\jvm.dll" : u"/jre/libjvm.so";
-        platform.addFile(launcher.jvmLibraryPath, c.bytes);
-        launcher.launchPairProduct = !c.pair;
-        launcher.checkJvmLibraryImage();
-        EXPECT_EQ(launcher.launchPairProduct, c.pair) << c.bytes.size() << " own " << c.own;
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.pairedExecutable = true;
+        launcher.runtime.jvmLibraryPath = c.style == OsStyle::Windows ? u"C:\\jre\\jvm.dll" : u"/jre/libjvm.so";
+        platform.addFile(launcher.runtime.jvmLibraryPath, c.bytes);
+        launcher.runtime.launchPairProduct = !c.pair;
+        launcher.checkJvmLibraryImage(launcher.runtime);
+        EXPECT_EQ(launcher.runtime.launchPairProduct, c.pair) << c.bytes.size() << " own " << c.own;
     }
     // A folder in the library's place, or no file at all.
     for (const bool folder : {true, false}) {
         FakePlatform platform;
-        Launcher launcher(platform);
-        launcher.pairProduct = u"pair";
-        launcher.jvmLibraryPath = u"C:\\jre\\jvm.dll";
-        if (folder) platform.addDirectory(launcher.jvmLibraryPath);
-        launcher.launchPairProduct = true;
-        launcher.checkJvmLibraryImage();
-        EXPECT_FALSE(launcher.launchPairProduct);
+        testing::DiscoveryUnderTest launcher(platform);
+        launcher.requirements.pairedExecutable = true;
+        launcher.runtime.jvmLibraryPath = u"C:\\jre\\jvm.dll";
+        if (folder) platform.addDirectory(launcher.runtime.jvmLibraryPath);
+        launcher.runtime.launchPairProduct = true;
+        launcher.checkJvmLibraryImage(launcher.runtime);
+        EXPECT_FALSE(launcher.runtime.launchPairProduct);
     }
 }
 
@@ -489,25 +489,25 @@ TEST(LinuxRuntimeFolders, ReleaseFilesKindsAndLayouts) {
             for (const char* library : r.libraries) platform.addFile(testing::wide(home + library));
         }
         platform.addFile(u"/usr/lib/jvm/.java-17.jinfo", "name=x\n");
-        Launcher launcher(platform);
+        testing::DiscoveryUnderTest launcher(platform);
         apply(launcher, c.flags);
-        launcher.jvmType = c.type;
-        launcher.minVersion.parse(c.min, 0);
-        launcher.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.preferredVersions = c.preferred;
+        launcher.requirements.jvmType = c.type;
+        launcher.requirements.minVersion.parse(c.min, 0);
+        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        launcher.requirements.preferredVersions = c.preferred;
 
         std::vector<JreCandidate> candidates;
-        scanRuntimeFolders(launcher, u"/usr/lib/jvm", candidates);
+        scanRuntimeFolders(platform, launcher.requirements, launcher.trace, u"/usr/lib/jvm", candidates);
         std::string found;
         for (const auto& candidate : candidates) found += utf8(candidate.home).substr(13) + " ";
         EXPECT_EQ(found, c.found) << c.name;
 
-        EXPECT_EQ(launcher.discoverRuntime(), c.chosen != nullptr) << c.name;
+        EXPECT_EQ(launcher.discover(), c.chosen != nullptr) << c.name;
         if (c.chosen) {
-            EXPECT_EQ(utf8(launcher.jvmLibraryPath), std::string("/usr/lib/jvm/") + c.chosen) << c.name;
+            EXPECT_EQ(utf8(launcher.runtime.jvmLibraryPath), std::string("/usr/lib/jvm/") + c.chosen) << c.name;
         }
         // Linux has no second view, even with a paired product.
-        launcher.pairProduct = u"/opt/app/app32";
+        launcher.requirements.pairedExecutable = true;
         WideString home;
         EXPECT_FALSE(launcher.searchRegistry(true, home));
     }

@@ -144,7 +144,7 @@ TEST(SingleInstanceSetUp, SecondaryNeverSearchesARuntimeAndEndsWithTheReply) {
     g.script->reply = -7;
     ASSERT_TRUE(g.launcher.init());
     EXPECT_EQ(g.platform.dialogCalls, 0);
-    EXPECT_TRUE(g.launcher.jvmLibraryPath.empty());
+    EXPECT_TRUE(g.launcher.runtime.jvmLibraryPath.empty());
     EXPECT_EQ(g.launcher.run(), -7);
 }
 
@@ -154,10 +154,10 @@ TEST(PairedStart, RunStartsThePairedExecutableInsteadOfAJvm) {
         platform.addFile(u"C:\\App64\\app64.exe");
         platform.pairedExitCode = 12;
         Launcher launcher(platform);
-        launcher.launchPairProduct = true;
+        launcher.runtime.launchPairProduct = true;
         launcher.pairProduct = u"C:\\App64\\app64.exe";
         launcher.pairReturnCode = returnCode;
-        launcher.jvmLibraryPath = u"C:\\Java\\bin\\client\\jvm.dll";
+        launcher.runtime.jvmLibraryPath = u"C:\\Java\\bin\\client\\jvm.dll";
         EXPECT_EQ(launcher.run(), returnCode ? 12 : 0);
         ASSERT_EQ(platform.pairedStarts.size(), 1u);
         EXPECT_EQ(platform.pairedStarts[0], std::make_pair(launcher.pairProduct, returnCode));
