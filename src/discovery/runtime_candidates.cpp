@@ -5,7 +5,7 @@
 
 #include "foundation/path_helpers.h"
 #include "foundation/utf.h"
-#include "launcher/file_locations.h"
+#include "settings/file_locations.h"
 #include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 

@@ -16,7 +16,7 @@ namespace {
 // Everything after the attach, up to and including the call. Returns with a
 // Java exception possibly pending; the caller describes it.
 void callSecondaryMain(Launcher& launcher, JNIEnv* env, ForwardedStart& start) {
-    jclass mainClass = env->FindClass(launcher.platform().env.narrowText(launcher.mainClass).c_str());
+    jclass mainClass = env->FindClass(launcher.platform().env.narrowText(launcher.settings.mainClass).c_str());
     if (mainClass == nullptr) return;
     bool returning = false;
     jmethodID method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");

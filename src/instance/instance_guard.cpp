@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "instance/argument_area.h"
-#include "launcher/file_locations.h"
+#include "settings/file_locations.h"
 #include "launcher/launcher.h"
 #include "platform/instance_channel.h"
 #include "platform/platform.h"

@@ -27,7 +27,7 @@
 #include "foundation/path_helpers.h"
 #include "foundation/utf.h"
 #include "jvm/option_assembly.h"
-#include "launcher/file_locations.h"
+#include "settings/file_locations.h"
 #include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
 #include "platform/platform.h"
@@ -91,7 +91,7 @@ WideString archiveFolder(Launcher& launcher) {
     while (folder.size() > 1 && isPathSeparator(platform.style(), folder.back())) folder.pop_back();
     // ~/.cache may not exist yet in a fresh home folder.
     Status result = platform.fs.createDirectory(folder);
-    for (const WideString& part : {productFolderName(launcher.productName), productFolderName(launcher.productCode)}) {
+    for (const WideString& part : {productFolderName(launcher.settings.product.name), productFolderName(launcher.settings.product.code)}) {
         if (part.empty()) continue;
         folder += separator + part;
         result = platform.fs.createDirectory(folder);

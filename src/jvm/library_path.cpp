@@ -39,8 +39,8 @@ bool setUpWindows(Launcher& launcher) {
     platform.env.setEnvironment(u"KITE_JVM_PATH", library);
     platform.env.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
 
-    if (!launcher.libraryPath.empty()) {
-        WideString configured = launcher.libraryPath;
+    if (!launcher.settings.libraryPath.empty()) {
+        WideString configured = launcher.settings.libraryPath;
         if (configured.back() == u';') configured.pop_back();
         WideString executableFolder;
         if (!executableDirectory(platform, executableFolder)) executableFolder.clear();
@@ -58,8 +58,8 @@ bool setUpWindows(Launcher& launcher) {
     }
 
     WideString path;
-    if (!launcher.systemPath.empty()) {
-        path = launcher.systemPath;
+    if (!launcher.settings.systemPath.empty()) {
+        path = launcher.settings.systemPath;
         if (path.back() != u';') path.push_back(u';');
     }
     path += u"%Path%;" + stripPathComponents(style, library, 2);
@@ -90,9 +90,9 @@ bool setUpPosix(Launcher& launcher) {
     platform.env.setEnvironment(u"KITE_JVM_PATH", launcher.runtime.jvmLibraryPath);
     platform.env.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
 
-    if (!launcher.libraryPath.empty()) {
+    if (!launcher.settings.libraryPath.empty()) {
         WideStringList entries;
-        appendSettingsList(platform, launcher.libraryPath, entries);
+        appendSettingsList(platform, launcher.settings.libraryPath, entries);
         WideString executableFolder;
         if (executableDirectory(platform, executableFolder) && executableFolder.size() > 1) {
             executableFolder.pop_back();
@@ -114,7 +114,7 @@ bool setUpPosix(Launcher& launcher) {
     }
 
     WideStringList entries;
-    appendSettingsList(platform, launcher.systemPath, entries);
+    appendSettingsList(platform, launcher.settings.systemPath, entries);
     WideString previous;
     if (platform.env.getEnvironment(rules.programSearchVariable, previous)) appendListPieces(style, previous, entries);
     entries.append(home + u"bin");

@@ -31,7 +31,7 @@ jclass loadThroughLauncherHelper(Launcher& launcher, JNIEnv* env) {
     jmethodID checkAndLoadMain =
         env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
     if (checkAndLoadMain == nullptr) return nullptr;
-    WideString dottedName = launcher.mainClass;
+    WideString dottedName = launcher.settings.mainClass;
     for (char16_t& c : dottedName) {
         if (c == u'/') c = u'.';
     }
@@ -43,9 +43,9 @@ jclass loadThroughLauncherHelper(Launcher& launcher, JNIEnv* env) {
 
 jclass loadThroughFindClass(Launcher& launcher, JNIEnv* env) {
     Platform& platform = launcher.platform();
-    jstring name = makeJavaString(launcher.mainClass, env);
+    jstring name = makeJavaString(launcher.settings.mainClass, env);
     if (name == nullptr) {
-        printMessage(platform, MessageId::MainClassLoadFailed, {launcher.mainClass});
+        printMessage(platform, MessageId::MainClassLoadFailed, {launcher.settings.mainClass});
         return nullptr;
     }
     const char* utf = env->GetStringUTFChars(name, nullptr);

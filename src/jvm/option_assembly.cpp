@@ -5,7 +5,7 @@
 #include "foundation/message_catalog.h"
 #include "jvm/splash_screen.h"
 #include "launcher/command_line.h"
-#include "launcher/file_locations.h"
+#include "settings/file_locations.h"
 #include "launcher/launcher.h"
 #include "platform/platform.h"
 #include "settings/setting_values.h"

@@ -88,7 +88,7 @@ void showSplashScreen(Launcher& launcher, SettingsStore& store) {
     if (value.empty()) return;
     Platform& platform = launcher.platform();
     const Trace& trace = launcher.trace;
-    if (launcher.serviceMode) {
+    if (launcher.settings.service.serviceMode) {
         trace.write([] { return WideString(u"splash screen: a service shows none"); });
         return;
     }

@@ -3,7 +3,7 @@
 #include "discovery/runtime_discovery.h"
 #include "foundation/message_catalog.h"
 #include "launcher/command_line.h"
-#include "launcher/file_locations.h"
+#include "settings/file_locations.h"
 #include "platform/instance_channel.h"
 #include "platform/platform.h"
 #include "platform/service_control.h"
@@ -41,18 +41,18 @@ Launcher::~Launcher() {
 
 bool Launcher::init() {
     parseCommandLine(platform_, arguments);
-    if (!readLauncherSettings()) return false;
+    if (!readLaunchSettings(platform_, settings)) return false;
     if (!setUpInstanceGuard()) return false;
     if (singleInstance && !isPrimary) return true;  // arguments handed to the primary
-    if (overrideWorkingDir) applyWorkingDirectory();
-    if (!RuntimeDiscovery(platform_, requirements, trace).discover(runtime)) return false;
-    if (!runtime.pickedFolder.empty()) recordJrePath(runtime.pickedFolder);
+    if (settings.overrideWorkingDir) applyWorkingDirectory(platform_);
+    if (!RuntimeDiscovery(platform_, settings.requirements, trace).discover(runtime)) return false;
+    if (!runtime.pickedFolder.empty()) recordJrePath(platform_, settings, runtime.pickedFolder);
     return true;
 }
 
 std::int32_t Launcher::run() {
     if (runtime.launchPairProduct) {
-        trace.write([&] { return u"paired executable " + pairProduct + u" starts in this one's place"; });
+        trace.write([&] { return u"paired executable " + settings.pair.product + u" starts in this one's place"; });
         return runPairedProduct();
     }
     if (singleInstance && !isPrimary) return waitForPrimary();
@@ -100,7 +100,7 @@ std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, Me
     Launcher& launcher = launch.launcher;
     platform.env.initLocale();
     const bool started = launcher.init();
-    if (!launcher.serviceMode) return started ? launcher.run() : -1;
+    if (!launcher.settings.service.serviceMode) return started ? launcher.run() : -1;
     WideString module;
     if (!modulePath(platform, module)) return -1;
     // A service whose start failed still reports to the service manager, so

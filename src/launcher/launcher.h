@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "discovery/runtime_requirements.h"
+#include "settings/launch_settings.h"
 #include "foundation/trace.h"
 #include "foundation/wide_string.h"
 
@@ -46,15 +47,6 @@ public:
     bool init();
     std::int32_t run();
 
-    // --- file locations (launcher/file_locations.cpp) --------------------------
-    bool pairedSettingsPath(WideString& out) const;
-    void userSettingsPath(const WideString& executablePath, bool createFolders, WideString& out) const;
-    void applyWorkingDirectory();
-    void recordJrePath(const WideString& folder);
-
-    // --- settings (settings/launcher_settings.cpp) -----------------------------
-    bool readLauncherSettings();
-
     // --- JVM hosting (jvm/) -------------------------------------------------------
     // False after the error line when a path of the library path option
     // cannot be given to the JVM.
@@ -87,17 +79,11 @@ public:
     VmExitListener* vmExitListener = nullptr;
     JavaVM_* javaVm = nullptr;
     JNIEnv_* jniEnv = nullptr;
-    WideString mainClass;
     WideStringList arguments;
-    bool serviceMode = false;
-    bool omitServiceName = false;
-    // What the settings ask of the runtime, and the runtime discovery chose.
-    RuntimeRequirements requirements;
+    // The start-up settings, and the runtime discovery chose.
+    LaunchSettings settings;
     ChosenRuntime runtime;
-    WideString productName;
-    WideString productCode;
     std::vector<std::string> jvmOptions;
-    WideString libraryPath;
     // Single-instance state: the platform channel owns the shared block,
     // mapping, listener thread and start event.
     std::unique_ptr<InstanceChannel> instanceChannel;
@@ -107,11 +93,7 @@ public:
     WideString errorFile;
     bool outputAppend = false;
     bool errorAppend = false;
-    WideString systemPath;
     WideString cmdArguments;
-    WideString pairProduct;
-    bool pairReturnCode = false;
-    bool overrideWorkingDir = false;
     std::uint32_t mainThreadStackSize = 0;
     // main ended with an exception: the launch ends with 1, as the java command does.
     bool mainThrew = false;

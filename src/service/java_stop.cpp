@@ -11,7 +11,7 @@ bool Launcher::callJavaStop() {
     JavaVM* vm = javaVm;
     JNIEnv* env = nullptr;
     if (vm == nullptr || vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) < 0) return true;
-    const std::string className = platform_.env.narrowText(mainClass);
+    const std::string className = platform_.env.narrowText(settings.mainClass);
     if (jclass mainType = env->FindClass(className.c_str())) {
         if (jmethodID stop = env->GetStaticMethodID(mainType, "stop", "()V")) {
             env->CallStaticVoidMethodA(mainType, stop, nullptr);

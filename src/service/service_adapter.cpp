@@ -9,7 +9,7 @@ namespace kite {
 std::int32_t ServiceAdapter::run(const WideStringList& arguments) {
     // The first start argument is the service's name.
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (i == 0 && launcher_.omitServiceName) continue;
+        if (i == 0 && launcher_.settings.service.omitServiceName) continue;
         launcher_.arguments.append(arguments[i]);
     }
     if (conventions(launcher_.platform().style()).serviceStopIsSignal) {
@@ -56,7 +56,7 @@ void ServiceAdapter::stopWhenVmExists() {
 void ServiceAdapter::onVmExit(std::int32_t exitCode) { host_.reportStopped(exitCode); }
 
 void ServiceAdapter::write(const WideString& line) {
-    if (launcher_.serviceMode) host_.logError(line);
+    if (launcher_.settings.service.serviceMode) host_.logError(line);
 }
 
 }  // namespace kite

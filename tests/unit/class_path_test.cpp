@@ -100,7 +100,7 @@ TEST(ClassPath, ShortFormsForTheJvm) {
                                {u"D:\\\u957f", u"D:\\\u957f"}};
         Launcher launcher(platform);
         launcher.runtime.jvmLibraryPath = u"J:\\bin\\client\\jvm.dll";
-        launcher.libraryPath = testing::wide(c.libraryPath);
+        launcher.settings.libraryPath = testing::wide(c.libraryPath);
         const bool ok = launcher.setUpLibraryPath() && launcher.assembleJvmOptions();
         std::string options;
         for (const std::string& option : launcher.jvmOptions) options += (options.empty() ? "" : "|") + option;

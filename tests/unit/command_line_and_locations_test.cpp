@@ -2,8 +2,8 @@
 
 #include "fake_platform.h"
 #include "launcher/command_line.h"
-#include "launcher/file_locations.h"
-#include "launcher/launcher.h"
+#include "settings/file_locations.h"
+#include "settings/launch_settings.h"
 
 namespace kite {
 namespace {
@@ -115,21 +115,21 @@ TEST(FileLocations, SettingsFileNames) {
 
 TEST(FileLocations, UserSettingsPathAndFolders) {
     FakePlatform platform;
-    Launcher launcher(platform);
-    launcher.productName = u"A/B: Z*?";
-    launcher.productCode = u"K1";
+    LaunchSettings settings;
+    settings.product.name = u"A/B: Z*?";
+    settings.product.code = u"K1";
     WideString path;
-    launcher.userSettingsPath(u"C:\\App\\app.beta.exe", false, path);
+    userSettingsPath(platform, settings.product, u"C:\\App\\app.beta.exe", false, path);
     EXPECT_EQ(path, u"");  // no APPDATA: no per-user file, never one at the root of the current drive
     platform.environment[u"APPDATA"] = u"Roaming";
-    launcher.userSettingsPath(u"C:\\App\\app.beta.exe", false, path);
+    userSettingsPath(platform, settings.product, u"C:\\App\\app.beta.exe", false, path);
     EXPECT_EQ(path, u"");  // nor one relative to the current folder
     platform.environment[u"APPDATA"] = u"C:\\Roaming";
     platform.addDirectory(u"C:\\Roaming");
-    launcher.userSettingsPath(u"app", true, path);
+    userSettingsPath(platform, settings.product, u"app", true, path);
     EXPECT_EQ(path, u"C:\\Roaming\\AB Z\\K1\\app.ini");
     EXPECT_TRUE(platform.directories.count(u"c:\\roaming\\ab z\\k1"));
-    launcher.userSettingsPath(u"", true, path);
+    userSettingsPath(platform, settings.product, u"", true, path);
     EXPECT_EQ(path, u"");
     // Neither value leads out of the per-user folder: separators and drives
     // are dropped, and a name of dots alone names no folder.
@@ -142,46 +142,46 @@ TEST(FileLocations, UserSettingsPathAndFolders) {
         {u"v1.2", u"..", u"C:\\Roaming\\v1.2\\\\app.ini"},
     };
     for (const auto& c : escapes) {
-        launcher.productName = c.name;
-        launcher.productCode = c.code;
-        launcher.userSettingsPath(u"app", false, path);
+        settings.product.name = c.name;
+        settings.product.code = c.code;
+        userSettingsPath(platform, settings.product, u"app", false, path);
         EXPECT_EQ(path, c.path) << testing::utf8(c.code);
     }
 }
 
 TEST(FileLocations, UserSettingsPathOnLinuxAndOverlongAppData) {
     FakePlatform posix(OsStyle::Posix);
-    Launcher linux(posix);
-    linux.productName = u"My:App";
-    linux.productCode = u"1";
+    LaunchSettings linux;
+    linux.product.name = u"My:App";
+    linux.product.code = u"1";
     posix.environment[u"HOME"] = u"/home/u";
     WideString path;
-    linux.userSettingsPath(u"/opt/app/app.bin", false, path);
+    userSettingsPath(posix, linux.product, u"/opt/app/app.bin", false, path);
     EXPECT_EQ(path, u"/home/u/.config/MyApp/1/app.ini");
     posix.environment[u"XDG_CONFIG_HOME"] = u"xdg";  // relative: ignored
-    linux.userSettingsPath(u"/opt/app/app.bin", false, path);
+    userSettingsPath(posix, linux.product, u"/opt/app/app.bin", false, path);
     EXPECT_EQ(path, u"/home/u/.config/MyApp/1/app.ini");
     posix.environment[u"XDG_CONFIG_HOME"] = u"/xdg";
-    linux.userSettingsPath(u"/opt/x.y/kite", true, path);
+    userSettingsPath(posix, linux.product, u"/opt/x.y/kite", true, path);
     EXPECT_EQ(path, u"/xdg/MyApp/1/kite.ini");
     // A fresh home may lack the base folder: it is created along with the two below it.
     EXPECT_TRUE(posix.directories.count(u"/xdg/MyApp/1"));
     // Neither variable: no per-user file at all.
     FakePlatform homeless(OsStyle::Posix);
-    Launcher nowhere(homeless);
-    nowhere.userSettingsPath(u"/opt/app/app", true, path);
+    LaunchSettings nowhere;
+    userSettingsPath(homeless, nowhere.product, u"/opt/app/app", true, path);
     EXPECT_EQ(path, u"");
     EXPECT_TRUE(homeless.directories.empty());
 
     FakePlatform windows;
-    Launcher launcher(windows);
-    launcher.productName = u"P";
-    launcher.productCode = u"C";
+    LaunchSettings settings;
+    settings.product.name = u"P";
+    settings.product.code = u"C";
     windows.environment[u"APPDATA"] = WideString(260, u'a');
-    launcher.userSettingsPath(u"C:\\App\\app.exe", false, path);
+    userSettingsPath(windows, settings.product, u"C:\\App\\app.exe", false, path);
     EXPECT_EQ(path, u"");  // too long a value counts as not set
     windows.environment[u"APPDATA"] = u"C:\\" + WideString(256, u'a');
-    launcher.userSettingsPath(u"C:\\App\\app.exe", false, path);
+    userSettingsPath(windows, settings.product, u"C:\\App\\app.exe", false, path);
     EXPECT_EQ(path, u"C:\\" + WideString(256, u'a') + u"\\P\\C\\app.ini");
 }
 
@@ -198,10 +198,10 @@ TEST(FileLocations, PairedSettingsPath) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        Launcher launcher(platform);
-        launcher.pairProduct = c.pairProduct;
+        LaunchSettings launch;
+        launch.pair.product = c.pairProduct;
         WideString settings;
-        EXPECT_EQ(launcher.pairedSettingsPath(settings), c.ok) << testing::utf8(c.pairProduct);
+        EXPECT_EQ(settingsPathFor(platform, launch.pair.product, settings), c.ok) << testing::utf8(c.pairProduct);
         if (c.ok) {
             EXPECT_EQ(settings, c.settings);
         }
@@ -213,10 +213,10 @@ TEST(FileLocations, RecordJrePathWritesNothingWithoutASettingsFile) {
     platform.executablePath = u"C:\\App\\app";  // no dot: no settings file name
     platform.environment[u"APPDATA"] = u"C:\\Roaming";
     platform.addDirectory(u"C:\\Roaming");
-    Launcher launcher(platform);
-    launcher.productName = u"P";
-    launcher.productCode = u"C";
-    launcher.recordJrePath(u"D:\\Java\\");
+    LaunchSettings settings;
+    settings.product.name = u"P";
+    settings.product.code = u"C";
+    recordJrePath(platform, settings, u"D:\\Java\\");
     EXPECT_TRUE(platform.files.empty());
     EXPECT_EQ(platform.directories.count(u"c:\\roaming\\p"), 0u);
 
@@ -225,10 +225,10 @@ TEST(FileLocations, RecordJrePathWritesNothingWithoutASettingsFile) {
     denied.environment[u"APPDATA"] = u"C:\\Roaming";
     denied.addDirectory(u"C:\\Roaming");
     denied.failingDirectories.insert(u"c:\\roaming\\p");
-    Launcher deniedLauncher(denied);
-    deniedLauncher.productName = u"P";
-    deniedLauncher.productCode = u"C";
-    deniedLauncher.recordJrePath(u"D:\\Java\\");
+    LaunchSettings deniedSettings;
+    deniedSettings.product.name = u"P";
+    deniedSettings.product.code = u"C";
+    recordJrePath(denied, deniedSettings, u"D:\\Java\\");
     EXPECT_TRUE(denied.files.empty());
     EXPECT_TRUE(denied.stdoutText.empty());
 }
@@ -239,12 +239,12 @@ TEST(FileLocations, RecordJrePathWritesWhereTheNextStartReads) {
         platform.environment[u"APPDATA"] = u"C:\\Roaming";
         platform.addDirectory(u"C:\\App");
         platform.addDirectory(u"C:\\Roaming");
-        Launcher launcher(platform);
-        launcher.serviceMode = service;
-        launcher.productName = u"P";
-        launcher.productCode = u"C";
-        launcher.pairProduct = u"C:\\App\\app64.exe";
-        launcher.recordJrePath(u"D:\\Java\\");
+        LaunchSettings settings;
+        settings.service.serviceMode = service;
+        settings.product.name = u"P";
+        settings.product.code = u"C";
+        settings.pair.product = u"C:\\App\\app64.exe";
+        recordJrePath(platform, settings, u"D:\\Java\\");
         const bool beside = platform.profileString(u"C:\\App\\app.ini", u"Java Runtime Environment",
                                                    u"JRE Path") == u"D:\\Java\\";
         const bool paired = platform.profileString(u"C:\\App\\app64.ini", u"Java Runtime Environment",
@@ -267,8 +267,8 @@ TEST(FileLocations, WorkingDirectoryIsTheExecutablesFolder) {
     for (const auto& c : cases) {
         FakePlatform platform;
         platform.executablePath = c.executable;
-        Launcher launcher(platform);
-        launcher.applyWorkingDirectory();
+        LaunchSettings settings;
+        applyWorkingDirectory(platform);
         EXPECT_EQ(platform.currentDirectory, c.directory) << testing::utf8(c.executable);
     }
 }

@@ -149,8 +149,8 @@ TEST(JvmOptions, LibraryPathAndEnvironment) {
     platform.environment[u"Path"] = u"C:\\Windows";
     Launcher launcher(platform);
     launcher.runtime.jvmLibraryPath = u"D:\\Java\\jre\\bin\\server\\jvm.dll";
-    launcher.libraryPath = u"D:\\App\\native;%KITE_JVM_HOME%\\lib\\ext";
-    launcher.systemPath = u"D:\\tools";
+    launcher.settings.libraryPath = u"D:\\App\\native;%KITE_JVM_HOME%\\lib\\ext";
+    launcher.settings.systemPath = u"D:\\tools";
     launcher.setUpLibraryPath();
     EXPECT_EQ(launcher.jvmOptions, (std::vector<std::string>{
                                        "-Djava.library.path=D:\\App\\native;D:\\Java\\jre\\lib\\ext;D:\\App\\;"
@@ -217,7 +217,7 @@ TEST(JvmOptions, SplashScreenOnlyWhereTheApplicationCanCloseIt) {
         platform.symbols[{library, "SplashSetFileJarName"}] = reinterpret_cast<void*>(&splashSetNames);
         Launcher launcher(platform);
         launcher.runtime.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
-        launcher.serviceMode = c.service;
+        launcher.settings.service.serviceMode = c.service;
         splashCalls.clear();
         ASSERT_TRUE(launcher.assembleJvmOptions()) << c.settings;
         closeSplashScreen();

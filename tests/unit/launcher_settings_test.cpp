@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "launcher/launcher.h"
+#include "settings/launch_settings.h"
 
 namespace kite {
 namespace {
 
 using testing::FakePlatform;
 
-// A launcher over C:\App\app.exe whose settings file holds the given text.
+// The settings of C:\App\app.exe whose settings file holds the given text.
 struct Fixture {
-    explicit Fixture(const std::string& ini, OsStyle style = OsStyle::Windows) : platform(style), launcher(platform) {
+    explicit Fixture(const std::string& ini, OsStyle style = OsStyle::Windows) : platform(style) {
         if (!ini.empty()) platform.addFile(settingsPath(), ini);
         platform.environment[u"APPDATA"] = u"C:\\Users\\u\\AppData\\Roaming";
         platform.environment[u"HOME"] = u"/home/u";
@@ -18,9 +18,9 @@ struct Fixture {
     WideString settingsPath() const {
         return platform.osStyle == OsStyle::Windows ? u"C:\\App\\app.ini" : u"/opt/app/app.ini";
     }
-    bool read() { return launcher.readLauncherSettings(); }
+    bool read() { return readLaunchSettings(platform, settings); }
     FakePlatform platform;
-    Launcher launcher;
+    LaunchSettings settings;
 };
 
 std::string runtime(const std::string& keys) {
@@ -35,17 +35,17 @@ TEST(LauncherSettings, MissingMainClassPrintsItsLineAndStopsReading) {
         Fixture f(ini);
         EXPECT_FALSE(f.read());
         EXPECT_EQ(f.platform.stdoutText, "Error: Main class in der INI-Datei nicht spezifiziert. \n");
-        EXPECT_FALSE(f.launcher.overrideWorkingDir);
-        EXPECT_FALSE(f.launcher.pairReturnCode);
-        EXPECT_EQ(f.launcher.pairProduct, u"");
-        EXPECT_EQ(f.launcher.systemPath, u"");
-        EXPECT_EQ(f.launcher.libraryPath, u"");
-        EXPECT_EQ(f.launcher.mainClass, u"");
+        EXPECT_FALSE(f.settings.overrideWorkingDir);
+        EXPECT_FALSE(f.settings.pair.returnCode);
+        EXPECT_EQ(f.settings.pair.product, u"");
+        EXPECT_EQ(f.settings.systemPath, u"");
+        EXPECT_EQ(f.settings.libraryPath, u"");
+        EXPECT_EQ(f.settings.mainClass, u"");
     }
     {  // Keys before "Main Class" are read all the same.
         Fixture f(later);
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jvmType, JvmType::Server);
+        EXPECT_EQ(f.settings.requirements.jvmType, JvmType::Server);
     }
     {  // No settings file name can be formed: false without a message.
         Fixture f(runtime(""));
@@ -55,7 +55,7 @@ TEST(LauncherSettings, MissingMainClassPrintsItsLineAndStopsReading) {
     }
     Fixture ok(runtime(""));
     EXPECT_TRUE(ok.read());
-    EXPECT_EQ(ok.launcher.mainClass, u"com/example/App");
+    EXPECT_EQ(ok.settings.mainClass, u"com/example/App");
     EXPECT_TRUE(ok.platform.stdoutText.empty());
 }
 
@@ -73,8 +73,8 @@ TEST(LauncherSettings, VersionBounds) {
     for (const auto& c : cases) {
         Fixture f(runtime(c.keys));
         ASSERT_TRUE(f.read());
-        EXPECT_TRUE(f.launcher.requirements.minVersion.equals(c.min)) << c.keys;
-        EXPECT_TRUE(f.launcher.requirements.maxVersion.equals(c.max)) << c.keys;
+        EXPECT_TRUE(f.settings.requirements.minVersion.equals(c.min)) << c.keys;
+        EXPECT_TRUE(f.settings.requirements.maxVersion.equals(c.max)) << c.keys;
     }
     // Group counts: "any" and the open maximum are four given parts, "Any" is an unreadable version.
     const struct {
@@ -88,8 +88,8 @@ TEST(LauncherSettings, VersionBounds) {
     for (const auto& c : counts) {
         Fixture f(runtime(c.keys));
         ASSERT_TRUE(f.read());
-        EXPECT_EQ(f.launcher.requirements.minVersion.count, c.minCount) << c.keys;
-        EXPECT_EQ(f.launcher.requirements.maxVersion.count, c.maxCount) << c.keys;
+        EXPECT_EQ(f.settings.requirements.minVersion.count, c.minCount) << c.keys;
+        EXPECT_EQ(f.settings.requirements.maxVersion.count, c.maxCount) << c.keys;
     }
 }
 
@@ -104,15 +104,15 @@ TEST(LauncherSettings, JvmSourceAndTypeChoicesAreExact) {
     for (const auto& c : sources) {
         Fixture f(runtime("JVM Source=" + c.value));
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jdkWanted, c.jdk) << c.value;
-        EXPECT_EQ(f.launcher.requirements.jreWanted, c.jre) << c.value;
-        EXPECT_EQ(f.launcher.requirements.bothSources, c.both) << c.value;
+        EXPECT_EQ(f.settings.requirements.jdkWanted, c.jdk) << c.value;
+        EXPECT_EQ(f.settings.requirements.jreWanted, c.jre) << c.value;
+        EXPECT_EQ(f.settings.requirements.bothSources, c.both) << c.value;
     }
     for (const auto& [value, type] : {std::pair{"server", JvmType::Server}, {"favor_server", JvmType::FavorServer},
                                       {"Server", JvmType::Default}, {"", JvmType::Default}}) {
         Fixture f(runtime(std::string("JVM Type=") + value));
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jvmType, type) << value;
+        EXPECT_EQ(f.settings.requirements.jvmType, type) << value;
     }
 }
 
@@ -128,7 +128,7 @@ TEST(LauncherSettings, VmProviderRowsIgnoreCase) {
     for (const auto& c : cases) {
         Fixture f(runtime("VM Provider=" + c.value));
         f.read();
-        const Launcher& l = f.launcher;
+        const LaunchSettings& l = f.settings;
         const bool actual[6] = {l.requirements.vendors.jrockitAllowed, l.requirements.vendors.jrockitFavoured, l.requirements.vendors.sunAllowed,
                                 l.requirements.vendors.sunFavoured,    l.requirements.vendors.ibmAllowed,      l.requirements.vendors.ibmFavoured};
         for (int i = 0; i < 6; ++i) EXPECT_EQ(actual[i], c.flags[i]) << c.value << " flag " << i;
@@ -140,19 +140,19 @@ TEST(LauncherSettings, YesNoKeysUseTheirOwnTests) {
               "[Application]\nApplication Type=service\nOmit Service Name=No\nOverride WorkingDir=YES\n"
               "Pair Product=C:\\App\\app64.exe\nPair Return Code=yEs\n");
     ASSERT_TRUE(f.read());
-    EXPECT_TRUE(f.launcher.serviceMode);
-    EXPECT_TRUE(f.launcher.omitServiceName);  // any non-empty value, even "No"
-    EXPECT_TRUE(f.launcher.overrideWorkingDir);
-    EXPECT_TRUE(f.launcher.pairReturnCode);
-    EXPECT_EQ(f.launcher.pairProduct, u"C:\\App\\app64.exe");
-    EXPECT_EQ(f.launcher.systemPath, u"C:\\bin");
-    EXPECT_EQ(f.launcher.libraryPath, u"C:\\native");
-    EXPECT_EQ(f.launcher.requirements.preferredVersions, (WideStringList{u"1.7", u"", u"1.8"}));
+    EXPECT_TRUE(f.settings.service.serviceMode);
+    EXPECT_TRUE(f.settings.service.omitServiceName);  // any non-empty value, even "No"
+    EXPECT_TRUE(f.settings.overrideWorkingDir);
+    EXPECT_TRUE(f.settings.pair.returnCode);
+    EXPECT_EQ(f.settings.pair.product, u"C:\\App\\app64.exe");
+    EXPECT_EQ(f.settings.systemPath, u"C:\\bin");
+    EXPECT_EQ(f.settings.libraryPath, u"C:\\native");
+    EXPECT_EQ(f.settings.requirements.preferredVersions, (WideStringList{u"1.7", u"", u"1.8"}));
 
     Fixture notService(runtime("") + "[Application]\nApplication Type=Service\nOmit Service Name=x\n");
     notService.read();
-    EXPECT_FALSE(notService.launcher.serviceMode);
-    EXPECT_FALSE(notService.launcher.omitServiceName);
+    EXPECT_FALSE(notService.settings.service.serviceMode);
+    EXPECT_FALSE(notService.settings.service.omitServiceName);
 
     // isYes ignores case but wants the whole word.
     const struct {
@@ -162,8 +162,8 @@ TEST(LauncherSettings, YesNoKeysUseTheirOwnTests) {
     for (const auto& w : words) {
         Fixture f(runtime("") + "[Application]\nOverride WorkingDir=" + w.value + "\nPair Return Code=" + w.value + "\n");
         ASSERT_TRUE(f.read());
-        EXPECT_EQ(f.launcher.overrideWorkingDir, w.yes) << w.value;
-        EXPECT_EQ(f.launcher.pairReturnCode, w.yes) << w.value;
+        EXPECT_EQ(f.settings.overrideWorkingDir, w.yes) << w.value;
+        EXPECT_EQ(f.settings.pair.returnCode, w.yes) << w.value;
     }
 }
 
@@ -173,22 +173,22 @@ TEST(LauncherSettings, ProductKeysAndServiceJrePathFromThePlusSection) {
               "[Java Runtime Environment]\nMain Class=App\n"
               "[Java Runtime Environment+]\nJRE Path=C:\\Java\\\nPreferred versions=1.8;11\n");
     ASSERT_TRUE(f.read());
-    EXPECT_EQ(f.launcher.productName, u"Kite Demo");
-    EXPECT_EQ(f.launcher.productCode, u"KD-1");
-    EXPECT_EQ(f.launcher.requirements.jrePath, u" C:\\Java\\");
-    EXPECT_EQ(f.launcher.requirements.preferredVersions, (WideStringList{u" 1.8", u"11"}));
-    EXPECT_EQ(f.launcher.mainClass, u"App");
-    EXPECT_FALSE(f.launcher.omitServiceName);
+    EXPECT_EQ(f.settings.product.name, u"Kite Demo");
+    EXPECT_EQ(f.settings.product.code, u"KD-1");
+    EXPECT_EQ(f.settings.requirements.jrePath, u" C:\\Java\\");
+    EXPECT_EQ(f.settings.requirements.preferredVersions, (WideStringList{u" 1.8", u"11"}));
+    EXPECT_EQ(f.settings.mainClass, u"App");
+    EXPECT_FALSE(f.settings.service.omitServiceName);
 }
 
 TEST(LauncherSettings, PlusSectionsExtendButProductKeysArePlain) {
     Fixture f("[Java Runtime Environment+]\nMain Class=a.B\nLibrary Path=C:\\lib\n"
               "[Product Information+]\nProduct Name=Nope\n[Product Information]\nProduct Code=K1\n");
     ASSERT_TRUE(f.read());
-    EXPECT_EQ(f.launcher.mainClass, u" a/B");
-    EXPECT_EQ(f.launcher.libraryPath, u" C:\\lib");
-    EXPECT_EQ(f.launcher.productName, u"");
-    EXPECT_EQ(f.launcher.productCode, u"K1");
+    EXPECT_EQ(f.settings.mainClass, u" a/B");
+    EXPECT_EQ(f.settings.libraryPath, u" C:\\lib");
+    EXPECT_EQ(f.settings.product.name, u"");
+    EXPECT_EQ(f.settings.product.code, u"K1");
 }
 
 TEST(LauncherSettings, PerUserFileAloneDecidesJrePathOutsideServiceMode) {
@@ -197,38 +197,38 @@ TEST(LauncherSettings, PerUserFileAloneDecidesJrePathOutsideServiceMode) {
     {
         Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jrePath, u"C:\\Beside\\");
+        EXPECT_EQ(f.settings.requirements.jrePath, u"C:\\Beside\\");
     }
     {
         Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
         f.platform.addFile(userFile, "[Java Runtime Environment]\nJRE Path=C:\\User\\\n");
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jrePath, u"C:\\User\\");
+        EXPECT_EQ(f.settings.requirements.jrePath, u"C:\\User\\");
     }
     {  // A per-user file without the key still hides the settings file's value.
         Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
         f.platform.addFile(userFile, "[Other]\n");
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jrePath, u"");
+        EXPECT_EQ(f.settings.requirements.jrePath, u"");
     }
     {  // Without APPDATA a file at the root of the current drive is not read.
         Fixture f(product + runtime("JRE Path=C:\\Beside\\"));
         f.platform.environment.erase(u"APPDATA");
         f.platform.addFile(u"\\AB Z\\K1\\app.ini", "[Java Runtime Environment]\nJRE Path=C:\\Planted\\\n");
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jrePath, u"C:\\Beside\\");
+        EXPECT_EQ(f.settings.requirements.jrePath, u"C:\\Beside\\");
     }
     {  // Service mode never reads the per-user file.
         Fixture f(product + runtime("JRE Path=C:\\Beside\\") + "[Application]\nApplication Type=service\n");
         f.platform.addFile(userFile, "[Java Runtime Environment]\nJRE Path=C:\\User\\\n");
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jrePath, u"C:\\Beside\\");
+        EXPECT_EQ(f.settings.requirements.jrePath, u"C:\\Beside\\");
     }
     {  // Linux: below XDG_CONFIG_HOME (or ~/.config).
         Fixture f(product + runtime("JRE Path=/beside/"), OsStyle::Posix);
         f.platform.addFile(u"/home/u/.config/AB Z/K1/app.ini", "[Java Runtime Environment]\nJRE Path=/user/\n");
         f.read();
-        EXPECT_EQ(f.launcher.requirements.jrePath, u"/user/");
+        EXPECT_EQ(f.settings.requirements.jrePath, u"/user/");
     }
 }
 

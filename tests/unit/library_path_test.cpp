@@ -51,8 +51,8 @@ TEST(LibraryPath, OptionHomeAndSearchPath) {
         platform.environment = c.environment;
         Launcher launcher(platform);
         launcher.runtime.jvmLibraryPath = c.jvmLibrary;
-        launcher.libraryPath = c.libraryPath;
-        launcher.systemPath = c.systemPath;
+        launcher.settings.libraryPath = c.libraryPath;
+        launcher.settings.systemPath = c.systemPath;
         launcher.setUpLibraryPath();
         const std::string name = testing::utf8(c.jvmLibrary);
         if (c.option.empty()) {

@@ -131,7 +131,7 @@ TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedWithTheExitCode) {
         FakePlatform platform;
         Launcher launcher(platform);
         launcher.arguments.append(u"cmd");
-        launcher.omitServiceName = omit;
+        launcher.settings.service.omitServiceName = omit;
         FakeServiceControl control;
         ServiceHost host(control);
         ServiceAdapter adapter(host, launcher);
@@ -158,7 +158,7 @@ TEST(ServiceAdapter, ErrorLinesGoToTheServiceLogInServiceModeOnly) {
     for (bool service : {false, true}) {
         FakePlatform platform;
         Launcher launcher(platform);
-        launcher.serviceMode = service;
+        launcher.settings.service.serviceMode = service;
         FakeServiceControl control;
         ServiceHost host(control);
         ServiceAdapter adapter(host, launcher);

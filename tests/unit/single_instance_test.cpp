@@ -155,12 +155,12 @@ TEST(PairedStart, RunStartsThePairedExecutableInsteadOfAJvm) {
         platform.pairedExitCode = 12;
         Launcher launcher(platform);
         launcher.runtime.launchPairProduct = true;
-        launcher.pairProduct = u"C:\\App64\\app64.exe";
-        launcher.pairReturnCode = returnCode;
+        launcher.settings.pair.product = u"C:\\App64\\app64.exe";
+        launcher.settings.pair.returnCode = returnCode;
         launcher.runtime.jvmLibraryPath = u"C:\\Java\\bin\\client\\jvm.dll";
         EXPECT_EQ(launcher.run(), returnCode ? 12 : 0);
         ASSERT_EQ(platform.pairedStarts.size(), 1u);
-        EXPECT_EQ(platform.pairedStarts[0], std::make_pair(launcher.pairProduct, returnCode));
+        EXPECT_EQ(platform.pairedStarts[0], std::make_pair(launcher.settings.pair.product, returnCode));
         EXPECT_EQ(launcher.createJavaVm, nullptr);  // no library was loaded
         EXPECT_TRUE(platform.stdoutText.empty());
     }

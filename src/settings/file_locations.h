@@ -7,6 +7,8 @@ namespace kite {
 
 class Platform;
 struct BaseFolderRule;
+struct LaunchSettings;
+struct ProductSettings;
 
 // The executable's full path; on failure prints message 202 with 208's text.
 bool modulePath(Platform& platform, WideString& out);
@@ -22,5 +24,16 @@ bool userBaseFolder(Platform& platform, const BaseFolderRule& rule, WideString& 
 // dropped, and a name of dots alone gives no folder, so that the settings
 // never lead out of the per-user or cache folder.
 WideString productFolderName(const WideString& productName);
+
+// The per-user settings file of an executable: <base>\<Product Name>\<Product
+// Code>\<executable name>.ini; empty when the user has no usable base folder
+// or the executable path is empty. createFolders makes the folders on the way.
+void userSettingsPath(Platform& platform, const ProductSettings& product, const WideString& executablePath,
+                      bool createFolders, WideString& out);
+// Makes the executable's folder the current folder ("Override WorkingDir").
+void applyWorkingDirectory(Platform& platform);
+// Remembers the runtime folder the user picked: in the per-user files of the
+// executable and its pair, or in service mode in their settings files.
+void recordJrePath(Platform& platform, const LaunchSettings& settings, const WideString& folder);
 
 }  // namespace kite

@@ -1,10 +1,10 @@
-#include "launcher/file_locations.h"
+#include "settings/file_locations.h"
 
 #include "foundation/message_catalog.h"
 #include "foundation/path_helpers.h"
-#include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
 #include "platform/platform.h"
+#include "settings/launch_settings.h"
 #include "settings/settings_store.h"
 
 namespace kite {
@@ -87,15 +87,11 @@ bool settingsFilePath(Platform& platform, WideString& out) {
     return settingsPathFor(platform, module, out);
 }
 
-bool Launcher::pairedSettingsPath(WideString& out) const {
-    if (pairProduct.empty()) return false;
-    return settingsPathFor(platform_, pairProduct, out);
-}
-
-void Launcher::userSettingsPath(const WideString& executablePath, bool createFolders, WideString& out) const {
+void userSettingsPath(Platform& platform, const ProductSettings& product, const WideString& executablePath,
+                      bool createFolders, WideString& out) {
     out.clear();
     if (executablePath.empty()) return;
-    const OsStyle style = platform_.style();
+    const OsStyle style = platform.style();
     const std::size_t slash = lastPathSeparator(style, executablePath);
     WideString fileName = slash == WideString::npos ? executablePath : executablePath.substr(slash + 1);
     const std::size_t dot = fileName.rfind(u'.');
@@ -107,48 +103,49 @@ void Launcher::userSettingsPath(const WideString& executablePath, bool createFol
     // Without the user's own folder there is no per-user file: the path
     // would lie in the current folder or at the root of the current drive,
     // where any user can create the file that decides "JRE Path".
-    if (!userBaseFolder(platform_, rule, base)) return;
+    if (!userBaseFolder(platform, rule, base)) return;
     const char16_t separator = pathSeparator(style);
-    const WideString productFolder = base + separator + productFolderName(productName);
-    const WideString codeFolder = productFolder + separator + productFolderName(productCode);
+    const WideString productFolder = base + separator + productFolderName(product.name);
+    const WideString codeFolder = productFolder + separator + productFolderName(product.code);
     if (createFolders) {
         // ~/.config (or $XDG_CONFIG_HOME) may not exist yet in a fresh home folder;
         // APPDATA always does.
-        if (rule.mayBeMissing) static_cast<void>(platform_.fs.createDirectory(base));
-        static_cast<void>(platform_.fs.createDirectory(productFolder));
-        static_cast<void>(platform_.fs.createDirectory(codeFolder));
+        if (rule.mayBeMissing) static_cast<void>(platform.fs.createDirectory(base));
+        static_cast<void>(platform.fs.createDirectory(productFolder));
+        static_cast<void>(platform.fs.createDirectory(codeFolder));
     }
     out = codeFolder + separator + fileName;
 }
 
-void Launcher::applyWorkingDirectory() {
+void applyWorkingDirectory(Platform& platform) {
     WideString module;
-    if (!modulePath(platform_, module)) return;
-    const std::size_t slash = lastPathSeparator(platform_.style(), module);
+    if (!modulePath(platform, module)) return;
+    const std::size_t slash = lastPathSeparator(platform.style(), module);
     if (slash == WideString::npos || slash == 0) return;
-    platform_.env.setCurrentDirectory(module.substr(0, slash));
+    platform.env.setCurrentDirectory(module.substr(0, slash));
 }
 
-void Launcher::recordJrePath(const WideString& folder) {
+void recordJrePath(Platform& platform, const LaunchSettings& settings, const WideString& folder) {
+    const WideString& pairProduct = settings.pair.product;
     WideString settingsFile;
-    if (!settingsFilePath(platform_, settingsFile)) return;
-    if (!serviceMode) {
+    if (!settingsFilePath(platform, settingsFile)) return;
+    if (!settings.service.serviceMode) {
         WideString module;
         WideString userFile;
-        if (platform_.env.modulePath(module)) userSettingsPath(module, true, userFile);
-        if (!userFile.empty()) platform_.fs.writeProfileString(userFile, kJreSection, kJrePathKey, folder);
+        if (platform.env.modulePath(module)) userSettingsPath(platform, settings.product, module, true, userFile);
+        if (!userFile.empty()) platform.fs.writeProfileString(userFile, kJreSection, kJrePathKey, folder);
         if (!pairProduct.empty()) {
             WideString pairedUserFile;
-            userSettingsPath(pairProduct, true, pairedUserFile);
+            userSettingsPath(platform, settings.product, pairProduct, true, pairedUserFile);
             if (!pairedUserFile.empty())
-                platform_.fs.writeProfileString(pairedUserFile, kJreSection, kJrePathKey, folder);
+                platform.fs.writeProfileString(pairedUserFile, kJreSection, kJrePathKey, folder);
         }
         return;
     }
-    platform_.fs.writeProfileString(settingsFile, kJreSection, kJrePathKey, folder);
+    platform.fs.writeProfileString(settingsFile, kJreSection, kJrePathKey, folder);
     WideString pairedFile;
-    if (!pairProduct.empty() && pairedSettingsPath(pairedFile))
-        platform_.fs.writeProfileString(pairedFile, kJreSection, kJrePathKey, folder);
+    if (!pairProduct.empty() && settingsPathFor(platform, pairProduct, pairedFile))
+        platform.fs.writeProfileString(pairedFile, kJreSection, kJrePathKey, folder);
 }
 
 }  // namespace kite

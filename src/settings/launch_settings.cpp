@@ -1,7 +1,8 @@
-// Reads the start-up keys of the settings file into the Launcher.
+// Reads the start-up keys of the settings file.
+#include "settings/launch_settings.h"
+
 #include "foundation/message_catalog.h"
-#include "launcher/file_locations.h"
-#include "launcher/launcher.h"
+#include "settings/file_locations.h"
 #include "platform/platform.h"
 #include "settings/setting_values.h"
 #include "settings/settings_store.h"
@@ -42,15 +43,16 @@ constexpr ProviderFlags kVmProviders[] = {
 
 }  // namespace
 
-bool Launcher::readLauncherSettings() {
+bool readLaunchSettings(Platform& platform, LaunchSettings& settings) {
+    RuntimeRequirements& requirements = settings.requirements;
     WideString settingsFile;
-    if (!settingsFilePath(platform_, settingsFile)) return false;
+    if (!settingsFilePath(platform, settingsFile)) return false;
 
-    IniSettingsStore plain(platform_, settingsFile);
-    plain.getValue(kProduct, u"Product Code", productCode);
-    plain.getValue(kProduct, u"Product Name", productName);
+    IniSettingsStore plain(platform, settingsFile);
+    plain.getValue(kProduct, u"Product Code", settings.product.code);
+    plain.getValue(kProduct, u"Product Name", settings.product.name);
 
-    LayeredSettingsStore store(platform_, settingsFile);
+    LayeredSettingsStore store(platform, settingsFile);
     WideString value;
 
     store.getValue(kRuntime, u"Minimum Version", value);
@@ -68,11 +70,11 @@ bool Launcher::readLauncherSettings() {
 
     store.getValue(kApplication, u"Application Type", value);
     if (value == u"service") {
-        serviceMode = true;
+        settings.service.serviceMode = true;
         store.getValue(kApplication, u"Omit Service Name", value);
-        omitServiceName = !value.empty();
+        settings.service.omitServiceName = !value.empty();
     }
-    setMessageContext(productName, serviceMode);
+    setMessageContext(settings.product.name, settings.service.serviceMode);
 
     store.getValue(kRuntime, u"Preferred versions", value);
     splitAtSeparator(value, u";", requirements.preferredVersions);
@@ -80,12 +82,12 @@ bool Launcher::readLauncherSettings() {
     // Outside service mode a per-user settings file, when it exists, alone
     // decides "JRE Path".
     WideString userFile;
-    if (!serviceMode) {
+    if (!settings.service.serviceMode) {
         WideString module;
-        if (platform_.env.modulePath(module)) userSettingsPath(module, false, userFile);
+        if (platform.env.modulePath(module)) userSettingsPath(platform, settings.product, module, false, userFile);
     }
-    if (!userFile.empty() && platform_.fs.fileExists(userFile)) {
-        IniSettingsStore(platform_, userFile).getValue(kRuntime, u"JRE Path", requirements.jrePath);
+    if (!userFile.empty() && platform.fs.fileExists(userFile)) {
+        IniSettingsStore(platform, userFile).getValue(kRuntime, u"JRE Path", requirements.jrePath);
     } else {
         store.getValue(kRuntime, u"JRE Path", requirements.jrePath);
     }
@@ -124,23 +126,23 @@ bool Launcher::readLauncherSettings() {
 
     store.getValue(kRuntime, u"Main Class", value);
     if (value.empty()) {
-        printError(platform_, MessageCatalog::text(MessageId::MainClassMissing));
+        printError(platform, MessageCatalog::text(MessageId::MainClassMissing));
         return false;
     }
     for (char16_t& c : value) {
         if (c == u'.') c = u'/';
     }
-    mainClass = value;
+    settings.mainClass = value;
 
     store.getValue(kApplication, u"Override WorkingDir", value);
-    overrideWorkingDir = isYes(value);
-    store.getValue(kRuntime, u"System Path", systemPath);
-    store.getValue(kRuntime, u"Library Path", libraryPath);
-    store.getValue(kApplication, u"Pair Product", pairProduct);
+    settings.overrideWorkingDir = isYes(value);
+    store.getValue(kRuntime, u"System Path", settings.systemPath);
+    store.getValue(kRuntime, u"Library Path", settings.libraryPath);
+    store.getValue(kApplication, u"Pair Product", settings.pair.product);
     store.getValue(kApplication, u"Pair Return Code", value);
-    pairReturnCode = isYes(value);
-    requirements.pairedExecutable = !pairProduct.empty();
-    requirements.mayAskUser = !serviceMode;
+    settings.pair.returnCode = isYes(value);
+    requirements.pairedExecutable = !settings.pair.product.empty();
+    requirements.mayAskUser = !settings.service.serviceMode;
     return true;
 }
 

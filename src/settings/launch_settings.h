@@ -1,0 +1,49 @@
+// The start-up keys of the settings file, read once at the start of a launch
+// into plain values grouped by what uses them. The other stages read their
+// own keys (the JVM options, the single instance) when they run.
+#pragma once
+
+#include "discovery/runtime_requirements.h"
+#include "foundation/wide_string.h"
+
+namespace kite {
+
+class Platform;
+
+// [Product Information]: names the per-user and cache folders and the
+// windowed builds' message box.
+struct ProductSettings {
+    WideString name;  // "Product Name"
+    WideString code;  // "Product Code"
+};
+
+// "Application Type=service".
+struct ServiceSettings {
+    bool serviceMode = false;
+    bool omitServiceName = false;  // "Omit Service Name"
+};
+
+// The paired executable for runtimes of the other processor kind.
+struct PairSettings {
+    WideString product;       // "Pair Product"
+    bool returnCode = false;  // "Pair Return Code"
+};
+
+struct LaunchSettings {
+    ProductSettings product;
+    // "Main Class", with '/' in place of '.'.
+    WideString mainClass;
+    RuntimeRequirements requirements;
+    ServiceSettings service;
+    PairSettings pair;
+    bool overrideWorkingDir = false;
+    WideString systemPath;   // "System Path"
+    WideString libraryPath;  // "Library Path"
+};
+
+// Reads the start-up keys from the settings file beside the executable.
+// False after the error line when "Main Class" is missing (or the file
+// cannot be named).
+bool readLaunchSettings(Platform& platform, LaunchSettings& settings);
+
+}  // namespace kite
