@@ -106,6 +106,9 @@ Result<Branded> brandExecutable(ByteView exe, const BrandOptions& options) {
     if (!image.ok()) {
         return Error{image.error()};
     }
+    if (image->directory(kDirectoryResources, exe).rva == 0) {
+        return fail("not a Kite executable: it has no resources");
+    }
     auto plan = planResourceRewrite(*image, exe);
     if (!plan.ok()) {
         return Error{plan.error()};
