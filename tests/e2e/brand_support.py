@@ -157,12 +157,20 @@ def manifest_level(manifest: bytes) -> str:
 
 
 def png_image(size: int) -> bytes:
-    """A real RGBA PNG (a diagonal gradient)."""
+    """A real RGBA PNG: a blue disc with a white ring on a transparent ground, drawn as
+    icons are (flat colours), so that it compresses as a real icon does."""
     def chunk(kind, payload):
         return struct.pack(">I", len(payload)) + kind + payload + struct.pack(">I", zlib.crc32(kind + payload))
-    rows = b"".join(b"\0" + b"".join(bytes((x, y, 160, 255)) for x in range(size)) for y in range(size))
+    centre, rows = (size - 1) / 2, []
+    for y in range(size):
+        row = bytearray(b"\0")
+        for x in range(size):
+            distance = ((x - centre) ** 2 + (y - centre) ** 2) ** 0.5 / (size / 2)
+            row += (bytes((30, 90, 200, 255)) if distance < 0.8 else bytes((255, 255, 255, 255)) if distance < 0.95
+                    else bytes(4))
+        rows.append(bytes(row))
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+            + chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b""))
 
 
 def bitmap_image(size: int) -> bytes:
