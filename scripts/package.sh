@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the release archives into dist/ and checks what they hold:
 #   kite-<version>-windows.zip        kite.exe, kite64.exe, kitew.exe, kitew64.exe,
-#                                     app.ini, README.md, LICENSE, docs/
-#   kite-<version>-linux-x86_64.tar.gz  kite (stripped), app.ini, README.md, LICENSE, docs/
+#                                     kite-brand.exe, app.ini, README.md, LICENSE, docs/
+#   kite-<version>-linux-x86_64.tar.gz  kite and kite-brand (stripped), app.ini, README.md,
+#                                     LICENSE, docs/
 # The version is the CMake project version. Checked before packing: PE machine
 # and subsystem of each exe, no debug sections or symbols, kite.exe and
-# kitew.exe at most 512 KB, the Linux build stripped, every documented key in
-# the sample app.ini, and a CHANGELOG.md entry for the version.
+# kitew.exe at most 512 KB, the Linux builds stripped, every documented key in
+# the sample app.ini, and a CHANGELOG.md entry for the version. The checks of
+# the executables are scripts/release_checks.py's.
 #
 #   scripts/package.sh [--no-build] [--dist DIR]
 #     --no-build  packs what build/ holds (the ctest entry uses it)
@@ -29,6 +31,9 @@ mkdir -p "$dist"
 exec python3 - "$dist" <<'EOF'
 import io, pathlib, re, shutil, struct, subprocess, sys, tarfile, tempfile, zipfile
 
+sys.path.insert(0, str(pathlib.Path.cwd() / "scripts"))
+from release_checks import executable_checks
+
 dist = pathlib.Path(sys.argv[1]).resolve()
 source = pathlib.Path.cwd()
 version = re.search(r"project\(kite VERSION ([0-9.]+)", (source / "CMakeLists.txt").read_text()).group(1)
@@ -41,48 +46,21 @@ def check(ok: bool, what: str):
         failures.append(what)
 
 
-def pe_facts(data: bytes):
-    """machine, subsystem, section names, symbol table pointer and count, debug directory size."""
-    nt = struct.unpack_from("<I", data, 60)[0]
-    if data[:2] != b"MZ" or data[nt:nt + 4] != b"PE\0\0":
-        return None
-    machine, sections, _, symbols, symbol_count, optional_size, _ = struct.unpack_from("<HHIIIHH", data, nt + 4)
-    optional = nt + 24
-    magic = struct.unpack_from("<H", data, optional)[0]
-    subsystem = struct.unpack_from("<H", data, optional + 68)[0]
-    directories = optional + (96 if magic == 0x10B else 112)
-    debug_size = struct.unpack_from("<II", data, directories + 8 * 6)[1]
-    table = optional + optional_size
-    names = [data[table + 40 * i:table + 40 * i + 8].rstrip(b"\0").decode("latin-1") for i in range(sections)]
-    return machine, subsystem, names, symbols, symbol_count, debug_size
-
-
 # name, build folder, machine, subsystem (3 console, 2 GUI), size limit
 EXECUTABLES = [
     ("kite.exe", "win32", 0x014C, 3, 512 * 1024),
     ("kitew.exe", "win32", 0x014C, 2, 512 * 1024),
     ("kite64.exe", "win64", 0x8664, 3, None),
     ("kitew64.exe", "win64", 0x8664, 2, None),
+    ("kite-brand.exe", "win64", 0x8664, 3, None),
 ]
 for name, folder, machine, subsystem, limit in EXECUTABLES:
     path = source / "build" / folder / name
     if not path.exists():
         check(False, f"{name}: built ({path} is missing)")
         continue
-    data = path.read_bytes()
-    facts = pe_facts(data)
-    if facts is None:
-        check(False, f"{name}: a PE image")
-        continue
-    got_machine, got_subsystem, sections, symbols, symbol_count, debug_size = facts
-    check(got_machine == machine, f"{name}: machine {got_machine:#06x}, expected {machine:#06x}")
-    check(got_subsystem == subsystem, f"{name}: subsystem {got_subsystem}, expected {subsystem}")
-    # Long section names (/4, /19, ...) are how mingw's DWARF sections appear.
-    debug = [s for s in sections if s.startswith((".debug", "/"))]
-    check(not debug and symbols == 0 and symbol_count == 0 and debug_size == 0,
-          f"{name}: no debug sections or symbols (sections {', '.join(sections)})")
-    if limit is not None:
-        check(len(data) <= limit, f"{name}: {len(data)} bytes, at most {limit}")
+    for ok, what in executable_checks(name, path.read_bytes(), machine, subsystem, limit):
+        check(ok, what)
 
 # The sample settings file names every key of the "The keys" tables.
 configuration = (source / "docs" / "configuration.md").read_text(encoding="utf-8")
@@ -101,19 +79,23 @@ check(re.search(rf"^## {re.escape(version)}\b", changelog, re.MULTILINE) is not 
 
 with tempfile.TemporaryDirectory(prefix="kite-package-") as work:
     work = pathlib.Path(work)
-    linux = work / "kite"
-    host_kite = source / "build" / "host" / "kite"
-    if host_kite.exists():
-        shutil.copy2(host_kite, linux)
-        subprocess.run(["strip", "--strip-all", str(linux)], check=True)
-        listing = subprocess.run(["readelf", "-S", "-W", str(linux)], check=True, stdout=subprocess.PIPE,
+    # The Linux builds: the launcher and the branding tool, stripped.
+    linux_programs = {}
+    for program in ("kite", "kite-brand"):
+        built = source / "build" / "host" / program
+        if not built.exists():
+            check(False, f"{program}: built ({built} is missing)")
+            continue
+        stripped = work / program
+        shutil.copy2(built, stripped)
+        subprocess.run(["strip", "--strip-all", str(stripped)], check=True)
+        listing = subprocess.run(["readelf", "-S", "-W", str(stripped)], check=True, stdout=subprocess.PIPE,
                                  text=True).stdout
-        elf = linux.read_bytes()
+        elf = stripped.read_bytes()
         check(elf[:4] == b"\x7fELF" and struct.unpack_from("<H", elf, 18)[0] == 62,
-              "kite: an x86-64 ELF executable")
-        check(".debug" not in listing and ".symtab" not in listing, "kite: stripped (no .debug, no .symtab)")
-    else:
-        check(False, f"kite: built ({host_kite} is missing)")
+              f"{program}: an x86-64 ELF executable")
+        check(".debug" not in listing and ".symtab" not in listing, f"{program}: stripped (no .debug, no .symtab)")
+        linux_programs[program] = stripped
 
     if failures:
         print(f"package: {len(failures)} check(s) failed; no archive written")
@@ -134,14 +116,16 @@ with tempfile.TemporaryDirectory(prefix="kite-package-") as work:
             zipped.write(path, f"{base}/{name}")
     with zipfile.ZipFile(archive) as zipped:
         names = set(zipped.namelist())
-    expected = {f"{base}/{n}" for n in ("kite.exe", "kite64.exe", "kitew.exe", "kitew64.exe", "app.ini",
-                                         "README.md", "LICENSE", "docs/configuration.md")}
-    check(expected <= names, f"{archive.name}: {len(names)} files, the four executables among them")
+    expected = {f"{base}/{n}" for n in ("kite.exe", "kite64.exe", "kitew.exe", "kitew64.exe", "kite-brand.exe",
+                                         "app.ini", "README.md", "LICENSE", "docs/configuration.md",
+                                         "docs/branding.md")}
+    check(expected <= names, f"{archive.name}: {len(names)} files, the five executables among them")
 
     base = f"kite-{version}-linux-x86_64"
     archive = dist / f"{base}.tar.gz"
     with tarfile.open(archive, "w:gz") as packed:
-        packed.add(linux, f"{base}/kite")
+        for program, stripped in linux_programs.items():
+            packed.add(stripped, f"{base}/{program}")
         info = tarfile.TarInfo(f"{base}/app.ini")
         payload = sample.encode("utf-8")
         info.size, info.mode = len(payload), 0o644
@@ -149,9 +133,9 @@ with tempfile.TemporaryDirectory(prefix="kite-package-") as work:
         for name, path in common:
             packed.add(path, f"{base}/{name}")
     with tarfile.open(archive) as packed:
-        member = packed.getmember(f"{base}/kite")
-        check(member.mode & 0o111 != 0 and len(packed.getnames()) == len(common) + 2,
-              f"{archive.name}: {len(packed.getnames())} files, kite executable")
+        executable = all(packed.getmember(f"{base}/{program}").mode & 0o111 for program in ("kite", "kite-brand"))
+        check(executable and len(packed.getnames()) == len(common) + 3,
+              f"{archive.name}: {len(packed.getnames())} files, kite and kite-brand executable")
 
 if failures:
     print(f"package: {len(failures)} check(s) failed")

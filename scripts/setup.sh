@@ -12,6 +12,7 @@ packages=(
   openjdk-17-jdk-headless openjdk-17-jre
   xvfb xdotool imagemagick
   python3 file binutils strace
+  osslsigncode openssl
 )
 
 SUDO=""
