@@ -147,6 +147,12 @@ Status FakeFileSystem::createDirectory(const WideString& path) {
     return {};
 }
 
+Status FakeFileSystem::createPrivateDirectory(const WideString& path) {
+    const Status result = createDirectory(path);
+    if (result) privateDirectories.insert(key(path));
+    return result;
+}
+
 std::int32_t FakeFileSystem::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
     auto it = files.find(key(path));
     if (it == files.end()) return 2;
@@ -170,6 +176,26 @@ Status FakeFileSystem::fileStatus(const WideString& path, FileStatus& status) {
     auto it = files.find(k);
     if (it == files.end()) return Status::failure(2);
     status.size = it->second.size();
+    return {};
+}
+
+Status FakeFileSystem::pathAccess(const WideString& path, PathAccess& access) {
+    const WideString k = key(path);
+    if (auto it = pathAccesses.find(k); it != pathAccesses.end()) {
+        access = it->second;
+        return {};
+    }
+    if (!directories.count(k) && !files.count(k)) return Status::failure(2);
+    access = {};
+    access.isFolder = directories.count(k) > 0;
+    access.ownedByUser = true;
+    return {};
+}
+
+Status FakeFileSystem::revokeOthersWrite(const WideString& path) {
+    const WideString k = key(path);
+    if (!files.count(k)) return Status::failure(2);
+    if (auto it = pathAccesses.find(k); it != pathAccesses.end()) it->second.othersMayWrite = false;
     return {};
 }
 

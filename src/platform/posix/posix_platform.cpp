@@ -401,6 +401,12 @@ Status PosixPlatform::createDirectory(const WideString& path) {
     return Status::fromCode(errno == EEXIST ? kErrorAlreadyExists : errno);
 }
 
+// The umask can only take permissions away, so 0700 stays 0700.
+Status PosixPlatform::createPrivateDirectory(const WideString& path) {
+    if (mkdir(systemPath(path).c_str(), 0700) == 0) return {};
+    return Status::fromCode(errno == EEXIST ? kErrorAlreadyExists : errno);
+}
+
 bool PosixPlatform::removeDirectory(const WideString& path) {
     if (rmdir(systemPath(path).c_str()) == 0) return true;
     setError(errno);
@@ -444,6 +450,27 @@ Status PosixPlatform::fileStatus(const WideString& path, FileStatus& status) {
     status.modified = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 10000000u +
                       static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100u;
     status.isFolder = S_ISDIR(info.st_mode);
+    return {};
+}
+
+Status PosixPlatform::pathAccess(const WideString& path, PathAccess& access) {
+    struct stat info {};
+    if (lstat(systemPath(path).c_str(), &info) != 0) return Status::failure(errno);
+    access.isLink = S_ISLNK(info.st_mode);
+    access.isFolder = S_ISDIR(info.st_mode);
+    // Files this process creates belong to its effective user.
+    access.ownedByUser = info.st_uid == geteuid();
+    access.othersMayWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return {};
+}
+
+Status PosixPlatform::revokeOthersWrite(const WideString& path) {
+    const std::string name = systemPath(path);
+    struct stat info {};
+    if (lstat(name.c_str(), &info) != 0) return Status::failure(errno);
+    if (!S_ISREG(info.st_mode)) return Status::failure(EINVAL);
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) == 0) return {};
+    if (chmod(name.c_str(), info.st_mode & 07755) != 0) return Status::failure(errno);
     return {};
 }
 

@@ -299,6 +299,11 @@ Status Win32Platform::createDirectory(const WideString& path) {
     return Status::fromCode(static_cast<std::int32_t>(GetLastError()));
 }
 
+// A new folder inherits the access list of its parent. The launcher makes
+// private folders below the user's local application data only, whose list
+// (from the user's profile) admits the user, SYSTEM and the Administrators.
+Status Win32Platform::createPrivateDirectory(const WideString& path) { return createDirectory(path); }
+
 bool Win32Platform::removeDirectory(const WideString& path) { return RemoveDirectoryW(wide(path)) != 0; }
 
 bool Win32Platform::deleteFile(const WideString& path) { return DeleteFileW(wide(path)) != 0; }
@@ -472,6 +477,30 @@ Status Win32Platform::fileStatus(const WideString& path, FileStatus& status) {
     status.modified = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                       data.ftLastWriteTime.dwLowDateTime;
     status.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return {};
+}
+
+// Only the kind is read here; owner and writers are taken as the user's own
+// and no one else's, so the check passes for every real file or folder. The
+// paths asked about lie below the user's local application data, which the
+// profile's access list closes to other users. Reading the owner would not
+// tell more: a folder made by an elevated start is owned by the
+// Administrators group, not by the user, and who else may write is decided
+// by the whole access list, not by the owner.
+Status Win32Platform::pathAccess(const WideString& path, PathAccess& access) {
+    const DWORD attributes = GetFileAttributesW(wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return lastFailure();
+    access.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    access.isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    access.ownedByUser = true;
+    access.othersMayWrite = false;
+    return {};
+}
+
+// Nothing to take away: a file inherits the access list of its folder, and
+// pathAccess reports no other writers.
+Status Win32Platform::revokeOthersWrite(const WideString& path) {
+    if (GetFileAttributesW(wide(path)) == INVALID_FILE_ATTRIBUTES) return lastFailure();
     return {};
 }
 
