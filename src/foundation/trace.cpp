@@ -16,7 +16,15 @@ Trace::Trace(Environment& environment, FileSystem& files) : environment_(environ
 
 void Trace::emit(const WideString& text) const {
     const WideString line = u"kite: " + text + u"\n";
-    if (file_.empty() || !files_.appendToFile(file_, line)) environment_.writeStderr(line);
+    if (!file_.empty() && !fileFailed_.load()) {
+        const Status written = files_.appendToFile(file_, line);
+        if (written) return;
+        if (!fileFailed_.exchange(true)) {
+            environment_.writeStderr(u"kite: trace file " + file_ + u" cannot be written (error " +
+                                     traceNumber(written.code()) + u"), the trace goes to standard error\n");
+        }
+    }
+    environment_.writeStderr(line);
 }
 
 WideString traceNumber(std::int64_t value) { return fromAscii(std::to_string(value)); }

@@ -6,15 +6,18 @@
 // English; the launcher's messages to users stay German.
 //
 // With KITE_TRACE_FILE set to a path the lines are appended to that file
-// instead (UTF-8), start after start; standard error takes them when the
-// file cannot be written. A windowed build has a standard error only when
-// it was redirected, so there the file is the usual place.
+// instead (UTF-8), start after start. The platform creates the file for the
+// user alone and does not follow a symbolic link at the path. When the file
+// cannot be written, one line says why and standard error takes that line
+// and all later ones. A windowed build has a standard error only when it
+// was redirected, so there the file is the usual place.
 //
 // The variables are read once, when the trace is made. Lines are built by a
 // callable that runs only when the trace is on, so a start without the
 // variable pays one environment lookup and nothing else.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <utility>
 
@@ -43,6 +46,9 @@ private:
     FileSystem& files_;
     bool on_ = false;
     WideString file_;  // KITE_TRACE_FILE; empty: standard error
+    // Set by the first line the file refused; the VM's exit hook may trace
+    // from another thread.
+    mutable std::atomic<bool> fileFailed_{false};
 };
 
 // Small formatters for trace texts.

@@ -75,10 +75,11 @@ public:
     // Renames a file, replacing an existing target in one step; fails when
     // the target is in use, on another volume, ...
     virtual Status renameFile(const WideString& from, const WideString& to) = 0;
+    // Appends text, UTF-8 encoded, to a file, creating it when missing with
+    // access for the current user only. A symbolic link (on Windows any
+    // reparse point) at path is not followed: nothing is written then.
+    virtual Status appendToFile(const WideString& path, const WideString& text) = 0;
     // Bytes the caller may still write on the volume holding path; false when unknown.
-    // Appends text, UTF-8 encoded, to a file, creating it when missing; false
-    // when it cannot be written.
-    virtual bool appendToFile(const WideString& path, const WideString& text) = 0;
     virtual bool freeSpace(const WideString& path, std::uint64_t& bytes) = 0;
     // The short (8.3) form of an existing path, as the file system keeps it.
     // False when the path does not exist or the system keeps no short names

@@ -2,7 +2,8 @@
 arguments, exit codes, class-path forms, VM parameters, the main thread's
 stack, output files and the failures of VM creation and main class lookup;
 main methods as Java 25 selects them (on Temurin 25 where the machine has it),
-a modular application, and the splash screen on an X server of the test's own.
+a modular application, class-data archives, the trace of a start, and the
+splash screen on an X server of the test's own.
 
 The Java applications are tests/java/<app>/, compiled by CMake into
 $KITE_JAVA_CLASSES/classes/<app>/ and $KITE_JAVA_CLASSES/jars/<app>.jar."""
@@ -562,6 +563,46 @@ class ClassDataArchive(JavaLaunch):
         self.assertEqual((third.returncode, third.stdout), (0, b"exiting\n"), third.stderr)
         self.assertIn(b" used\n", third.stderr)
         self.assertEqual(len(self.archives()), 1)
+
+
+class TraceOfAStart(JavaLaunch):
+    """What KITE_TRACE=1 writes about a real start: KITE_TRACE_FILE is the
+    user's alone and never a link."""
+
+    def test_trace_file_is_the_users_alone_and_never_followed_through_a_link(self):
+        sandbox = harness.Sandbox(self)
+        launcher = self.launcher("ArgsApp", class_path=str(classes("args")))
+        trace = sandbox.path("trace.txt")
+        no_umask = ["sh", "-c", 'umask 000; exec "$0" "$@"']
+
+        def start():
+            result = launcher.run(["x"], extra_env={"KITE_TRACE": "1", "KITE_TRACE_FILE": str(trace)},
+                                  wrapper=no_umask)
+            self.assertEqual((result.code, result.stdout.count("count=1\n<x>\n")), (0, 1),
+                             result.stdout + result.stderr)
+            return result
+
+        with self.subTest("a new file"):
+            self.assertEqual(start().stderr, "")
+            self.assertEqual(oct(trace.stat().st_mode & 0o777), oct(0o600))
+            self.assertIn("kite: JVM options", trace.read_text())
+
+        victim = sandbox.write("victim.txt", "the user's own file\n")
+        for name, target in (("a link to a file", victim), ("a link to no file", sandbox.path("created.txt"))):
+            with self.subTest(name):
+                trace.unlink(missing_ok=True)
+                trace.symlink_to(target)
+                result = start()
+                lines = result.stderr.splitlines()
+                # Error 40 is ELOOP: open with O_NOFOLLOW met a link.
+                self.assertEqual(lines[:1], [f"kite: trace file {trace} cannot be written (error 40), "
+                                             "the trace goes to standard error"])
+                self.assertEqual(result.stderr.count("cannot be written"), 1)
+                self.assertIn("kite: JVM options", result.stderr)
+                self.assertTrue(all(line.startswith("kite: ") for line in lines), result.stderr)
+                self.assertTrue(trace.is_symlink())
+        self.assertEqual(victim.read_text(), "the user's own file\n")
+        self.assertFalse(sandbox.path("created.txt").exists())
 
 
 class SplashScreenOnX(JavaLaunch):

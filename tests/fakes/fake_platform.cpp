@@ -337,10 +337,12 @@ std::unique_ptr<ThreadHandle> FakeProcesses::startThread(std::function<std::uint
 
 void FakeProcesses::sleepForever() { throw std::runtime_error("sleepForever called"); }
 
-bool FakeFileSystem::appendToFile(const WideString& path, const WideString& text) {
-    if (directories.count(key(path))) return false;
-    files[key(path)] += toUtf8(text);
-    return true;
+Status FakeFileSystem::appendToFile(const WideString& path, const WideString& text) {
+    const WideString k = key(path);
+    if (directories.count(k)) return Status::failure(5);
+    if (auto it = pathAccesses.find(k); it != pathAccesses.end() && it->second.isLink) return Status::failure(40);
+    files[k] += toUtf8(text);
+    return {};
 }
 
 bool FakeFileSystem::shortPathName(const WideString& path, WideString& out) {

@@ -34,7 +34,8 @@ public:
     // Folders made by createPrivateDirectory, by key.
     std::set<WideString> privateDirectories;
     // What pathAccess answers, by key; an existing path not listed is the
-    // user's own and no one else may write it.
+    // user's own and no one else may write it. A path listed as a link
+    // refuses appendToFile with 40 (ELOOP).
     std::map<WideString, PathAccess> pathAccesses;
 
     OsStyle style() const override { return osStyle; }
@@ -54,7 +55,7 @@ public:
     Status revokeOthersWrite(const WideString& path) override;
     std::int32_t createNewFile(const WideString& path) override;
     Status renameFile(const WideString& from, const WideString& to) override;
-    bool appendToFile(const WideString& path, const WideString& text) override;
+    Status appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString&, std::uint64_t& bytes) override { bytes = freeBytes; return true; }
     bool shortPathName(const WideString& path, WideString& out) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;

@@ -487,11 +487,16 @@ Status PosixPlatform::renameFile(const WideString& from, const WideString& to) {
     return Status::failure(errno);
 }
 
-bool PosixPlatform::appendToFile(const WideString& path, const WideString& text) {
-    Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (fd.get() < 0) return false;
+// The trace file holds paths and options of the machine: a new one is the
+// user's alone. O_NOFOLLOW makes a symbolic link at the path fail with
+// ELOOP, so that no one can send the lines into another file of the user's.
+Status PosixPlatform::appendToFile(const WideString& path, const WideString& text) {
+    Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.get() < 0) return Status::failure(errno);
     const std::string bytes = toUtf8(text);
-    return write(fd.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    const ssize_t written = write(fd.get(), bytes.data(), bytes.size());
+    if (written < 0) return Status::failure(errno);
+    return Status::fromCode(written == static_cast<ssize_t>(bytes.size()) ? 0 : ENOSPC);
 }
 
 bool PosixPlatform::freeSpace(const WideString& path, std::uint64_t& bytes) {

@@ -52,7 +52,7 @@ public:
     Status revokeOthersWrite(const WideString& path) override;
     std::int32_t createNewFile(const WideString& path) override;
     Status renameFile(const WideString& from, const WideString& to) override;
-    bool appendToFile(const WideString& path, const WideString& text) override;
+    Status appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
     bool shortPathName(const WideString& path, WideString& out) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;

@@ -11,6 +11,9 @@ namespace kite {
 
 namespace {
 
+// ERROR_STOPPED_ON_SYMLINK of the Windows SDK, which mingw's headers lack.
+constexpr std::int32_t kStoppedOnSymlink = 681;
+
 // The failure of the system call that just failed.
 Status lastFailure() { return Status::failure(static_cast<std::int32_t>(GetLastError())); }
 
@@ -516,15 +519,22 @@ Status Win32Platform::renameFile(const WideString& from, const WideString& to) {
     return lastFailure();
 }
 
-bool Win32Platform::appendToFile(const WideString& path, const WideString& text) {
-    // Shared, so that two starts writing one trace file both get their lines in.
+// Shared, so that two starts writing one trace file both get their lines in.
+// A new file inherits the access list of its folder (for %TEMP% the user's
+// own). FILE_FLAG_OPEN_REPARSE_POINT opens a symbolic link or junction
+// itself instead of its target; such an entry is refused before anything
+// is written.
+Status Win32Platform::appendToFile(const WideString& path, const WideString& text) {
     KernelHandle file(CreateFileW(wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) return lastFailure();
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.get(), &information)) return lastFailure();
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Status::failure(kStoppedOnSymlink);
     const std::string bytes = toUtf8(text);
     DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return lastFailure();
+    return Status::fromCode(written == bytes.size() ? 0 : ERROR_DISK_FULL);
 }
 
 bool Win32Platform::freeSpace(const WideString& path, std::uint64_t& bytes) {
