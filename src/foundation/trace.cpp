@@ -42,4 +42,18 @@ WideString traceHex(std::uint32_t value) {
 
 WideString traceQuoted(const WideString& text) { return u"\"" + text + u"\""; }
 
+WideString traceOption(const WideString& option) {
+    if (!option.starts_with(u"-D")) return option;
+    const std::size_t equals = option.find(u'=');
+    if (equals == WideString::npos) return option;
+    WideString name = option.substr(2, equals - 2);
+    for (char16_t& c : name) {
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    for (const char16_t* secret : {u"password", u"secret", u"token"}) {
+        if (name.find(secret) != WideString::npos) return option.substr(0, equals + 1) + u"***";
+    }
+    return option;
+}
+
 }  // namespace kite

@@ -12,6 +12,9 @@
 // and all later ones. A windowed build has a standard error only when it
 // was redirected, so there the file is the usual place.
 //
+// The trace is meant to be sent with bug reports: values of -D options that
+// look like credentials are shown as *** (see traceOption).
+//
 // The variables are read once, when the trace is made. Lines are built by a
 // callable that runs only when the trace is on, so a start without the
 // variable pays one environment lookup and nothing else.
@@ -55,5 +58,9 @@ private:
 WideString traceNumber(std::int64_t value);
 WideString traceHex(std::uint32_t value);  // 0x014C
 WideString traceQuoted(const WideString& text);  // "text"
+// A JVM option as the trace shows it: -D<name>=*** when the property name
+// contains "password", "secret" or "token" in any letter case, otherwise
+// the option as it is. Only the trace's copy changes; the VM gets the value.
+WideString traceOption(const WideString& option);
 
 }  // namespace kite

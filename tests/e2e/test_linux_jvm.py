@@ -566,8 +566,27 @@ class ClassDataArchive(JavaLaunch):
 
 
 class TraceOfAStart(JavaLaunch):
-    """What KITE_TRACE=1 writes about a real start: KITE_TRACE_FILE is the
-    user's alone and never a link."""
+    """What KITE_TRACE=1 writes about a real start: credentials in the options
+    are masked, and KITE_TRACE_FILE is the user's alone and never a link."""
+
+    def test_credential_properties_are_masked_in_the_trace_only(self):
+        parameters = ("-Dkite.inputs=1 -Ddb.password=hunter2 -DApi.TOKEN=t0k3n -Dclient_Secret=s3cr3t "
+                      "-Dkite.test=token=password")
+        launcher = self.launcher("ArgsApp", class_path=str(classes("args")),
+                                 jre={"Virtual Machine Parameters": parameters})
+        result = launcher.run(["x"], extra_env={"KITE_TRACE": "1"})
+        self.assertEqual(result.code, 0, result.stdout + result.stderr)
+        # The VM gets the values ...
+        for option in ("-Ddb.password=hunter2", "-DApi.TOKEN=t0k3n", "-Dclient_Secret=s3cr3t"):
+            self.assertIn(f"input={option}\n", result.stdout)
+        self.assertIn("kite.test=<token=password>\n", result.stdout)
+        # ... the trace shows them masked, by the property's name only.
+        lines = result.stderr.splitlines()
+        for option in ("-Ddb.password=***", "-DApi.TOKEN=***", "-Dclient_Secret=***", "-Dkite.test=token=password",
+                       "-Dkite.inputs=1"):
+            self.assertIn(f"kite:   {option}", lines)
+        for secret in ("hunter2", "t0k3n", "s3cr3t"):
+            self.assertNotIn(secret, result.stderr)
 
     def test_trace_file_is_the_users_alone_and_never_followed_through_a_link(self):
         sandbox = harness.Sandbox(self)

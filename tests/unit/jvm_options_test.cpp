@@ -294,6 +294,26 @@ TEST(JvmOptions, ClassDataArchiveOnlyInFoldersNoOneElseCanChange) {
     }
 }
 
+// The trace masks what looks like a credential by the property's name, in
+// any letter case; the name and every other option stay readable.
+TEST(JvmOptions, TraceMasksCredentialPropertiesByName) {
+    const struct {
+        const char16_t* option;
+        const char16_t* traced;
+    } cases[] = {
+        {u"-Ddb.password=hunter2", u"-Ddb.password=***"},
+        {u"-Djavax.net.ssl.keyStorePassword=x", u"-Djavax.net.ssl.keyStorePassword=***"},
+        {u"-DAPI_TOKEN=a=b", u"-DAPI_TOKEN=***"},
+        {u"-Dclient.Secret=", u"-Dclient.Secret=***"},
+        {u"-Duser=password", u"-Duser=password"},  // only the name counts
+        {u"-Dpassword", u"-Dpassword"},             // no value to hide
+        {u"-XX:TokenSize=1", u"-XX:TokenSize=1"},   // not a property
+        {u"-Xmx64m", u"-Xmx64m"},
+        {u"-Djava.class.path=/secret/app.jar", u"-Djava.class.path=/secret/app.jar"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(testing::utf8(traceOption(c.option)), testing::utf8(c.traced));
+}
+
 TEST(JvmOptions, HugeClassPathsWork) {
     Assembly a("[Class Path]\nClass Path=\\lib\\*.jar\n");
     for (int i = 0; i < 10000; ++i) a.platform.addFile(u"C:\\App\\lib\\library-" + testing::wide(std::to_string(i)) + u".jar");
