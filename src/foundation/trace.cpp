@@ -16,7 +16,15 @@ Trace::Trace(Environment& environment, FileSystem& files) : environment_(environ
 
 void Trace::emit(const WideString& text) const {
     const WideString line = u"kite: " + text + u"\n";
-    if (file_.empty() || !files_.appendToFile(file_, line)) environment_.writeStderr(line);
+    if (!file_.empty() && !fileFailed_.load()) {
+        const Status written = files_.appendToFile(file_, line);
+        if (written) return;
+        if (!fileFailed_.exchange(true)) {
+            environment_.writeStderr(u"kite: trace file " + file_ + u" cannot be written (error " +
+                                     traceNumber(written.code()) + u"), the trace goes to standard error\n");
+        }
+    }
+    environment_.writeStderr(line);
 }
 
 WideString traceNumber(std::int64_t value) { return fromAscii(std::to_string(value)); }
@@ -33,5 +41,19 @@ WideString traceHex(std::uint32_t value) {
 }
 
 WideString traceQuoted(const WideString& text) { return u"\"" + text + u"\""; }
+
+WideString traceOption(const WideString& option) {
+    if (!option.starts_with(u"-D")) return option;
+    const std::size_t equals = option.find(u'=');
+    if (equals == WideString::npos) return option;
+    WideString name = option.substr(2, equals - 2);
+    for (char16_t& c : name) {
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    for (const char16_t* secret : {u"password", u"secret", u"token"}) {
+        if (name.find(secret) != WideString::npos) return option.substr(0, equals + 1) + u"***";
+    }
+    return option;
+}
 
 }  // namespace kite

@@ -6,15 +6,21 @@
 // English; the launcher's messages to users stay German.
 //
 // With KITE_TRACE_FILE set to a path the lines are appended to that file
-// instead (UTF-8), start after start; standard error takes them when the
-// file cannot be written. A windowed build has a standard error only when
-// it was redirected, so there the file is the usual place.
+// instead (UTF-8), start after start. The platform creates the file for the
+// user alone and does not follow a symbolic link at the path. When the file
+// cannot be written, one line says why and standard error takes that line
+// and all later ones. A windowed build has a standard error only when it
+// was redirected, so there the file is the usual place.
+//
+// The trace is meant to be sent with bug reports: values of -D options that
+// look like credentials are shown as *** (see traceOption).
 //
 // The variables are read once, when the trace is made. Lines are built by a
 // callable that runs only when the trace is on, so a start without the
 // variable pays one environment lookup and nothing else.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <utility>
 
@@ -43,11 +49,18 @@ private:
     FileSystem& files_;
     bool on_ = false;
     WideString file_;  // KITE_TRACE_FILE; empty: standard error
+    // Set by the first line the file refused; the VM's exit hook may trace
+    // from another thread.
+    mutable std::atomic<bool> fileFailed_{false};
 };
 
 // Small formatters for trace texts.
 WideString traceNumber(std::int64_t value);
 WideString traceHex(std::uint32_t value);  // 0x014C
 WideString traceQuoted(const WideString& text);  // "text"
+// A JVM option as the trace shows it: -D<name>=*** when the property name
+// contains "password", "secret" or "token" in any letter case, otherwise
+// the option as it is. Only the trace's copy changes; the VM gets the value.
+WideString traceOption(const WideString& option);
 
 }  // namespace kite

@@ -18,6 +18,10 @@
 //   it is given in place, where a concurrent start could read it half done.
 // - The JVM's archive logging is switched off on standard output, which the
 //   application owns.
+// - The JVM maps an archive's classes into the application without asking
+//   who wrote it, so the cache folder must be the user's own and closed to
+//   everyone else, like the folder of the single-instance sockets; an
+//   archive must be a plain file of the user's that no one else may change.
 #include "jvm/class_data_archive.h"
 
 #include <string>
@@ -70,6 +74,21 @@ bool choosesSharing(const std::vector<std::string>& options) {
 
 WideString decimal(std::uint64_t value) { return fromAscii(std::to_string(value)); }
 
+// Why the folder or file at path cannot be trusted with archives, or empty
+// when it can: it must be itself (not a link), of the expected kind, the
+// user's own, and neither the group nor other users may write it. Whoever
+// may write the folder may put an archive there that this user's JVM maps.
+WideString distrust(FileSystem& files, const WideString& path, bool folder) {
+    PathAccess access;
+    if (const Status checked = files.pathAccess(path, access); !checked)
+        return u"cannot be checked (error " + traceNumber(checked.code()) + u")";
+    if (access.isLink) return u"is a symbolic link";
+    if (access.isFolder != folder) return folder ? u"is not a folder" : u"is not a file";
+    if (!access.ownedByUser) return u"belongs to another user";
+    if (access.othersMayWrite) return u"is writable by group or others";
+    return {};
+}
+
 bool allDigits(const WideString& text) {
     if (text.empty()) return false;
     for (char16_t c : text) {
@@ -79,7 +98,8 @@ bool allDigits(const WideString& text) {
 }
 
 // The per-user cache folder composed like the per-user settings folder,
-// created when missing; empty with the trace line when it cannot be had.
+// created when missing (for the user alone); empty with the trace line when
+// it cannot be had or is not safe.
 WideString archiveFolder(Launcher& launcher) {
     Platform& platform = launcher.platform();
     const char16_t separator = pathSeparator(platform.style());
@@ -90,18 +110,31 @@ WideString archiveFolder(Launcher& launcher) {
     }
     while (folder.size() > 1 && isPathSeparator(platform.style(), folder.back())) folder.pop_back();
     // ~/.cache may not exist yet in a fresh home folder.
-    Status result = platform.fs.createDirectory(folder);
+    Status result = platform.fs.createPrivateDirectory(folder);
+    // The folders checked: those below the base folder that the path is
+    // composed of, or the base folder itself when it holds the archives.
+    WideStringList checked;
     for (const WideString& part : {productFolderName(launcher.settings.product.name), productFolderName(launcher.settings.product.code)}) {
         if (part.empty()) continue;
         folder += separator + part;
-        result = platform.fs.createDirectory(folder);
+        result = platform.fs.createPrivateDirectory(folder);
+        checked.append(folder);
     }
+    if (checked.empty()) checked.append(folder);
     // A folder that exists may still answer "access denied" to a create.
     FileStatus status;
     if (!result && result.code() != kErrorAlreadyExists && !(platform.fs.fileStatus(folder, status) && status.isFolder)) {
         launcher.trace.write([&] {
             return u"class data archive: cache folder " + folder + u" cannot be created (error " +
                    traceNumber(result.code()) + u"), none used";
+        });
+        return {};
+    }
+    for (const WideString& part : checked) {
+        const WideString reason = distrust(platform.fs, part, true);
+        if (reason.empty()) continue;
+        launcher.trace.write([&] {
+            return u"class data archive: cache folder " + part + u" " + reason + u", none used";
         });
         return {};
     }
@@ -256,8 +289,10 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
         const std::size_t dash = rest.find(u'-');
         const bool ours = rest.ends_with(u".jsa") && dash == wanted.size() && rest.starts_with(wanted);
         const WideString size = ours ? rest.substr(dash + 1, rest.size() - dash - 5) : WideString();
+        // One that someone else could have changed is not mapped, whatever it holds.
+        const WideString reason = ours && found.empty() ? distrust(platform_.fs, base + name, false) : WideString();
         status = {};
-        if (found.empty() && allDigits(size) && platform_.fs.fileStatus(base + name, status) &&
+        if (found.empty() && reason.empty() && allDigits(size) && platform_.fs.fileStatus(base + name, status) &&
             decimal(status.size) == size) {
             found = base + name;
             continue;
@@ -265,7 +300,9 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
         platform_.fs.deleteFile(base + name);
         trace.write([&] {
             return u"class data archive: removed " + base + name +
-                   (ours ? WideString(u" (size differs from its name)") : WideString(u" (made for other settings)"));
+                   (!reason.empty() ? u" (" + reason + u")"
+                    : ours          ? WideString(u" (size differs from its name)")
+                                    : WideString(u" (made for other settings)"));
         });
     }
     if (!found.empty()) {
@@ -341,6 +378,17 @@ void Launcher::publishClassDataArchive() {
     if (!platform_.fs.fileStatus(temporary, status) || status.size == 0) {
         platform_.fs.deleteFile(temporary);
         trace.write([] { return WideString(u"class data archive: the JVM wrote none"); });
+        return;
+    }
+    // 17 leaves its archives read-only; 25 creates them with the process's
+    // default permissions, which may let the group write. Such an archive
+    // would be refused by the next start.
+    if (const Status closed = platform_.fs.revokeOthersWrite(temporary); !closed) {
+        platform_.fs.deleteFile(temporary);
+        trace.write([&] {
+            return u"class data archive: " + temporary + u" cannot be closed to others (error " +
+                   traceNumber(closed.code()) + u"), removed";
+        });
         return;
     }
     const WideString final = archiveFinalPrefix + decimal(status.size) + u".jsa";

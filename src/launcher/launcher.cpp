@@ -15,8 +15,8 @@ Launcher* currentLauncher = nullptr;
 
 namespace {
 
-// The options handed to the JVM, one per trace line; VM creation appends
-// its two hooks after them.
+// The options handed to the JVM, one per trace line, credentials masked;
+// VM creation appends its two hooks after them.
 void traceJvmOptions(Launcher& launcher) {
     if (!launcher.trace.on()) return;
     launcher.trace.write([&] {
@@ -24,7 +24,7 @@ void traceJvmOptions(Launcher& launcher) {
                u", then the hooks \"abort\" and \"exit\"):";
     });
     for (const std::string& option : launcher.jvmOptions) {
-        launcher.trace.write([&] { return u"  " + launcher.platform().env.widenText(option); });
+        launcher.trace.write([&] { return u"  " + traceOption(launcher.platform().env.widenText(option)); });
     }
 }
 

@@ -24,6 +24,15 @@ struct FileStatus {
     bool isFolder = false;
 };
 
+// Who may change a path, read from its own entry: a symbolic link (on
+// Windows any reparse point) is reported as such and not followed.
+struct PathAccess {
+    bool isLink = false;
+    bool isFolder = false;
+    bool ownedByUser = false;     // its owner is the user this process runs as
+    bool othersMayWrite = false;  // its group or any other user may write it
+};
+
 // A file mapped (or read) whole for reading; released when destroyed.
 class MappedFile {
 public:
@@ -43,6 +52,9 @@ public:
     virtual bool findFiles(const WideString& pattern, WideStringList& names) = 0;
     // Fails with kErrorAlreadyExists when the path exists.
     virtual Status createDirectory(const WideString& path) = 0;
+    // The same for a folder that only the current user may enter or change,
+    // whatever the process's default permissions are.
+    virtual Status createPrivateDirectory(const WideString& path) = 0;
     virtual bool removeDirectory(const WideString& path) = 0;
     virtual bool deleteFile(const WideString& path) = 0;
     // Reads up to 4 bytes of an existing file opened without sharing;
@@ -52,16 +64,22 @@ public:
     virtual std::unique_ptr<MappedFile> mapFile(const WideString& path) = 0;
     // Size, write time and kind of an existing path.
     virtual Status fileStatus(const WideString& path, FileStatus& status) = 0;
+    // Kind, owner and who may write, of an existing path's own entry.
+    virtual Status pathAccess(const WideString& path, PathAccess& access) = 0;
+    // Takes write permission on an existing file away from its group and
+    // other users; the owner's permissions stay as they are.
+    virtual Status revokeOthersWrite(const WideString& path) = 0;
     // Creates an empty file that must not exist yet: 0 when created,
     // kErrorAlreadyExists when it exists, otherwise the error code.
     virtual std::int32_t createNewFile(const WideString& path) = 0;
     // Renames a file, replacing an existing target in one step; fails when
     // the target is in use, on another volume, ...
     virtual Status renameFile(const WideString& from, const WideString& to) = 0;
+    // Appends text, UTF-8 encoded, to a file, creating it when missing with
+    // access for the current user only. A symbolic link (on Windows any
+    // reparse point) at path is not followed: nothing is written then.
+    virtual Status appendToFile(const WideString& path, const WideString& text) = 0;
     // Bytes the caller may still write on the volume holding path; false when unknown.
-    // Appends text, UTF-8 encoded, to a file, creating it when missing; false
-    // when it cannot be written.
-    virtual bool appendToFile(const WideString& path, const WideString& text) = 0;
     virtual bool freeSpace(const WideString& path, std::uint64_t& bytes) = 0;
     // The short (8.3) form of an existing path, as the file system keeps it.
     // False when the path does not exist or the system keeps no short names

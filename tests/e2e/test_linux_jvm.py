@@ -2,7 +2,8 @@
 arguments, exit codes, class-path forms, VM parameters, the main thread's
 stack, output files and the failures of VM creation and main class lookup;
 main methods as Java 25 selects them (on Temurin 25 where the machine has it),
-a modular application, and the splash screen on an X server of the test's own.
+a modular application, class-data archives, the trace of a start, and the
+splash screen on an X server of the test's own.
 
 The Java applications are tests/java/<app>/, compiled by CMake into
 $KITE_JAVA_CLASSES/classes/<app>/ and $KITE_JAVA_CLASSES/jars/<app>.jar."""
@@ -378,7 +379,7 @@ class ClassDataArchive(JavaLaunch):
     mapped by later ones; the JVM's own class-load log (to a file, so that the
     application's output stays as it is) tells where ArgsApp came from."""
 
-    def archive_launcher(self):
+    def archive_launcher(self, home=JDK_HOME):
         sandbox = harness.Sandbox(self)
         app_jar = sandbox.copy(jar("args"), "lib/args.jar")
         exit_jar = sandbox.copy(jar("exitcode"), "lib/exitcode.jar")
@@ -386,15 +387,16 @@ class ClassDataArchive(JavaLaunch):
         self.class_log = sandbox.path("classes.log")
         self.cache = sandbox.path("cache")
         launcher = self.launcher("ArgsApp", class_path=f"{app_jar};{exit_jar}", jre={
-            "Class Data Archive": "yes",
+            "JRE Path": str(home), "Class Data Archive": "yes",
             "Virtual Machine Parameters": f"-Xlog:class+load:file={self.class_log}"})
         self.folder = self.cache / "Kite Test" / "cds"
         ini = launcher.folder / "app.ini"
         ini.write_text("[Product Information]\r\nProduct Name=Kite Test\r\nProduct Code=cds\r\n" + ini.read_text())
         return launcher, app_jar
 
-    def start(self, launcher):
-        result = launcher.run(["x"], extra_env={"XDG_CACHE_HOME": str(self.cache), "KITE_TRACE": "1"})
+    def start(self, launcher, wrapper=()):
+        result = launcher.run(["x"], extra_env={"XDG_CACHE_HOME": str(self.cache), "KITE_TRACE": "1"},
+                              wrapper=wrapper)
         self.assertEqual(result.code, 0, result.stdout + result.stderr)
         self.assertIn("count=1\n<x>\n", result.stdout)
         self.assertNotIn("[", result.stdout)  # no JVM log line among the application's output
@@ -447,11 +449,14 @@ class ClassDataArchive(JavaLaunch):
 
     def test_read_only_cache_folder_starts_normally(self):
         launcher, _ = self.archive_launcher()
-        self.folder.mkdir(parents=True)
+        self.folder.mkdir(parents=True, mode=0o700)
         self.folder.chmod(0o555)
         command = [str(launcher.path), "x"]
         if os.geteuid() == 0:
             # root writes anywhere: the start runs as nobody, for whom the folder is read-only.
+            # Its cache folders are nobody's own, or no archive would be tried at all.
+            for folder in (self.folder, self.folder.parent):
+                os.chown(folder, 65534, 65534)
             for sandbox in (launcher.sandbox, self.sandbox):
                 for folder in [sandbox.root, *sandbox.root.rglob("*")]:
                     if folder.is_dir() and folder != self.folder:
@@ -465,6 +470,98 @@ class ClassDataArchive(JavaLaunch):
         self.assertEqual((result.code, result.stdout.count("count=1\n<x>\n")), (0, 1), result.stdout + result.stderr)
         self.assertIn(f"class data archive: cannot write in {self.folder} (error 13), none created", result.stderr)
         self.assertEqual(self.archives(), [])
+
+    def used_no_archive(self, result, reason_line):
+        """The start ran without archive options for the reason given, and wrote none."""
+        self.assertIn(reason_line + "\n", result.stderr)
+        options = result.stderr.split("kite: JVM options", 1)[1]
+        for option in ("SharedArchiveFile", "ArchiveClassesAtExit", "AutoCreateSharedArchive"):
+            self.assertNotIn(option, options)
+        self.assertNotIn("class data archive: created", result.stderr)
+        self.assertFalse(self.from_archive())
+
+    def test_cache_folders_and_archive_are_closed_to_others_whatever_the_umask(self):
+        # 17 writes its archives read-only; 25 with the process's default permissions.
+        homes = [JDK_HOME]
+        if (TEMURIN25_HOME / "lib" / "server" / "libjvm.so").exists():
+            homes.append(TEMURIN25_HOME)
+        else:
+            print(f"Temurin 25: not checked, none at {TEMURIN25_HOME}")
+        group_writes = ["sh", "-c", 'umask 002; exec "$0" "$@"']
+        for home in homes:
+            with self.subTest(home.name):
+                launcher, _ = self.archive_launcher(home)
+                first = self.start(launcher, wrapper=group_writes)
+                self.assertIn("class data archive: created", first.stderr)
+                for folder in (self.cache, self.folder.parent, self.folder):
+                    self.assertEqual(oct(folder.stat().st_mode & 0o777), oct(0o700), folder)
+                [archive] = self.archives()
+                self.assertEqual(oct((self.folder / archive).stat().st_mode & 0o022), "0o0")
+                self.assertIn(f"{self.folder / archive} used", self.start(launcher, wrapper=group_writes).stderr)
+                self.assertTrue(self.from_archive())
+
+    def test_cache_folder_others_may_change_is_neither_used_nor_written(self):
+        # Whoever may write the cache folder could put an archive there that the
+        # user's JVM maps: such a folder is left as it is and the start goes on.
+        launcher, _ = self.archive_launcher()
+        self.start(launcher)
+        [archive] = self.archives()
+        parent = self.folder.parent
+        elsewhere = self.sandbox.path("elsewhere")
+
+        def to_link():
+            self.folder.rename(elsewhere)
+            self.folder.symlink_to(elsewhere)
+
+        def from_link():
+            self.folder.unlink()
+            elsewhere.rename(self.folder)
+
+        cases = [
+            ("group may write", self.folder, "is writable by group or others",
+             lambda: self.folder.chmod(0o770), lambda: self.folder.chmod(0o700)),
+            ("others may write", self.folder, "is writable by group or others",
+             lambda: self.folder.chmod(0o703), lambda: self.folder.chmod(0o700)),
+            ("the product folder above it", parent, "is writable by group or others",
+             lambda: parent.chmod(0o777), lambda: parent.chmod(0o700)),
+            ("a link to a folder", self.folder, "is a symbolic link", to_link, from_link),
+        ]
+        if os.geteuid() == 0:
+            cases.append(("owned by nobody", self.folder, "belongs to another user",
+                          lambda: os.chown(self.folder, 65534, 65534), lambda: os.chown(self.folder, 0, 0)))
+        else:
+            print("owned by another user: not checked, the suite does not run as root")
+        for name, folder, reason, change, undo in cases:
+            with self.subTest(name):
+                change()
+                try:
+                    result = self.start(launcher)
+                    self.used_no_archive(result, f"kite: class data archive: cache folder {folder} {reason}, none used")
+                    self.assertEqual(self.archives(), [archive])
+                finally:
+                    undo()
+        # Closed again, the folder's archive serves.
+        self.assertIn(f"{self.folder / archive} used", self.start(launcher).stderr)
+        self.assertTrue(self.from_archive())
+
+    def test_archive_others_may_change_is_replaced(self):
+        launcher, _ = self.archive_launcher()
+        self.start(launcher)
+        cases = [("group may write", "is writable by group or others", lambda path: path.chmod(0o464))]
+        if os.geteuid() == 0:
+            cases.append(("owned by nobody", "belongs to another user", lambda path: os.chown(path, 65534, 65534)))
+        for name, reason, change in cases:
+            with self.subTest(name):
+                [archive] = self.archives()
+                change(self.folder / archive)
+                result = self.start(launcher)
+                self.assertIn(f"class data archive: removed {self.folder / archive} ({reason})\n", result.stderr)
+                self.assertIn("class data archive: created", result.stderr)
+                self.assertFalse(self.from_archive())
+                [new] = self.archives()
+                self.assertEqual(oct((self.folder / new).stat().st_mode & 0o022), "0o0")
+                self.assertIn(f"{self.folder / new} used", self.start(launcher).stderr)
+                self.assertTrue(self.from_archive())
 
     def test_two_simultaneous_first_starts_both_succeed(self):
         launcher, _ = self.archive_launcher()
@@ -487,6 +584,65 @@ class ClassDataArchive(JavaLaunch):
         self.assertEqual((third.returncode, third.stdout), (0, b"exiting\n"), third.stderr)
         self.assertIn(b" used\n", third.stderr)
         self.assertEqual(len(self.archives()), 1)
+
+
+class TraceOfAStart(JavaLaunch):
+    """What KITE_TRACE=1 writes about a real start: credentials in the options
+    are masked, and KITE_TRACE_FILE is the user's alone and never a link."""
+
+    def test_credential_properties_are_masked_in_the_trace_only(self):
+        parameters = ("-Dkite.inputs=1 -Ddb.password=hunter2 -DApi.TOKEN=t0k3n -Dclient_Secret=s3cr3t "
+                      "-Dkite.test=token=password")
+        launcher = self.launcher("ArgsApp", class_path=str(classes("args")),
+                                 jre={"Virtual Machine Parameters": parameters})
+        result = launcher.run(["x"], extra_env={"KITE_TRACE": "1"})
+        self.assertEqual(result.code, 0, result.stdout + result.stderr)
+        # The VM gets the values ...
+        for option in ("-Ddb.password=hunter2", "-DApi.TOKEN=t0k3n", "-Dclient_Secret=s3cr3t"):
+            self.assertIn(f"input={option}\n", result.stdout)
+        self.assertIn("kite.test=<token=password>\n", result.stdout)
+        # ... the trace shows them masked, by the property's name only.
+        lines = result.stderr.splitlines()
+        for option in ("-Ddb.password=***", "-DApi.TOKEN=***", "-Dclient_Secret=***", "-Dkite.test=token=password",
+                       "-Dkite.inputs=1"):
+            self.assertIn(f"kite:   {option}", lines)
+        for secret in ("hunter2", "t0k3n", "s3cr3t"):
+            self.assertNotIn(secret, result.stderr)
+
+    def test_trace_file_is_the_users_alone_and_never_followed_through_a_link(self):
+        sandbox = harness.Sandbox(self)
+        launcher = self.launcher("ArgsApp", class_path=str(classes("args")))
+        trace = sandbox.path("trace.txt")
+        no_umask = ["sh", "-c", 'umask 000; exec "$0" "$@"']
+
+        def start():
+            result = launcher.run(["x"], extra_env={"KITE_TRACE": "1", "KITE_TRACE_FILE": str(trace)},
+                                  wrapper=no_umask)
+            self.assertEqual((result.code, result.stdout.count("count=1\n<x>\n")), (0, 1),
+                             result.stdout + result.stderr)
+            return result
+
+        with self.subTest("a new file"):
+            self.assertEqual(start().stderr, "")
+            self.assertEqual(oct(trace.stat().st_mode & 0o777), oct(0o600))
+            self.assertIn("kite: JVM options", trace.read_text())
+
+        victim = sandbox.write("victim.txt", "the user's own file\n")
+        for name, target in (("a link to a file", victim), ("a link to no file", sandbox.path("created.txt"))):
+            with self.subTest(name):
+                trace.unlink(missing_ok=True)
+                trace.symlink_to(target)
+                result = start()
+                lines = result.stderr.splitlines()
+                # Error 40 is ELOOP: open with O_NOFOLLOW met a link.
+                self.assertEqual(lines[:1], [f"kite: trace file {trace} cannot be written (error 40), "
+                                             "the trace goes to standard error"])
+                self.assertEqual(result.stderr.count("cannot be written"), 1)
+                self.assertIn("kite: JVM options", result.stderr)
+                self.assertTrue(all(line.startswith("kite: ") for line in lines), result.stderr)
+                self.assertTrue(trace.is_symlink())
+        self.assertEqual(victim.read_text(), "the user's own file\n")
+        self.assertFalse(sandbox.path("created.txt").exists())
 
 
 class SplashScreenOnX(JavaLaunch):

@@ -148,6 +148,12 @@ Status FakeFileSystem::createDirectory(const WideString& path) {
     return {};
 }
 
+Status FakeFileSystem::createPrivateDirectory(const WideString& path) {
+    const Status result = createDirectory(path);
+    if (result) privateDirectories.insert(key(path));
+    return result;
+}
+
 std::int32_t FakeFileSystem::readFileHead(const WideString& path, std::uint8_t (&head)[4]) {
     auto it = files.find(key(path));
     if (it == files.end()) return 2;
@@ -171,6 +177,26 @@ Status FakeFileSystem::fileStatus(const WideString& path, FileStatus& status) {
     auto it = files.find(k);
     if (it == files.end()) return Status::failure(2);
     status.size = it->second.size();
+    return {};
+}
+
+Status FakeFileSystem::pathAccess(const WideString& path, PathAccess& access) {
+    const WideString k = key(path);
+    if (auto it = pathAccesses.find(k); it != pathAccesses.end()) {
+        access = it->second;
+        return {};
+    }
+    if (!directories.count(k) && !files.count(k)) return Status::failure(2);
+    access = {};
+    access.isFolder = directories.count(k) > 0;
+    access.ownedByUser = true;
+    return {};
+}
+
+Status FakeFileSystem::revokeOthersWrite(const WideString& path) {
+    const WideString k = key(path);
+    if (!files.count(k)) return Status::failure(2);
+    if (auto it = pathAccesses.find(k); it != pathAccesses.end()) it->second.othersMayWrite = false;
     return {};
 }
 
@@ -325,10 +351,12 @@ std::unique_ptr<ThreadHandle> FakeProcesses::startThread(std::function<std::uint
 
 void FakeProcesses::sleepForever() { throw std::runtime_error("sleepForever called"); }
 
-bool FakeFileSystem::appendToFile(const WideString& path, const WideString& text) {
-    if (directories.count(key(path))) return false;
-    files[key(path)] += toUtf8(text);
-    return true;
+Status FakeFileSystem::appendToFile(const WideString& path, const WideString& text) {
+    const WideString k = key(path);
+    if (directories.count(k)) return Status::failure(5);
+    if (auto it = pathAccesses.find(k); it != pathAccesses.end() && it->second.isLink) return Status::failure(40);
+    files[k] += toUtf8(text);
+    return {};
 }
 
 bool FakeFileSystem::shortPathName(const WideString& path, WideString& out) {

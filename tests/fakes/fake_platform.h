@@ -31,11 +31,18 @@ public:
     std::vector<WideString> removedDirectories;
     // What shortPathName answers, by path; a path not listed has no short form.
     std::map<WideString, WideString> shortPaths;
+    // Folders made by createPrivateDirectory, by key.
+    std::set<WideString> privateDirectories;
+    // What pathAccess answers, by key; an existing path not listed is the
+    // user's own and no one else may write it. A path listed as a link
+    // refuses appendToFile with 40 (ELOOP).
+    std::map<WideString, PathAccess> pathAccesses;
 
     OsStyle style() const override { return osStyle; }
     bool fileExists(const WideString& path) override { WideStringList names; return findFiles(path, names); }
     bool findFiles(const WideString& pattern, WideStringList& names) override;
     Status createDirectory(const WideString& path) override;
+    Status createPrivateDirectory(const WideString& path) override;
     bool removeDirectory(const WideString& path) override {
         removedDirectories.push_back(path);
         return directories.erase(key(path)) > 0;
@@ -44,9 +51,11 @@ public:
     std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) override;
     std::unique_ptr<MappedFile> mapFile(const WideString& path) override;
     Status fileStatus(const WideString& path, FileStatus& status) override;
+    Status pathAccess(const WideString& path, PathAccess& access) override;
+    Status revokeOthersWrite(const WideString& path) override;
     std::int32_t createNewFile(const WideString& path) override;
     Status renameFile(const WideString& from, const WideString& to) override;
-    bool appendToFile(const WideString& path, const WideString& text) override;
+    Status appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString&, std::uint64_t& bytes) override { bytes = freeBytes; return true; }
     bool shortPathName(const WideString& path, WideString& out) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "fake_platform.h"
 #include "jvm/memory_sizing.h"
 #include "jvm/option_assembly.h"
@@ -227,6 +230,97 @@ TEST(JvmOptions, SplashScreenOnlyWhereTheApplicationCanCloseIt) {
     EXPECT_EQ(splashLibraryPath(OsStyle::Windows, u"D:\\jre\\bin\\server\\jvm.dll"), u"D:\\jre\\bin\\splashscreen.dll");
     EXPECT_EQ(splashLibraryPath(OsStyle::Posix, u"/jvm/8/jre/lib/amd64/server/libjvm.so"),
               u"/jvm/8/jre/lib/amd64/libsplashscreen.so");
+}
+
+// "Class Data Archive" keeps archives only where no one but the user can
+// change them: each folder composed below the per-user cache folder (or that
+// folder itself when it holds the archives) is checked, and the folders Kite
+// makes are made for the user alone.
+TEST(JvmOptions, ClassDataArchiveOnlyInFoldersNoOneElseCanChange) {
+    const PathAccess others{.isLink = false, .isFolder = true, .ownedByUser = true, .othersMayWrite = true};
+    const PathAccess foreign{.isLink = false, .isFolder = true, .ownedByUser = false, .othersMayWrite = false};
+    const PathAccess link{.isLink = true, .isFolder = false, .ownedByUser = true, .othersMayWrite = true};
+    const PathAccess file{.isLink = false, .isFolder = false, .ownedByUser = true, .othersMayWrite = false};
+    const char* const created = "kite: class data archive: none yet, the JVM writes /home/u/.cache/";
+    const struct {
+        const char16_t* productName;  // "Shop" with the code "pos", or none of both
+        const char16_t* path;         // given the access below; null: all the user's own
+        PathAccess access;
+        const char* trace;
+    } cases[] = {
+        {u"Shop", nullptr, {}, created},
+        {u"Shop", u"/home/u/.cache/Shop/pos", others,
+         "cache folder /home/u/.cache/Shop/pos is writable by group or others"},
+        {u"Shop", u"/home/u/.cache/Shop", others, "cache folder /home/u/.cache/Shop is writable by group or others"},
+        {u"Shop", u"/home/u/.cache/Shop/pos", foreign, "cache folder /home/u/.cache/Shop/pos belongs to another user"},
+        {u"Shop", u"/home/u/.cache/Shop/pos", link, "cache folder /home/u/.cache/Shop/pos is a symbolic link"},
+        {u"Shop", u"/home/u/.cache/Shop/pos", file, "cache folder /home/u/.cache/Shop/pos is not a folder"},
+        // The base folder is the user's choice, judged only when it holds the archives.
+        {u"Shop", u"/home/u/.cache", others, created},
+        {u"", u"/home/u/.cache", others, "cache folder /home/u/.cache is writable by group or others"},
+    };
+    for (const auto& c : cases) {
+        FakePlatform platform(OsStyle::Posix);
+        platform.environment[u"KITE_TRACE"] = u"1";
+        platform.environment[u"HOME"] = u"/home/u";
+        platform.addDirectory(u"/home/u");
+        platform.addFile(u"/opt/app/app.ini", "[Class Path]\nClass Path=/a.jar\n"
+                                               "[Java Runtime Environment]\nClass Data Archive=Yes\n");
+        platform.addFile(u"/opt/jre/lib/server/libjvm.so", "ELF");
+        platform.addFile(u"/opt/jre/lib/server/classes.jsa", "base");
+        if (c.path != nullptr) {
+            platform.addDirectory(c.path);
+            platform.pathAccesses[c.path] = c.access;
+        }
+        Launcher launcher(platform);
+        launcher.runtime.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
+        launcher.runtime.version.parse(u"17.0.2", 0);
+        launcher.settings.product.name = c.productName;
+        launcher.settings.product.code = *c.productName ? u"pos" : u"";
+        ASSERT_TRUE(launcher.assembleJvmOptions());
+        std::string options;
+        for (const std::string& option : launcher.jvmOptions) options += option + "\n";
+        SCOPED_TRACE(platform.stderrText + options);
+        const bool archived = c.trace == created;
+        if (!archived) {
+            EXPECT_NE(platform.stderrText.find(std::string("kite: class data archive: ") + c.trace + ", none used\n"),
+                      std::string::npos);
+        } else {
+            EXPECT_NE(platform.stderrText.find(created), std::string::npos);
+        }
+        EXPECT_EQ(options.find("-XX:ArchiveClassesAtExit=/home/u/.cache/Shop/pos/app-") != std::string::npos,
+                  archived);
+        EXPECT_EQ(options.find("-Xlog:cds*=off") != std::string::npos, archived);
+        // Refused, the folder is left as it was: not even the reservation is made.
+        const bool reserved = std::any_of(platform.files.begin(), platform.files.end(), [](const auto& entry) {
+            return entry.first.starts_with(u"/home/u/.cache/");
+        });
+        EXPECT_EQ(reserved, archived);
+        if (c.path == nullptr) {
+            EXPECT_EQ(platform.privateDirectories,
+                      (std::set<WideString>{u"/home/u/.cache", u"/home/u/.cache/Shop", u"/home/u/.cache/Shop/pos"}));
+        }
+    }
+}
+
+// The trace masks what looks like a credential by the property's name, in
+// any letter case; the name and every other option stay readable.
+TEST(JvmOptions, TraceMasksCredentialPropertiesByName) {
+    const struct {
+        const char16_t* option;
+        const char16_t* traced;
+    } cases[] = {
+        {u"-Ddb.password=hunter2", u"-Ddb.password=***"},
+        {u"-Djavax.net.ssl.keyStorePassword=x", u"-Djavax.net.ssl.keyStorePassword=***"},
+        {u"-DAPI_TOKEN=a=b", u"-DAPI_TOKEN=***"},
+        {u"-Dclient.Secret=", u"-Dclient.Secret=***"},
+        {u"-Duser=password", u"-Duser=password"},  // only the name counts
+        {u"-Dpassword", u"-Dpassword"},             // no value to hide
+        {u"-XX:TokenSize=1", u"-XX:TokenSize=1"},   // not a property
+        {u"-Xmx64m", u"-Xmx64m"},
+        {u"-Djava.class.path=/secret/app.jar", u"-Djava.class.path=/secret/app.jar"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(testing::utf8(traceOption(c.option)), testing::utf8(c.traced));
 }
 
 TEST(JvmOptions, HugeClassPathsWork) {

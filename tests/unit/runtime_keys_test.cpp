@@ -264,16 +264,21 @@ TEST(DiscoveryTrace, SilentWithoutTheVariable) {
 }
 
 // KITE_TRACE_FILE takes the lines, appended, while KITE_TRACE=1 switches
-// the trace on; a file that cannot be written leaves them on standard error.
+// the trace on; a file that cannot be written (a folder, a link) sends them
+// to standard error after one line that says why.
 TEST(DiscoveryTrace, KiteTraceFileTakesTheLinesAppended) {
     const struct {
         const char16_t* trace;
         const char16_t* file;
-        bool inFile, onStderr;
+        bool inFile;
+        const char* refused;  // the first line on standard error; null: none
     } cases[] = {
-        {u"1", u"C:\\Logs\\trace.txt", true, false},
-        {u"1", u"C:\\Logs", false, true},
-        {u"0", u"C:\\Logs\\trace.txt", false, false},
+        {u"1", u"C:\\Logs\\trace.txt", true, nullptr},
+        {u"1", u"C:\\Logs", false,
+         "kite: trace file C:\\Logs cannot be written (error 5), the trace goes to standard error"},
+        {u"1", u"C:\\Logs\\link.txt", false,
+         "kite: trace file C:\\Logs\\link.txt cannot be written (error 40), the trace goes to standard error"},
+        {u"0", u"C:\\Logs\\trace.txt", false, nullptr},
     };
     for (const auto& c : cases) {
         FakePlatform platform;
@@ -281,6 +286,7 @@ TEST(DiscoveryTrace, KiteTraceFileTakesTheLinesAppended) {
         platform.environment[u"KITE_TRACE_FILE"] = c.file;
         platform.addDirectory(u"C:\\Logs");
         platform.addFile(u"C:\\Logs\\trace.txt", "earlier start\n");
+        platform.pathAccesses[platform.key(u"C:\\Logs\\link.txt")] = PathAccess{.isLink = true};
         platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8");
         platform.addFile(u"C:\\jre8\\bin\\client\\jvm.dll", "MZ");
         testing::DiscoveryUnderTest launcher(platform);
@@ -288,7 +294,18 @@ TEST(DiscoveryTrace, KiteTraceFileTakesTheLinesAppended) {
         EXPECT_TRUE(launcher.discover());
         const std::string& file = platform.files[u"c:\\logs\\trace.txt"];
         EXPECT_TRUE(file.starts_with("earlier start\nkite: source \"JRE Path\": not set\n") == c.inFile) << file;
-        EXPECT_EQ(!platform.stderrText.empty(), c.onStderr);
+        const std::vector<std::string> lines = platform.stderrLines();
+        if (c.refused == nullptr) {
+            EXPECT_EQ(platform.stderrText, "");
+        } else {
+            ASSERT_GE(lines.size(), 3u) << platform.stderrText;
+            EXPECT_EQ(lines[0], c.refused);
+            EXPECT_EQ(lines[1], "kite: source \"JRE Path\": not set");
+            EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                    [](const std::string& line) { return line.find("trace file") != std::string::npos; }),
+                      1);
+        }
+        EXPECT_EQ(platform.files.count(u"c:\\logs\\link.txt"), 0u);
         EXPECT_EQ(platform.stdoutText, "");
     }
 }

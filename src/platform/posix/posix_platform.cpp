@@ -429,6 +429,12 @@ Status PosixPlatform::createDirectory(const WideString& path) {
     return Status::fromCode(errno == EEXIST ? kErrorAlreadyExists : errno);
 }
 
+// The umask can only take permissions away, so 0700 stays 0700.
+Status PosixPlatform::createPrivateDirectory(const WideString& path) {
+    if (mkdir(systemPath(path).c_str(), 0700) == 0) return {};
+    return Status::fromCode(errno == EEXIST ? kErrorAlreadyExists : errno);
+}
+
 bool PosixPlatform::removeDirectory(const WideString& path) {
     if (rmdir(systemPath(path).c_str()) == 0) return true;
     setError(errno);
@@ -475,6 +481,27 @@ Status PosixPlatform::fileStatus(const WideString& path, FileStatus& status) {
     return {};
 }
 
+Status PosixPlatform::pathAccess(const WideString& path, PathAccess& access) {
+    struct stat info {};
+    if (lstat(systemPath(path).c_str(), &info) != 0) return Status::failure(errno);
+    access.isLink = S_ISLNK(info.st_mode);
+    access.isFolder = S_ISDIR(info.st_mode);
+    // Files this process creates belong to its effective user.
+    access.ownedByUser = info.st_uid == geteuid();
+    access.othersMayWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return {};
+}
+
+Status PosixPlatform::revokeOthersWrite(const WideString& path) {
+    const std::string name = systemPath(path);
+    struct stat info {};
+    if (lstat(name.c_str(), &info) != 0) return Status::failure(errno);
+    if (!S_ISREG(info.st_mode)) return Status::failure(EINVAL);
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) == 0) return {};
+    if (chmod(name.c_str(), info.st_mode & 07755) != 0) return Status::failure(errno);
+    return {};
+}
+
 std::int32_t PosixPlatform::createNewFile(const WideString& path) {
     Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     if (fd.get() >= 0) return 0;
@@ -488,11 +515,16 @@ Status PosixPlatform::renameFile(const WideString& from, const WideString& to) {
     return Status::failure(errno);
 }
 
-bool PosixPlatform::appendToFile(const WideString& path, const WideString& text) {
-    Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (fd.get() < 0) return false;
+// The trace file holds paths and options of the machine: a new one is the
+// user's alone. O_NOFOLLOW makes a symbolic link at the path fail with
+// ELOOP, so that no one can send the lines into another file of the user's.
+Status PosixPlatform::appendToFile(const WideString& path, const WideString& text) {
+    Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.get() < 0) return Status::failure(errno);
     const std::string bytes = toUtf8(text);
-    return write(fd.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    const ssize_t written = write(fd.get(), bytes.data(), bytes.size());
+    if (written < 0) return Status::failure(errno);
+    return Status::fromCode(written == static_cast<ssize_t>(bytes.size()) ? 0 : ENOSPC);
 }
 
 bool PosixPlatform::freeSpace(const WideString& path, std::uint64_t& bytes) {

@@ -43,14 +43,17 @@ public:
     bool fileExists(const WideString& path) override;
     bool findFiles(const WideString& pattern, WideStringList& names) override;
     Status createDirectory(const WideString& path) override;
+    Status createPrivateDirectory(const WideString& path) override;
     bool removeDirectory(const WideString& path) override;
     bool deleteFile(const WideString& path) override;
     std::int32_t readFileHead(const WideString& path, std::uint8_t (&head)[4]) override;
     std::unique_ptr<MappedFile> mapFile(const WideString& path) override;
     Status fileStatus(const WideString& path, FileStatus& status) override;
+    Status pathAccess(const WideString& path, PathAccess& access) override;
+    Status revokeOthersWrite(const WideString& path) override;
     std::int32_t createNewFile(const WideString& path) override;
     Status renameFile(const WideString& from, const WideString& to) override;
-    bool appendToFile(const WideString& path, const WideString& text) override;
+    Status appendToFile(const WideString& path, const WideString& text) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
     bool shortPathName(const WideString& path, WideString& out) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;

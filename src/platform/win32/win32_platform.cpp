@@ -12,6 +12,9 @@ namespace kite {
 
 namespace {
 
+// ERROR_STOPPED_ON_SYMLINK of the Windows SDK, which mingw's headers lack.
+constexpr std::int32_t kStoppedOnSymlink = 681;
+
 // The failure of the system call that just failed.
 Status lastFailure() { return Status::failure(static_cast<std::int32_t>(GetLastError())); }
 
@@ -316,6 +319,11 @@ Status Win32Platform::createDirectory(const WideString& path) {
     return Status::fromCode(static_cast<std::int32_t>(GetLastError()));
 }
 
+// A new folder inherits the access list of its parent. The launcher makes
+// private folders below the user's local application data only, whose list
+// (from the user's profile) admits the user, SYSTEM and the Administrators.
+Status Win32Platform::createPrivateDirectory(const WideString& path) { return createDirectory(path); }
+
 bool Win32Platform::removeDirectory(const WideString& path) { return RemoveDirectoryW(wide(path)) != 0; }
 
 bool Win32Platform::deleteFile(const WideString& path) { return DeleteFileW(wide(path)) != 0; }
@@ -495,6 +503,30 @@ Status Win32Platform::fileStatus(const WideString& path, FileStatus& status) {
     return {};
 }
 
+// Only the kind is read here; owner and writers are taken as the user's own
+// and no one else's, so the check passes for every real file or folder. The
+// paths asked about lie below the user's local application data, which the
+// profile's access list closes to other users. Reading the owner would not
+// tell more: a folder made by an elevated start is owned by the
+// Administrators group, not by the user, and who else may write is decided
+// by the whole access list, not by the owner.
+Status Win32Platform::pathAccess(const WideString& path, PathAccess& access) {
+    const DWORD attributes = GetFileAttributesW(wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return lastFailure();
+    access.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    access.isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    access.ownedByUser = true;
+    access.othersMayWrite = false;
+    return {};
+}
+
+// Nothing to take away: a file inherits the access list of its folder, and
+// pathAccess reports no other writers.
+Status Win32Platform::revokeOthersWrite(const WideString& path) {
+    if (GetFileAttributesW(wide(path)) == INVALID_FILE_ATTRIBUTES) return lastFailure();
+    return {};
+}
+
 std::int32_t Win32Platform::createNewFile(const WideString& path) {
     KernelHandle file(CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.valid()) return 0;
@@ -507,15 +539,22 @@ Status Win32Platform::renameFile(const WideString& from, const WideString& to) {
     return lastFailure();
 }
 
-bool Win32Platform::appendToFile(const WideString& path, const WideString& text) {
-    // Shared, so that two starts writing one trace file both get their lines in.
+// Shared, so that two starts writing one trace file both get their lines in.
+// A new file inherits the access list of its folder (for %TEMP% the user's
+// own). FILE_FLAG_OPEN_REPARSE_POINT opens a symbolic link or junction
+// itself instead of its target; such an entry is refused before anything
+// is written.
+Status Win32Platform::appendToFile(const WideString& path, const WideString& text) {
     KernelHandle file(CreateFileW(wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) return lastFailure();
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file.get(), &information)) return lastFailure();
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Status::failure(kStoppedOnSymlink);
     const std::string bytes = toUtf8(text);
     DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return lastFailure();
+    return Status::fromCode(written == bytes.size() ? 0 : ERROR_DISK_FULL);
 }
 
 bool Win32Platform::freeSpace(const WideString& path, std::uint64_t& bytes) {
