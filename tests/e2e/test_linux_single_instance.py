@@ -1,8 +1,8 @@
 """The single-instance guard and the paired start of the Linux launcher with
 the real JVM: a Java primary that blocks, later starts whose arguments reach
 secondaryMain over the instance socket, their exit codes, peers that send a
-wrong message or none, the socket's folder, and a paired executable started
-with posix_spawn."""
+wrong message or none or go away, the socket's folder, and a paired
+executable started with posix_spawn."""
 
 import os
 import pathlib
@@ -21,7 +21,7 @@ SINGLE_JAR = JAVA_OUTPUT / "jars" / "single.jar"
 RECORDER = harness.HOST_DIR / "tests" / "tools" / "argv_recorder"
 
 AREA_SIZE = 1040
-# Connections the primary reads or delivers at once; later ones wait.
+# Forwarded starts the primary delivers at once; later ones wait.
 IN_PROGRESS_LIMIT = 16
 
 
@@ -70,6 +70,18 @@ class Instance:
     def sockets(self, folder=None):
         folder = pathlib.Path(folder or self.run_dir)
         return [p for p in folder.glob("kite-*") if stat.S_ISSOCK(p.lstat().st_mode)]
+
+    @staticmethod
+    def open_sockets(process) -> int:
+        """How many sockets the process holds open."""
+        folder = pathlib.Path(f"/proc/{process.pid}/fd")
+        count = 0
+        for entry in folder.iterdir():
+            try:
+                count += os.readlink(entry).startswith("socket:")
+            except FileNotFoundError:
+                pass
+        return count
 
     def peer(self, message=None, end=True) -> socket.socket:
         """A raw connection to the primary that sends message (and ends its sending side)."""
@@ -168,16 +180,60 @@ class LinuxSingleInstance(unittest.TestCase):
         instance = Instance(self, "SingleInt")
         primary = instance.start()
         silent = [instance.peer(end=False) for _ in range(IN_PROGRESS_LIMIT)]
-        # This start waits until the deadline has dropped a silent peer.
+        # This start does not wait for them.
         self.assertEqual(instance.peer(argument_area("7")).recv(4), (7).to_bytes(4, "little"))
-        readable, _, _ = select.select(silent, [], [], 0)
-        self.assertTrue(readable)
-        self.assertEqual(readable[0].recv(1), b"")
+        # The reading deadline closes every silent peer.
+        for peer in silent:
+            self.assertEqual(peer.recv(1), b"")
         # main returns while a peer that sent nothing is still connected.
         instance.peer(end=False)
         self.assertEqual(instance.run(["quit"]).code, 0)
         primary.communicate(timeout=60)
         self.assertEqual(primary.returncode, 0)
+
+    def test_a_flood_of_silent_connections_cannot_lock_out_a_second_start(self):
+        instance = Instance(self, "SingleInt")
+        primary = instance.start()
+        # Read in batches, each batch until its reading deadline, 400 silent
+        # connections would keep the second start waiting past its hang
+        # guard (60 s); it must get through at once.
+        silent = [instance.peer(end=False) for _ in range(400)]
+        result = instance.run(["7"])
+        self.assertEqual((result.code, result.stdout), (7, ""))
+        self.assertEqual(primary.stdout.readline(), "returning count=1 <7>\n")
+        for peer in silent:
+            peer.close()
+        self.assertEqual(instance.run(["quit"]).code, 0)
+        primary.communicate(timeout=60)
+        self.assertEqual(primary.returncode, 0)
+
+    def test_connections_of_second_starts_that_went_away_are_closed(self):
+        instance = Instance(self, "SingleNone")
+        primary = instance.popen(["120000", "0"])
+        self.assertTrue(primary.stdout.readline().startswith("main "))
+        before = Instance.open_sockets(primary)
+        # Complete messages that get no reply (no secondaryMain): the primary
+        # keeps each connection while its second start waits, so that it
+        # lasts as long as the primary, and lets go of it once the second
+        # start has gone.
+        staying = instance.peer(argument_area("y"))
+        for _ in range(20):
+            instance.peer(argument_area("x")).close()
+        # Each delivery reports the missing method before it lets go.
+        reported = 0
+        while reported < 21:
+            line = primary.stderr.readline()
+            self.assertTrue(line)
+            reported += "NoSuchMethodError: secondaryMain" in line
+        for _ in range(600):
+            if Instance.open_sockets(primary) <= before + 1:
+                break
+            time.sleep(0.1)
+        self.assertEqual(Instance.open_sockets(primary), before + 1)
+        self.assertEqual(select.select([staying], [], [], 0)[0], [])
+        primary.kill()
+        primary.communicate(timeout=60)
+        self.assertEqual(staying.recv(4), b"")
 
     def test_socket_lives_in_a_folder_only_the_user_can_enter(self):
         instance = Instance(self, "SingleInt")
