@@ -39,6 +39,7 @@ enum class MessageId : std::uint16_t {
     JniReasonVmExists = 229,
     JniReasonInvalidArguments = 230,
     PathNotRepresentable = 231,
+    InstanceFolderNotPrivate = 232,
 };
 
 // A placeholder argument: %s takes text, %d a signed 32-bit number.

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+#include "foundation/wide_string.h"
+
 namespace kite {
 
 // Size of the argument area in bytes: the forwarded argument list travels in
@@ -55,6 +57,18 @@ public:
     // Waits for the primary's reply and returns it; without a reply, the
     // primary's exit code once it has ended, or 0 when that cannot be read.
     virtual std::int32_t waitForReply() = 0;
+};
+
+// What opening the single-instance objects of an instance name gave.
+struct InstanceChannelOpening {
+    // Null: no guard can be had, and the process runs as an ordinary instance.
+    std::unique_ptr<InstanceChannel> channel;
+    // The objects were newly created: this process is the primary.
+    bool isPrimary = false;
+    // Set (with a null channel) when the folder that must hold the objects
+    // belongs to another user or is open to others (Linux). The start must
+    // not run then: it cannot tell whether an instance is running already.
+    WideString unsafeFolder;
 };
 
 }  // namespace kite

@@ -7,6 +7,7 @@ executable started with posix_spawn."""
 import os
 import pathlib
 import select
+import shutil
 import socket
 import stat
 import subprocess
@@ -23,6 +24,11 @@ RECORDER = harness.HOST_DIR / "tests" / "tools" / "argv_recorder"
 AREA_SIZE = 1040
 # Forwarded starts the primary delivers at once; later ones wait.
 IN_PROGRESS_LIMIT = 16
+# The start-up failure exit code (-1) as a shell sees it.
+START_FAILURE = 255
+# The line of a start that cannot use the guard.
+FOLDER_NOT_PRIVATE = ("Error: Der Ordner {} geh\u00f6rt einem anderen Benutzer oder ist f\u00fcr andere Benutzer "
+                      "zug\u00e4nglich; die Einzelinstanz kann nicht gepr\u00fcft werden. \n")
 
 
 def argument_area(*args) -> bytes:
@@ -263,6 +269,36 @@ class LinuxSingleInstance(unittest.TestCase):
                 self.assertEqual(instance.run(["quit"]).code, 0)
                 primary.communicate(timeout=60)
                 os.chown(instance.run_dir, os.getuid(), -1)
+
+    def test_an_unsafe_socket_folder_fails_the_start(self):
+        """/tmp/kite-<uid> of another user, or open to others: an error line, no unguarded run.
+
+        The folder is replaced in a mount namespace of the launcher's own, so
+        the machine's real /tmp/kite-<uid> stays as it is."""
+        if shutil.which("unshare") is None or subprocess.run(
+                ["unshare", "--mount", "--propagation", "private", "true"], capture_output=True).returncode != 0:
+            self.skipTest("no mount namespace can be made here")
+        instance = Instance(self, "SingleNone")
+        env = dict(instance.env)
+        env.pop("XDG_RUNTIME_DIR")
+        fallback = f"/tmp/kite-{os.getuid()}"
+        os.makedirs(fallback, mode=0o700, exist_ok=True)
+        # Writable by its group, writable by others, another user's.
+        folders = [(0o770, os.getuid()), (0o703, os.getuid())]
+        if os.getuid() == 0:
+            folders.append((0o700, 65534))
+        for mode, owner in folders:
+            with self.subTest(mode=oct(mode), owner=owner):
+                stand_in = instance.sandbox.path(f"tmp-{mode:o}-{owner}")
+                stand_in.mkdir()
+                os.chown(stand_in, owner, -1)
+                stand_in.chmod(mode)
+                wrapper = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                           'mount --bind "$0" "$1" && shift && exec "$@"', str(stand_in), fallback]
+                result = instance.launcher.run(["0", "5"], env=env, wrapper=wrapper)
+                self.assertEqual((result.code, result.stdout, result.stderr),
+                                 (START_FAILURE, FOLDER_NOT_PRIVATE.format(fallback), ""))
+                self.assertEqual(list(stand_in.iterdir()), [])
 
     def test_capital_yes_leaves_the_guard_off(self):
         instance = Instance(self, "SingleNone", single="Yes")

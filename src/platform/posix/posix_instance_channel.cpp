@@ -59,18 +59,24 @@ bool isPrivateFolder(const std::string& path) {
     return S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) == 0;
 }
 
-// The folder of the instance sockets: $XDG_RUNTIME_DIR when it is private,
-// otherwise /tmp/kite-<uid>, created with mode 0700 and checked like it (a
-// folder of that name that another user made first is refused). Empty when
-// neither can be used.
-std::string socketFolder(std::size_t room) {
+// The folder of the instance sockets, or why there is none.
+struct SocketFolder {
+    std::string path;     // empty: no folder can be used
+    bool unsafe = false;  // path exists but is not this user's alone
+};
+
+// $XDG_RUNTIME_DIR when it is private, otherwise /tmp/kite-<uid>, created
+// with mode 0700 and checked like it. A folder of that name that is not a
+// private folder of this user (another user made it first, or it was opened
+// to others) is reported, not used: a socket there could be taken over.
+SocketFolder socketFolder(std::size_t room) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] == '/' && std::strlen(runtime) <= room && isPrivateFolder(runtime)) {
-        return runtime;
+        return {runtime, false};
     }
     const std::string fallback = "/tmp/kite-" + std::to_string(getuid());
     if (mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) return {};
-    return isPrivateFolder(fallback) ? fallback : std::string();
+    return {fallback, !isPrivateFolder(fallback)};
 }
 
 // The socket's path "<folder>/kite-<hash>" and the lock file beside it; the
@@ -83,16 +89,22 @@ struct SocketPlace {
     std::string lockPath;
 };
 
-std::optional<SocketPlace> socketPlaceFor(const WideString& instanceName) {
+// No place when no folder can be used; unsafeFolder names a folder that
+// must not be used.
+std::optional<SocketPlace> socketPlaceFor(const WideString& instanceName, WideString& unsafeFolder) {
     std::uint64_t hash = 14695981039346656037ull;
     for (unsigned char c : toUtf8(instanceName)) hash = (hash ^ c) * 1099511628211ull;
     char leaf[32];
     std::snprintf(leaf, sizeof leaf, "/kite-%016llx", static_cast<unsigned long long>(hash));
     SocketPlace place;
     const std::size_t room = sizeof place.address.sun_path - 1 - std::strlen(leaf);
-    const std::string folder = socketFolder(room);
-    if (folder.empty() || folder.size() > room) return std::nullopt;
-    place.socketPath = folder + leaf;
+    const SocketFolder folder = socketFolder(room);
+    if (folder.unsafe) {
+        unsafeFolder = fromUtf8(folder.path);
+        return std::nullopt;
+    }
+    if (folder.path.empty() || folder.path.size() > room) return std::nullopt;
+    place.socketPath = folder.path + leaf;
     place.lockPath = place.socketPath + ".lock";
     place.address.sun_family = AF_UNIX;
     std::memcpy(place.address.sun_path, place.socketPath.c_str(), place.socketPath.size() + 1);
@@ -419,25 +431,27 @@ ArgumentMessage::State ArgumentMessage::end() {
     return state_ = received_ == kArgumentAreaSize ? State::Complete : State::Dropped;
 }
 
-std::unique_ptr<InstanceChannel> openPosixInstanceChannel(const WideString& instanceName, bool& isPrimary) {
-    std::optional<SocketPlace> place = socketPlaceFor(instanceName);
-    if (!place) return nullptr;
+InstanceChannelOpening openPosixInstanceChannel(const WideString& instanceName) {
+    InstanceChannelOpening opening;
+    std::optional<SocketPlace> place = socketPlaceFor(instanceName, opening.unsafeFolder);
+    if (!place) return opening;
     // Whoever holds the lock is the primary; the kernel lets it go when the
     // process ends, however it ends.
     Descriptor lock(open(place->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!lock.valid()) return nullptr;
+    if (!lock.valid()) return opening;
     if (flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK) return nullptr;
-        isPrimary = false;
-        return std::make_unique<PosixInstanceChannel>(std::move(*place), Descriptor(), Descriptor());
+        if (errno != EWOULDBLOCK) return opening;
+        opening.channel = std::make_unique<PosixInstanceChannel>(std::move(*place), Descriptor(), Descriptor());
+        return opening;
     }
     // A socket file left by a primary that did not end cleanly.
     unlink(place->socketPath.c_str());
     Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket.valid()) return nullptr;
-    if (bind(socket.get(), reinterpret_cast<const sockaddr*>(&place->address), place->length) != 0) return nullptr;
-    isPrimary = true;
-    return std::make_unique<PosixInstanceChannel>(std::move(*place), std::move(lock), std::move(socket));
+    if (!socket.valid()) return opening;
+    if (bind(socket.get(), reinterpret_cast<const sockaddr*>(&place->address), place->length) != 0) return opening;
+    opening.isPrimary = true;
+    opening.channel = std::make_unique<PosixInstanceChannel>(std::move(*place), std::move(lock), std::move(socket));
+    return opening;
 }
 
 }  // namespace kite
