@@ -40,6 +40,7 @@ enum class MessageId : std::uint16_t {
     JniReasonInvalidArguments = 230,
     PathNotRepresentable = 231,
     InstanceFolderNotPrivate = 232,
+    PrimaryUnreachable = 233,
 };
 
 // A placeholder argument: %s takes text, %d a signed 32-bit number.

@@ -78,7 +78,9 @@ bool Launcher::setUpInstanceGuard() {
 
     ArgumentArea area{};
     if (!writeArgumentArea(arguments, area)) return false;
-    return instanceChannel->forward(area);
+    const ForwardResult forwarded = instanceChannel->forward(area);
+    if (forwarded == ForwardResult::Unreachable) printMessage(platform_, MessageId::PrimaryUnreachable, {});
+    return forwarded == ForwardResult::Forwarded;
 }
 
 std::int32_t Launcher::waitForPrimary() { return instanceChannel ? instanceChannel->waitForReply() : 0; }

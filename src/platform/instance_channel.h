@@ -39,6 +39,13 @@ public:
     virtual void reply(std::int32_t value) = 0;
 };
 
+// How a secondary's hand-over ended.
+enum class ForwardResult {
+    Forwarded,    // the primary has the arguments
+    Unreachable,  // another process holds the guard but does not take them (Linux)
+    Failed,       // the hand-over failed otherwise; nothing is reported
+};
+
 class InstanceChannel {
 public:
     virtual ~InstanceChannel() = default;
@@ -52,8 +59,8 @@ public:
     virtual void signalMainStarted() = 0;
 
     // --- secondary -------------------------------------------------------------
-    // Hands the argument area to the primary; false when it cannot be handed over.
-    virtual bool forward(const ArgumentArea& area) = 0;
+    // Hands the argument area to the primary.
+    virtual ForwardResult forward(const ArgumentArea& area) = 0;
     // Waits for the primary's reply and returns it; without a reply, the
     // primary's exit code once it has ended, or 0 when that cannot be read.
     virtual std::int32_t waitForReply() = 0;

@@ -1,9 +1,11 @@
 """The single-instance guard and the paired start of the Linux launcher with
 the real JVM: a Java primary that blocks, later starts whose arguments reach
 secondaryMain over the instance socket, their exit codes, peers that send a
-wrong message or none or go away, the socket's folder, and a paired
-executable started with posix_spawn."""
+wrong message or none or go away, the socket's folder, a guard held by a
+process that does not listen, and a paired executable started with
+posix_spawn."""
 
+import fcntl
 import os
 import pathlib
 import select
@@ -26,9 +28,11 @@ AREA_SIZE = 1040
 IN_PROGRESS_LIMIT = 16
 # The start-up failure exit code (-1) as a shell sees it.
 START_FAILURE = 255
-# The line of a start that cannot use the guard.
+# The lines of a second start that cannot use the guard.
 FOLDER_NOT_PRIVATE = ("Error: Der Ordner {} geh\u00f6rt einem anderen Benutzer oder ist f\u00fcr andere Benutzer "
                       "zug\u00e4nglich; die Einzelinstanz kann nicht gepr\u00fcft werden. \n")
+PRIMARY_UNREACHABLE = ("Error: Das Programm l\u00e4uft bereits, die laufende Instanz ist aber nicht "
+                       "erreichbar. \n")
 
 
 def argument_area(*args) -> bytes:
@@ -76,6 +80,9 @@ class Instance:
     def sockets(self, folder=None):
         folder = pathlib.Path(folder or self.run_dir)
         return [p for p in folder.glob("kite-*") if stat.S_ISSOCK(p.lstat().st_mode)]
+
+    def lock_files(self):
+        return list(self.run_dir.glob("kite-*.lock"))
 
     @staticmethod
     def open_sockets(process) -> int:
@@ -240,6 +247,27 @@ class LinuxSingleInstance(unittest.TestCase):
         primary.kill()
         primary.communicate(timeout=60)
         self.assertEqual(staying.recv(4), b"")
+
+    def test_a_guard_held_without_listener_is_reported(self):
+        instance = Instance(self, "SingleNone")
+        # A start of its own leaves the lock file behind.
+        self.assertEqual(instance.run(["0", "0"]).code, 0)
+        (lock_path,) = instance.lock_files()
+        socket_path = pathlib.Path(str(lock_path)[:-len(".lock")])
+        # System.exit ended that start: its socket file may still be there.
+        socket_path.unlink(missing_ok=True)
+        with open(lock_path, "a") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            # No socket file; then one that nothing listens on.
+            for stale in (False, True):
+                with self.subTest(stale_socket=stale):
+                    if stale:
+                        bound = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                        self.addCleanup(bound.close)
+                        bound.bind(str(socket_path))
+                    result = instance.run(["x"])
+                    self.assertEqual((result.code, result.stdout, result.stderr),
+                                     (START_FAILURE, PRIMARY_UNREACHABLE, ""))
 
     def test_socket_lives_in_a_folder_only_the_user_can_enter(self):
         instance = Instance(self, "SingleInt")

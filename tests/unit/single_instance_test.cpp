@@ -25,7 +25,7 @@ struct ChannelScript {
     bool primary = true;     // the block was newly created
     WideString unsafeFolder;  // set: the folder of the objects is not the user's alone
     bool listens = true;     // startPrimary's result
-    bool forwards = true;    // forward's result
+    ForwardResult forwards = ForwardResult::Forwarded;  // forward's result
     std::int32_t reply = 0;  // waitForReply's result
     WideString name;
     int startPrimaryCalls = 0;
@@ -40,7 +40,7 @@ public:
         return script_->listens;
     }
     void signalMainStarted() override {}
-    bool forward(const ArgumentArea& area) override {
+    ForwardResult forward(const ArgumentArea& area) override {
         script_->forwarded = area;
         return script_->forwards;
     }
@@ -70,26 +70,29 @@ struct Guarded {
 };
 
 TEST(SingleInstanceSetUp, SettingsAndChannelDecideTheRole) {
+    constexpr auto Forwarded = ForwardResult::Forwarded;
     struct Case {
         const char* application;
-        bool exists, primary, listens, forwards;
+        bool exists, primary, listens;
+        ForwardResult forwards;
         bool result, singleInstance, isPrimary, channelAsked;
     };
     const Case cases[] = {
         // Only the exact "yes" turns the guard on; service mode never has it.
-        {"Single Instance=Yes\r\n", true, true, true, true, true, false, false, false},
-        {"Single Instance=true\r\n", true, true, true, true, true, false, false, false},
-        {"Application Type=service\r\nSingle Instance=yes\r\n", true, false, true, true, true, false, false, false},
+        {"Single Instance=Yes\r\n", true, true, true, Forwarded, true, false, false, false},
+        {"Single Instance=true\r\n", true, true, true, Forwarded, true, false, false, false},
+        {"Application Type=service\r\nSingle Instance=yes\r\n", true, false, true, Forwarded,
+         true, false, false, false},
         // "Service" is not service mode: the guard applies.
-        {"Application Type=Service\r\nSingle Instance=yes\r\n", true, true, true, true, true, true, true, true},
+        {"Application Type=Service\r\nSingle Instance=yes\r\n", true, true, true, Forwarded, true, true, true, true},
         // No block: an ordinary instance.
-        {"Single Instance=yes\r\n", false, true, true, true, true, false, false, true},
+        {"Single Instance=yes\r\n", false, true, true, Forwarded, true, false, false, true},
         // Primary; without a listener the guard goes off for it.
-        {"Single Instance=yes\r\n", true, true, true, true, true, true, true, true},
-        {"Single Instance=yes\r\n", true, true, false, true, true, false, true, true},
+        {"Single Instance=yes\r\n", true, true, true, Forwarded, true, true, true, true},
+        {"Single Instance=yes\r\n", true, true, false, Forwarded, true, false, true, true},
         // Secondary: the result is whether the hand-over worked.
-        {"Single Instance=yes\r\n", true, false, true, true, true, true, false, true},
-        {"Single Instance=yes\r\n", true, false, true, false, false, true, false, true},
+        {"Single Instance=yes\r\n", true, false, true, Forwarded, true, true, false, true},
+        {"Single Instance=yes\r\n", true, false, true, ForwardResult::Failed, false, true, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.application);
@@ -115,15 +118,17 @@ TEST(SingleInstanceSetUp, StartsThatCannotBeGuardedFailWithAnErrorLine) {
     struct Case {
         const char* what;
         WideString unsafeFolder;
-        bool forwards;
+        ForwardResult forwards;
         std::string line;
     };
     const Case cases[] = {
-        {"socket folder of another user or open to others", u"/tmp/kite-1000", true,
+        {"socket folder of another user or open to others", u"/tmp/kite-1000", ForwardResult::Forwarded,
          "Error: Der Ordner /tmp/kite-1000 geh\xc3\xb6rt einem anderen Benutzer oder ist f\xc3\xbcr andere Benutzer "
          "zug\xc3\xa4nglich; die Einzelinstanz kann nicht gepr\xc3\xbc" "ft werden. \n"},
-        // A failed hand-over ends the start without a line.
-        {"hand-over failed", u"", false, ""},
+        {"guard held, nothing takes the arguments", u"", ForwardResult::Unreachable,
+         "Error: Das Programm l\xc3\xa4uft bereits, die laufende Instanz ist aber nicht erreichbar. \n"},
+        // Windows: a failed post ends the start without a line.
+        {"hand-over failed otherwise", u"", ForwardResult::Failed, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -272,14 +272,19 @@ public:
     }
 
     // The message goes out whole, then the sending side is shut, which the
-    // primary takes as its end.
-    bool forward(const ArgumentArea& area) override {
+    // primary takes as its end. Another process holds the lock, so a primary
+    // runs; when nothing takes the message (it is still starting, its
+    // listener could not start, or it closed the connection), the start
+    // cannot be handed over.
+    ForwardResult forward(const ArgumentArea& area) override {
         socket_ = Descriptor(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        if (!socket_.valid()) return false;
+        if (!socket_.valid()) return ForwardResult::Unreachable;
         if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&place_.address), place_.length) != 0)
-            return false;
-        if (!peerIsSameUser(socket_.get())) return false;
-        return sendAll(socket_.get(), area.data(), area.size()) && shutdown(socket_.get(), SHUT_WR) == 0;
+            return ForwardResult::Unreachable;
+        if (!peerIsSameUser(socket_.get())) return ForwardResult::Unreachable;
+        if (!sendAll(socket_.get(), area.data(), area.size()) || shutdown(socket_.get(), SHUT_WR) != 0)
+            return ForwardResult::Unreachable;
+        return ForwardResult::Forwarded;
     }
 
     // The connection closing without a reply means the primary has ended (or
