@@ -47,6 +47,11 @@ constexpr Entry kCatalog[] = {
     {MessageId::JniReasonInvalidArguments, u"ung\u00fcltige Argumente"},
     {MessageId::PathNotRepresentable,
      u"Der Pfad %s enth\u00e4lt Zeichen, die in der Codepage des Systems nicht darstellbar sind."},
+    {MessageId::InstanceFolderNotPrivate,
+     u"Der Ordner %s geh\u00f6rt einem anderen Benutzer oder ist f\u00fcr andere Benutzer zug\u00e4nglich; "
+     u"die Einzelinstanz kann nicht gepr\u00fcft werden."},
+    {MessageId::PrimaryUnreachable,
+     u"Das Programm l\u00e4uft bereits, die laufende Instanz ist aber nicht erreichbar."},
 };
 
 WideString decimal(std::int32_t value) {

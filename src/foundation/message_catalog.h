@@ -39,6 +39,8 @@ enum class MessageId : std::uint16_t {
     JniReasonVmExists = 229,
     JniReasonInvalidArguments = 230,
     PathNotRepresentable = 231,
+    InstanceFolderNotPrivate = 232,
+    PrimaryUnreachable = 233,
 };
 
 // The page that messages 206 and 207 send the user to, shown after them as

@@ -3,6 +3,7 @@
 // their arguments over and wait for the primary's reply.
 #include <memory>
 
+#include "foundation/message_catalog.h"
 #include "instance/argument_area.h"
 #include "settings/file_locations.h"
 #include "launcher/launcher.h"
@@ -40,15 +41,23 @@ bool Launcher::setUpInstanceGuard() {
     singleInstance = true;
 
     WideString executable;
-    bool created = false;
+    InstanceChannelOpening opening;
     if (modulePath(platform_, executable)) {
-        instanceChannel = platform_.processes.openInstanceChannel(instanceNameFor(executable), created);
+        opening = platform_.processes.openInstanceChannel(instanceNameFor(executable));
     }
+    if (!opening.unsafeFolder.empty()) {
+        // Whether an instance runs cannot be told: running unguarded could
+        // start a second one.
+        printMessage(platform_, MessageId::InstanceFolderNotPrivate, {opening.unsafeFolder});
+        singleInstance = false;
+        return false;
+    }
+    instanceChannel = std::move(opening.channel);
     if (!instanceChannel) {
         singleInstance = false;  // runs as an ordinary instance
         return true;
     }
-    isPrimary = created;
+    isPrimary = opening.isPrimary;
 
     if (isPrimary) {
         // Each forwarded start is delivered on a thread of its own; the thread
@@ -69,7 +78,9 @@ bool Launcher::setUpInstanceGuard() {
 
     ArgumentArea area{};
     if (!writeArgumentArea(arguments, area)) return false;
-    return instanceChannel->forward(area);
+    const ForwardResult forwarded = instanceChannel->forward(area);
+    if (forwarded == ForwardResult::Unreachable) printMessage(platform_, MessageId::PrimaryUnreachable, {});
+    return forwarded == ForwardResult::Forwarded;
 }
 
 std::int32_t Launcher::waitForPrimary() { return instanceChannel ? instanceChannel->waitForReply() : 0; }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+#include "foundation/wide_string.h"
+
 namespace kite {
 
 // Size of the argument area in bytes: the forwarded argument list travels in
@@ -37,6 +39,13 @@ public:
     virtual void reply(std::int32_t value) = 0;
 };
 
+// How a secondary's hand-over ended.
+enum class ForwardResult {
+    Forwarded,    // the primary has the arguments
+    Unreachable,  // another process holds the guard but does not take them (Linux)
+    Failed,       // the hand-over failed otherwise; nothing is reported
+};
+
 class InstanceChannel {
 public:
     virtual ~InstanceChannel() = default;
@@ -50,11 +59,23 @@ public:
     virtual void signalMainStarted() = 0;
 
     // --- secondary -------------------------------------------------------------
-    // Hands the argument area to the primary; false when it cannot be handed over.
-    virtual bool forward(const ArgumentArea& area) = 0;
+    // Hands the argument area to the primary.
+    virtual ForwardResult forward(const ArgumentArea& area) = 0;
     // Waits for the primary's reply and returns it; without a reply, the
     // primary's exit code once it has ended, or 0 when that cannot be read.
     virtual std::int32_t waitForReply() = 0;
+};
+
+// What opening the single-instance objects of an instance name gave.
+struct InstanceChannelOpening {
+    // Null: no guard can be had, and the process runs as an ordinary instance.
+    std::unique_ptr<InstanceChannel> channel;
+    // The objects were newly created: this process is the primary.
+    bool isPrimary = false;
+    // Set (with a null channel) when the folder that must hold the objects
+    // belongs to another user or is open to others (Linux). The start must
+    // not run then: it cannot tell whether an instance is running already.
+    WideString unsafeFolder;
 };
 
 }  // namespace kite

@@ -10,7 +10,7 @@
 
 namespace kite {
 
-class InstanceChannel;
+struct InstanceChannelOpening;
 
 // A started thread; the destructor closes the handle without waiting.
 class ThreadHandle {
@@ -38,10 +38,9 @@ public:
     // exit code query fails, and 0 at once without wait.
     virtual std::int32_t startPairedProcess(const WideString& program, bool wait) = 0;
     // The single-instance objects named instanceName: created when none
-    // exist yet (isPrimary true), otherwise opened (isPrimary false); null
-    // when they can be neither created nor opened.
-    virtual std::unique_ptr<InstanceChannel> openInstanceChannel(const WideString& instanceName,
-                                                                 bool& isPrimary) = 0;
+    // exist yet (isPrimary true), otherwise opened (isPrimary false); no
+    // channel when they can be neither created nor opened.
+    virtual InstanceChannelOpening openInstanceChannel(const WideString& instanceName) = 0;
     virtual void sleepMilliseconds(std::uint32_t ms) = 0;
     // Never returns.
     [[noreturn]] virtual void sleepForever() = 0;

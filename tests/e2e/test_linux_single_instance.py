@@ -1,12 +1,15 @@
 """The single-instance guard and the paired start of the Linux launcher with
 the real JVM: a Java primary that blocks, later starts whose arguments reach
 secondaryMain over the instance socket, their exit codes, peers that send a
-wrong message or none, the socket's folder, and a paired executable started
-with posix_spawn."""
+wrong message or none or go away, the socket's folder, a guard held by a
+process that does not listen, and a paired executable started with
+posix_spawn."""
 
+import fcntl
 import os
 import pathlib
 import select
+import shutil
 import socket
 import stat
 import subprocess
@@ -21,8 +24,15 @@ SINGLE_JAR = JAVA_OUTPUT / "jars" / "single.jar"
 RECORDER = harness.HOST_DIR / "tests" / "tools" / "argv_recorder"
 
 AREA_SIZE = 1040
-# Connections the primary reads or delivers at once; later ones wait.
+# Forwarded starts the primary delivers at once; later ones wait.
 IN_PROGRESS_LIMIT = 16
+# The start-up failure exit code (-1) as a shell sees it.
+START_FAILURE = 255
+# The lines of a second start that cannot use the guard.
+FOLDER_NOT_PRIVATE = ("Error: Der Ordner {} geh\u00f6rt einem anderen Benutzer oder ist f\u00fcr andere Benutzer "
+                      "zug\u00e4nglich; die Einzelinstanz kann nicht gepr\u00fcft werden. \n")
+PRIMARY_UNREACHABLE = ("Error: Das Programm l\u00e4uft bereits, die laufende Instanz ist aber nicht "
+                       "erreichbar. \n")
 
 
 def argument_area(*args) -> bytes:
@@ -70,6 +80,21 @@ class Instance:
     def sockets(self, folder=None):
         folder = pathlib.Path(folder or self.run_dir)
         return [p for p in folder.glob("kite-*") if stat.S_ISSOCK(p.lstat().st_mode)]
+
+    def lock_files(self):
+        return list(self.run_dir.glob("kite-*.lock"))
+
+    @staticmethod
+    def open_sockets(process) -> int:
+        """How many sockets the process holds open."""
+        folder = pathlib.Path(f"/proc/{process.pid}/fd")
+        count = 0
+        for entry in folder.iterdir():
+            try:
+                count += os.readlink(entry).startswith("socket:")
+            except FileNotFoundError:
+                pass
+        return count
 
     def peer(self, message=None, end=True) -> socket.socket:
         """A raw connection to the primary that sends message (and ends its sending side)."""
@@ -168,16 +193,81 @@ class LinuxSingleInstance(unittest.TestCase):
         instance = Instance(self, "SingleInt")
         primary = instance.start()
         silent = [instance.peer(end=False) for _ in range(IN_PROGRESS_LIMIT)]
-        # This start waits until the deadline has dropped a silent peer.
+        # This start does not wait for them.
         self.assertEqual(instance.peer(argument_area("7")).recv(4), (7).to_bytes(4, "little"))
-        readable, _, _ = select.select(silent, [], [], 0)
-        self.assertTrue(readable)
-        self.assertEqual(readable[0].recv(1), b"")
+        # The reading deadline closes every silent peer.
+        for peer in silent:
+            self.assertEqual(peer.recv(1), b"")
         # main returns while a peer that sent nothing is still connected.
         instance.peer(end=False)
         self.assertEqual(instance.run(["quit"]).code, 0)
         primary.communicate(timeout=60)
         self.assertEqual(primary.returncode, 0)
+
+    def test_a_flood_of_silent_connections_cannot_lock_out_a_second_start(self):
+        instance = Instance(self, "SingleInt")
+        primary = instance.start()
+        # Read in batches, each batch until its reading deadline, 400 silent
+        # connections would keep the second start waiting past its hang
+        # guard (60 s); it must get through at once.
+        silent = [instance.peer(end=False) for _ in range(400)]
+        result = instance.run(["7"])
+        self.assertEqual((result.code, result.stdout), (7, ""))
+        self.assertEqual(primary.stdout.readline(), "returning count=1 <7>\n")
+        for peer in silent:
+            peer.close()
+        self.assertEqual(instance.run(["quit"]).code, 0)
+        primary.communicate(timeout=60)
+        self.assertEqual(primary.returncode, 0)
+
+    def test_connections_of_second_starts_that_went_away_are_closed(self):
+        instance = Instance(self, "SingleNone")
+        primary = instance.popen(["120000", "0"])
+        self.assertTrue(primary.stdout.readline().startswith("main "))
+        before = Instance.open_sockets(primary)
+        # Complete messages that get no reply (no secondaryMain): the primary
+        # keeps each connection while its second start waits, so that it
+        # lasts as long as the primary, and lets go of it once the second
+        # start has gone.
+        staying = instance.peer(argument_area("y"))
+        for _ in range(20):
+            instance.peer(argument_area("x")).close()
+        # Each delivery reports the missing method before it lets go.
+        reported = 0
+        while reported < 21:
+            line = primary.stderr.readline()
+            self.assertTrue(line)
+            reported += "NoSuchMethodError: secondaryMain" in line
+        for _ in range(600):
+            if Instance.open_sockets(primary) <= before + 1:
+                break
+            time.sleep(0.1)
+        self.assertEqual(Instance.open_sockets(primary), before + 1)
+        self.assertEqual(select.select([staying], [], [], 0)[0], [])
+        primary.kill()
+        primary.communicate(timeout=60)
+        self.assertEqual(staying.recv(4), b"")
+
+    def test_a_guard_held_without_listener_is_reported(self):
+        instance = Instance(self, "SingleNone")
+        # A start of its own leaves the lock file behind.
+        self.assertEqual(instance.run(["0", "0"]).code, 0)
+        (lock_path,) = instance.lock_files()
+        socket_path = pathlib.Path(str(lock_path)[:-len(".lock")])
+        # System.exit ended that start: its socket file may still be there.
+        socket_path.unlink(missing_ok=True)
+        with open(lock_path, "a") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            # No socket file; then one that nothing listens on.
+            for stale in (False, True):
+                with self.subTest(stale_socket=stale):
+                    if stale:
+                        bound = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                        self.addCleanup(bound.close)
+                        bound.bind(str(socket_path))
+                    result = instance.run(["x"])
+                    self.assertEqual((result.code, result.stdout, result.stderr),
+                                     (START_FAILURE, PRIMARY_UNREACHABLE, ""))
 
     def test_socket_lives_in_a_folder_only_the_user_can_enter(self):
         instance = Instance(self, "SingleInt")
@@ -207,6 +297,36 @@ class LinuxSingleInstance(unittest.TestCase):
                 self.assertEqual(instance.run(["quit"]).code, 0)
                 primary.communicate(timeout=60)
                 os.chown(instance.run_dir, os.getuid(), -1)
+
+    def test_an_unsafe_socket_folder_fails_the_start(self):
+        """/tmp/kite-<uid> of another user, or open to others: an error line, no unguarded run.
+
+        The folder is replaced in a mount namespace of the launcher's own, so
+        the machine's real /tmp/kite-<uid> stays as it is."""
+        if shutil.which("unshare") is None or subprocess.run(
+                ["unshare", "--mount", "--propagation", "private", "true"], capture_output=True).returncode != 0:
+            self.skipTest("no mount namespace can be made here")
+        instance = Instance(self, "SingleNone")
+        env = dict(instance.env)
+        env.pop("XDG_RUNTIME_DIR")
+        fallback = f"/tmp/kite-{os.getuid()}"
+        os.makedirs(fallback, mode=0o700, exist_ok=True)
+        # Writable by its group, writable by others, another user's.
+        folders = [(0o770, os.getuid()), (0o703, os.getuid())]
+        if os.getuid() == 0:
+            folders.append((0o700, 65534))
+        for mode, owner in folders:
+            with self.subTest(mode=oct(mode), owner=owner):
+                stand_in = instance.sandbox.path(f"tmp-{mode:o}-{owner}")
+                stand_in.mkdir()
+                os.chown(stand_in, owner, -1)
+                stand_in.chmod(mode)
+                wrapper = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                           'mount --bind "$0" "$1" && shift && exec "$@"', str(stand_in), fallback]
+                result = instance.launcher.run(["0", "5"], env=env, wrapper=wrapper)
+                self.assertEqual((result.code, result.stdout, result.stderr),
+                                 (START_FAILURE, FOLDER_NOT_PRIVATE.format(fallback), ""))
+                self.assertEqual(list(stand_in.iterdir()), [])
 
     def test_capital_yes_leaves_the_guard_off(self):
         instance = Instance(self, "SingleNone", single="Yes")

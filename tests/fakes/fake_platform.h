@@ -179,9 +179,9 @@ public:
     // Paired starts: the programs started and the exit code they end with.
     std::vector<std::pair<WideString, bool>> pairedStarts;
     std::int32_t pairedExitCode = 0;
-    // Single instance: hands out the channel for an instance name (null: the
-    // block cannot be made); unset, no channel is ever made.
-    std::function<std::unique_ptr<InstanceChannel>(const WideString& name, bool& isPrimary)> instanceChannels;
+    // Single instance: what opening the objects of an instance name gives;
+    // unset, no channel is ever made.
+    std::function<InstanceChannelOpening(const WideString& name)> instanceChannels;
 
     std::uint16_t imageMachine() const override { return ownMachine; }
     // A missing library fails with 126, a missing symbol with 127 (Windows' codes).
@@ -196,8 +196,8 @@ public:
         pairedStarts.emplace_back(program, wait);
         return wait && files_.files.count(files_.key(program)) ? pairedExitCode : 0;
     }
-    std::unique_ptr<InstanceChannel> openInstanceChannel(const WideString& instanceName, bool& isPrimary) override {
-        return instanceChannels ? instanceChannels(instanceName, isPrimary) : nullptr;
+    InstanceChannelOpening openInstanceChannel(const WideString& instanceName) override {
+        return instanceChannels ? instanceChannels(instanceName) : InstanceChannelOpening{};
     }
     void sleepMilliseconds(std::uint32_t) override {}
     [[noreturn]] void sleepForever() override;

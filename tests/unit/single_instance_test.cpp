@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "fake_service_control.h"
+#include "foundation/message_catalog.h"
 #include "instance/argument_area.h"
 #include "launcher/launcher.h"
 #include "platform/instance_channel.h"
@@ -21,8 +23,9 @@ using testing::FakePlatform;
 struct ChannelScript {
     bool exists = true;      // false: the block can be neither created nor opened
     bool primary = true;     // the block was newly created
+    WideString unsafeFolder;  // set: the folder of the objects is not the user's alone
     bool listens = true;     // startPrimary's result
-    bool forwards = true;    // forward's result
+    ForwardResult forwards = ForwardResult::Forwarded;  // forward's result
     std::int32_t reply = 0;  // waitForReply's result
     WideString name;
     int startPrimaryCalls = 0;
@@ -37,7 +40,7 @@ public:
         return script_->listens;
     }
     void signalMainStarted() override {}
-    bool forward(const ArgumentArea& area) override {
+    ForwardResult forward(const ArgumentArea& area) override {
         script_->forwarded = area;
         return script_->forwards;
     }
@@ -51,12 +54,14 @@ struct Guarded {
     explicit Guarded(const std::string& application) : launcher(platform) {
         platform.addFile(u"C:\\App\\app.ini",
                          "[Java Runtime Environment]\r\nMain Class=App\r\n[Application]\r\n" + application);
-        platform.instanceChannels = [script = script](const WideString& name,
-                                                      bool& isPrimary) -> std::unique_ptr<InstanceChannel> {
+        platform.instanceChannels = [script = script](const WideString& name) {
             script->name = name;
-            if (!script->exists) return nullptr;
-            isPrimary = script->primary;
-            return std::make_unique<ScriptedChannel>(script);
+            InstanceChannelOpening opening;
+            opening.unsafeFolder = script->unsafeFolder;
+            if (!script->exists || !script->unsafeFolder.empty()) return opening;
+            opening.isPrimary = script->primary;
+            opening.channel = std::make_unique<ScriptedChannel>(script);
+            return opening;
         };
     }
     std::shared_ptr<ChannelScript> script = std::make_shared<ChannelScript>();
@@ -65,26 +70,29 @@ struct Guarded {
 };
 
 TEST(SingleInstanceSetUp, SettingsAndChannelDecideTheRole) {
+    constexpr auto Forwarded = ForwardResult::Forwarded;
     struct Case {
         const char* application;
-        bool exists, primary, listens, forwards;
+        bool exists, primary, listens;
+        ForwardResult forwards;
         bool result, singleInstance, isPrimary, channelAsked;
     };
     const Case cases[] = {
         // Only the exact "yes" turns the guard on; service mode never has it.
-        {"Single Instance=Yes\r\n", true, true, true, true, true, false, false, false},
-        {"Single Instance=true\r\n", true, true, true, true, true, false, false, false},
-        {"Application Type=service\r\nSingle Instance=yes\r\n", true, false, true, true, true, false, false, false},
+        {"Single Instance=Yes\r\n", true, true, true, Forwarded, true, false, false, false},
+        {"Single Instance=true\r\n", true, true, true, Forwarded, true, false, false, false},
+        {"Application Type=service\r\nSingle Instance=yes\r\n", true, false, true, Forwarded,
+         true, false, false, false},
         // "Service" is not service mode: the guard applies.
-        {"Application Type=Service\r\nSingle Instance=yes\r\n", true, true, true, true, true, true, true, true},
+        {"Application Type=Service\r\nSingle Instance=yes\r\n", true, true, true, Forwarded, true, true, true, true},
         // No block: an ordinary instance.
-        {"Single Instance=yes\r\n", false, true, true, true, true, false, false, true},
+        {"Single Instance=yes\r\n", false, true, true, Forwarded, true, false, false, true},
         // Primary; without a listener the guard goes off for it.
-        {"Single Instance=yes\r\n", true, true, true, true, true, true, true, true},
-        {"Single Instance=yes\r\n", true, true, false, true, true, false, true, true},
+        {"Single Instance=yes\r\n", true, true, true, Forwarded, true, true, true, true},
+        {"Single Instance=yes\r\n", true, true, false, Forwarded, true, false, true, true},
         // Secondary: the result is whether the hand-over worked.
-        {"Single Instance=yes\r\n", true, false, true, true, true, true, false, true},
-        {"Single Instance=yes\r\n", true, false, true, false, false, true, false, true},
+        {"Single Instance=yes\r\n", true, false, true, Forwarded, true, true, false, true},
+        {"Single Instance=yes\r\n", true, false, true, ForwardResult::Failed, false, true, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.application);
@@ -100,6 +108,39 @@ TEST(SingleInstanceSetUp, SettingsAndChannelDecideTheRole) {
         EXPECT_EQ(g.script->startPrimaryCalls, c.channelAsked && c.exists && c.primary ? 1 : 0);
         EXPECT_EQ(g.script->forwarded.has_value(), c.channelAsked && c.exists && !c.primary);
         EXPECT_TRUE(g.platform.stdoutText.empty());
+    }
+}
+
+// A guarded start that can neither become the primary nor hand its
+// arguments over fails with a line of its own and the start-up failure
+// code; it never runs an instance beside the one that may be running.
+TEST(SingleInstanceSetUp, StartsThatCannotBeGuardedFailWithAnErrorLine) {
+    struct Case {
+        const char* what;
+        WideString unsafeFolder;
+        ForwardResult forwards;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"socket folder of another user or open to others", u"/tmp/kite-1000", ForwardResult::Forwarded,
+         "Error: Der Ordner /tmp/kite-1000 geh\xc3\xb6rt einem anderen Benutzer oder ist f\xc3\xbcr andere Benutzer "
+         "zug\xc3\xa4nglich; die Einzelinstanz kann nicht gepr\xc3\xbc" "ft werden. \n"},
+        {"guard held, nothing takes the arguments", u"", ForwardResult::Unreachable,
+         "Error: Das Programm l\xc3\xa4uft bereits, die laufende Instanz ist aber nicht erreichbar. \n"},
+        // Windows: a failed post ends the start without a line.
+        {"hand-over failed otherwise", u"", ForwardResult::Failed, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Guarded g("Single Instance=yes\r\n");
+        g.script->primary = false;
+        g.script->unsafeFolder = c.unsafeFolder;
+        g.script->forwards = c.forwards;
+        testing::FakeServiceControl control;
+        EXPECT_EQ(launcherMain(g.platform, control, nullptr), -1);
+        EXPECT_EQ(g.platform.stdoutText, c.line);
+        EXPECT_EQ(g.platform.dialogCalls, 0);
+        EXPECT_EQ(g.script->forwarded.has_value(), c.unsafeFolder.empty());
     }
 }
 

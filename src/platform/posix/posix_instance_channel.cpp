@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -34,10 +35,21 @@ namespace {
 // that sends nothing, or stops half-way, loses its place after this.
 constexpr std::chrono::seconds kMessageDeadline{3};
 
-// Connections in progress at once: those whose message is still being read
-// plus the forwarded starts handed out and not yet destroyed. Further
-// secondaries wait in the socket's backlog until one ends.
-constexpr std::size_t kMaxInProgress = 16;
+// Connections held before their forwarded start is handed out: those whose
+// message is still being read plus complete ones waiting for a delivery.
+// A new connection beyond this closes the one that has been read longest
+// without its message being complete. A real secondary sends its message
+// as soon as it is connected, so by the time it is accepted its message is
+// there: a flood of silent connections cannot keep it out.
+constexpr std::size_t kMaxHeld = 64;
+
+// Forwarded starts handed out and not yet destroyed (each has a delivery
+// thread). Complete messages beyond this wait among the held connections.
+constexpr std::size_t kMaxDelivering = 16;
+
+// Connections accepted in one round of the listener, so that deadlines and
+// the teardown are looked at in between.
+constexpr std::size_t kAcceptsPerRound = 64;
 
 // True when path is a folder (not a link to one) of this user that no one
 // else may enter or change.
@@ -47,18 +59,24 @@ bool isPrivateFolder(const std::string& path) {
     return S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) == 0;
 }
 
-// The folder of the instance sockets: $XDG_RUNTIME_DIR when it is private,
-// otherwise /tmp/kite-<uid>, created with mode 0700 and checked like it (a
-// folder of that name that another user made first is refused). Empty when
-// neither can be used.
-std::string socketFolder(std::size_t room) {
+// The folder of the instance sockets, or why there is none.
+struct SocketFolder {
+    std::string path;     // empty: no folder can be used
+    bool unsafe = false;  // path exists but is not this user's alone
+};
+
+// $XDG_RUNTIME_DIR when it is private, otherwise /tmp/kite-<uid>, created
+// with mode 0700 and checked like it. A folder of that name that is not a
+// private folder of this user (another user made it first, or it was opened
+// to others) is reported, not used: a socket there could be taken over.
+SocketFolder socketFolder(std::size_t room) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] == '/' && std::strlen(runtime) <= room && isPrivateFolder(runtime)) {
-        return runtime;
+        return {runtime, false};
     }
     const std::string fallback = "/tmp/kite-" + std::to_string(getuid());
     if (mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) return {};
-    return isPrivateFolder(fallback) ? fallback : std::string();
+    return {fallback, !isPrivateFolder(fallback)};
 }
 
 // The socket's path "<folder>/kite-<hash>" and the lock file beside it; the
@@ -71,16 +89,22 @@ struct SocketPlace {
     std::string lockPath;
 };
 
-std::optional<SocketPlace> socketPlaceFor(const WideString& instanceName) {
+// No place when no folder can be used; unsafeFolder names a folder that
+// must not be used.
+std::optional<SocketPlace> socketPlaceFor(const WideString& instanceName, WideString& unsafeFolder) {
     std::uint64_t hash = 14695981039346656037ull;
     for (unsigned char c : toUtf8(instanceName)) hash = (hash ^ c) * 1099511628211ull;
     char leaf[32];
     std::snprintf(leaf, sizeof leaf, "/kite-%016llx", static_cast<unsigned long long>(hash));
     SocketPlace place;
     const std::size_t room = sizeof place.address.sun_path - 1 - std::strlen(leaf);
-    const std::string folder = socketFolder(room);
-    if (folder.empty() || folder.size() > room) return std::nullopt;
-    place.socketPath = folder + leaf;
+    const SocketFolder folder = socketFolder(room);
+    if (folder.unsafe) {
+        unsafeFolder = fromUtf8(folder.path);
+        return std::nullopt;
+    }
+    if (folder.path.empty() || folder.path.size() > room) return std::nullopt;
+    place.socketPath = folder.path + leaf;
     place.lockPath = place.socketPath + ".lock";
     place.address.sun_family = AF_UNIX;
     std::memcpy(place.address.sun_path, place.socketPath.c_str(), place.socketPath.size() + 1);
@@ -130,15 +154,16 @@ void wake(int fd) {
 }
 
 // What the primary's channel and its forwarded starts share: the start
-// event, the count of connections in progress with the pipe that tells the
-// listener when one ended, and the connections of secondaries that got no
-// reply. Those stay open until the primary ends, so that such a secondary
-// waits as long as the primary runs.
+// event, the count of forwarded starts being delivered with the pipe that
+// tells the listener when one ended, and the connections of secondaries that
+// got no reply, on their way to the listener. The listener keeps each of
+// those open while its secondary waits, so that the secondary lasts as long
+// as the primary, and closes it once the secondary has gone.
 struct PrimaryState {
     std::mutex lock;
     std::condition_variable started;
     bool mainStarted = false;
-    std::size_t inProgress = 0;
+    std::size_t delivering = 0;
     std::vector<Descriptor> unanswered;
     Descriptor wakeRead;
     Descriptor wakeWrite;
@@ -155,7 +180,7 @@ public:
     ~PosixForwardedStart() override {
         std::lock_guard<std::mutex> guard(state_->lock);
         if (!replied_) state_->unanswered.push_back(std::move(connection_));
-        --state_->inProgress;
+        --state_->delivering;
         wake(state_->wakeWrite.get());
     }
 
@@ -179,7 +204,8 @@ private:
     bool replied_ = false;
 };
 
-// A connection whose message is still arriving.
+// A connection whose message is still arriving, or complete and waiting for
+// a delivery.
 struct IncomingMessage {
     Descriptor connection;
     ArgumentMessage message;
@@ -225,6 +251,8 @@ public:
 
     bool startPrimary(std::function<void(std::shared_ptr<ForwardedStart>)> onForward) override {
         if (listen(socket_.get(), SOMAXCONN) != 0) return false;
+        // The listener takes connections until none is pending.
+        if (fcntl(socket_.get(), F_SETFL, O_NONBLOCK) != 0) return false;
         int pipeEnds[2];
         if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
         state_->wakeRead = Descriptor(pipeEnds[0]);
@@ -244,14 +272,19 @@ public:
     }
 
     // The message goes out whole, then the sending side is shut, which the
-    // primary takes as its end.
-    bool forward(const ArgumentArea& area) override {
+    // primary takes as its end. Another process holds the lock, so a primary
+    // runs; when nothing takes the message (it is still starting, its
+    // listener could not start, or it closed the connection), the start
+    // cannot be handed over.
+    ForwardResult forward(const ArgumentArea& area) override {
         socket_ = Descriptor(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        if (!socket_.valid()) return false;
+        if (!socket_.valid()) return ForwardResult::Unreachable;
         if (connect(socket_.get(), reinterpret_cast<const sockaddr*>(&place_.address), place_.length) != 0)
-            return false;
-        if (!peerIsSameUser(socket_.get())) return false;
-        return sendAll(socket_.get(), area.data(), area.size()) && shutdown(socket_.get(), SHUT_WR) == 0;
+            return ForwardResult::Unreachable;
+        if (!peerIsSameUser(socket_.get())) return ForwardResult::Unreachable;
+        if (!sendAll(socket_.get(), area.data(), area.size()) || shutdown(socket_.get(), SHUT_WR) != 0)
+            return ForwardResult::Unreachable;
+        return ForwardResult::Forwarded;
     }
 
     // The connection closing without a reply means the primary has ended (or
@@ -266,21 +299,38 @@ public:
     }
 
 private:
-    // The listener thread: accepts connections while fewer than
-    // kMaxInProgress are in progress, reads every message to its end within
-    // the deadline, and hands out one forwarded start per complete message,
-    // until the teardown wakes it with stopping_ set. A message still
-    // arriving then is dropped.
+    // The listener thread, until the teardown wakes it with stopping_ set:
+    // accepts every pending connection, reads each message to its end within
+    // the deadline, hands out one forwarded start per complete message while
+    // fewer than kMaxDelivering are delivered, and closes the connections of
+    // unanswered secondaries that have gone. Messages still arriving or
+    // waiting then are dropped.
     void listenLoop(const std::function<void(std::shared_ptr<ForwardedStart>)>& onForward) {
-        std::vector<IncomingMessage> incoming;
+        std::vector<IncomingMessage> incoming;  // oldest first
+        std::deque<IncomingMessage> ready;
+        std::vector<Descriptor> unanswered;
         std::vector<pollfd> waits;
         for (;;) {
-            bool room = false;
+            std::size_t delivering = 0;
             {
                 std::lock_guard<std::mutex> guard(state_->lock);
-                room = state_->inProgress < kMaxInProgress;
+                for (Descriptor& connection : state_->unanswered) unanswered.push_back(std::move(connection));
+                state_->unanswered.clear();
+                delivering = state_->delivering;
             }
-            waits.assign({{state_->wakeRead.get(), POLLIN, 0}, {room ? socket_.get() : -1, POLLIN, 0}});
+            // Only this thread raises the count; delivery threads lower it.
+            for (; !ready.empty() && delivering < kMaxDelivering; ++delivering) {
+                {
+                    std::lock_guard<std::mutex> guard(state_->lock);
+                    ++state_->delivering;
+                }
+                onForward(std::make_shared<PosixForwardedStart>(state_, std::move(ready.front().connection),
+                                                                ready.front().message.area()));
+                ready.pop_front();
+            }
+
+            const int accepting = canAccept(incoming, ready) ? socket_.get() : -1;
+            waits.assign({{state_->wakeRead.get(), POLLIN, 0}, {accepting, POLLIN, 0}});
             auto now = std::chrono::steady_clock::now();
             int timeout = -1;
             for (const IncomingMessage& message : incoming) {
@@ -289,6 +339,9 @@ private:
                 const int leftMs = static_cast<int>(std::max<decltype(left)>(left, 0));
                 if (timeout < 0 || leftMs < timeout) timeout = leftMs;
             }
+            // The secondary has shut its sending side already: only its
+            // close (POLLHUP, reported without asking) matters.
+            for (const Descriptor& connection : unanswered) waits.push_back({connection.get(), 0, 0});
             if (poll(waits.data(), waits.size(), timeout) < 0) {
                 if (errno == EINTR) continue;
                 return;
@@ -300,8 +353,8 @@ private:
                 if (stopping_) return;
             }
             now = std::chrono::steady_clock::now();
-            // waits[2 + i] belongs to incoming[i]; the list is rebuilt before
-            // the next poll, so entries may go in any order.
+            // waits[2 + i] belongs to incoming[i], then come the unanswered
+            // connections in their order.
             std::vector<IncomingMessage> waiting;
             for (std::size_t i = 0; i < incoming.size(); ++i) {
                 using State = ArgumentMessage::State;
@@ -311,39 +364,53 @@ private:
                 if (progress == State::Waiting && now >= message.deadline) progress = State::Dropped;
                 if (progress == State::Waiting) {
                     waiting.push_back(std::move(message));
-                    continue;
+                } else if (progress == State::Complete) {
+                    ready.push_back(std::move(message));
                 }
-                if (progress == State::Dropped) {
-                    release();
-                    continue;
-                }
-                // The start takes over this connection's place in the count.
-                onForward(std::make_shared<PosixForwardedStart>(state_, std::move(message.connection),
-                                                                message.message.area()));
             }
+            const std::size_t firstUnanswered = 2 + incoming.size();
             incoming = std::move(waiting);
-            if ((waits[1].revents & POLLIN) != 0) acceptOne(incoming, now);
+            std::vector<Descriptor> stillWaiting;
+            for (std::size_t i = 0; i < unanswered.size(); ++i) {
+                if ((waits[firstUnanswered + i].revents & (POLLHUP | POLLERR | POLLNVAL)) == 0)
+                    stillWaiting.push_back(std::move(unanswered[i]));
+            }
+            unanswered = std::move(stillWaiting);
+            if ((waits[1].revents & POLLIN) != 0) acceptPending(incoming, ready, now);
         }
     }
 
-    void acceptOne(std::vector<IncomingMessage>& incoming, std::chrono::steady_clock::time_point now) {
-        Descriptor connection(accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-        if (!connection.valid()) {
-            // Out of descriptors and the like: try again a little later.
-            if (errno != EINTR && errno != ECONNABORTED && errno != EAGAIN) usleep(100 * 1000);
-            return;
-        }
-        if (!peerIsSameUser(connection.get())) return;
-        {
-            std::lock_guard<std::mutex> guard(state_->lock);
-            ++state_->inProgress;
-        }
-        incoming.push_back({std::move(connection), {}, now + kMessageDeadline});
+    // A connection can be taken while fewer than kMaxHeld are held, or when
+    // one still being read can make room.
+    static bool canAccept(const std::vector<IncomingMessage>& incoming, const std::deque<IncomingMessage>& ready) {
+        return incoming.size() + ready.size() < kMaxHeld || !incoming.empty();
     }
 
-    void release() {
-        std::lock_guard<std::mutex> guard(state_->lock);
-        --state_->inProgress;
+    // Takes the pending connections and reads what each has sent; past
+    // kMaxHeld, the connection read longest without a complete message is
+    // closed to make room.
+    void acceptPending(std::vector<IncomingMessage>& incoming, std::deque<IncomingMessage>& ready,
+                       std::chrono::steady_clock::time_point now) {
+        using State = ArgumentMessage::State;
+        for (std::size_t round = 0; round < kAcceptsPerRound && canAccept(incoming, ready); ++round) {
+            Descriptor connection(accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+            if (!connection.valid()) {
+                if (errno == EINTR || errno == ECONNABORTED) continue;
+                // Out of descriptors and the like: try again a little later.
+                if (errno != EAGAIN && errno != EWOULDBLOCK) usleep(100 * 1000);
+                return;
+            }
+            if (!peerIsSameUser(connection.get())) continue;
+            IncomingMessage message{std::move(connection), {}, now + kMessageDeadline};
+            const State progress = readMore(message);
+            if (progress == State::Dropped) continue;
+            if (incoming.size() + ready.size() >= kMaxHeld) incoming.erase(incoming.begin());
+            if (progress == State::Complete) {
+                ready.push_back(std::move(message));
+            } else {
+                incoming.push_back(std::move(message));
+            }
+        }
     }
 
     SocketPlace place_;
@@ -369,25 +436,27 @@ ArgumentMessage::State ArgumentMessage::end() {
     return state_ = received_ == kArgumentAreaSize ? State::Complete : State::Dropped;
 }
 
-std::unique_ptr<InstanceChannel> openPosixInstanceChannel(const WideString& instanceName, bool& isPrimary) {
-    std::optional<SocketPlace> place = socketPlaceFor(instanceName);
-    if (!place) return nullptr;
+InstanceChannelOpening openPosixInstanceChannel(const WideString& instanceName) {
+    InstanceChannelOpening opening;
+    std::optional<SocketPlace> place = socketPlaceFor(instanceName, opening.unsafeFolder);
+    if (!place) return opening;
     // Whoever holds the lock is the primary; the kernel lets it go when the
     // process ends, however it ends.
     Descriptor lock(open(place->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!lock.valid()) return nullptr;
+    if (!lock.valid()) return opening;
     if (flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK) return nullptr;
-        isPrimary = false;
-        return std::make_unique<PosixInstanceChannel>(std::move(*place), Descriptor(), Descriptor());
+        if (errno != EWOULDBLOCK) return opening;
+        opening.channel = std::make_unique<PosixInstanceChannel>(std::move(*place), Descriptor(), Descriptor());
+        return opening;
     }
     // A socket file left by a primary that did not end cleanly.
     unlink(place->socketPath.c_str());
     Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket.valid()) return nullptr;
-    if (bind(socket.get(), reinterpret_cast<const sockaddr*>(&place->address), place->length) != 0) return nullptr;
-    isPrimary = true;
-    return std::make_unique<PosixInstanceChannel>(std::move(*place), std::move(lock), std::move(socket));
+    if (!socket.valid()) return opening;
+    if (bind(socket.get(), reinterpret_cast<const sockaddr*>(&place->address), place->length) != 0) return opening;
+    opening.isPrimary = true;
+    opening.channel = std::make_unique<PosixInstanceChannel>(std::move(*place), std::move(lock), std::move(socket));
+    return opening;
 }
 
 }  // namespace kite

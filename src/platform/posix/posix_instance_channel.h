@@ -37,7 +37,9 @@ private:
 
 // Takes the lock file of instanceName and binds its socket (isPrimary true)
 // or, when another process holds that lock, prepares to connect to it
-// (isPrimary false); null when neither is possible.
-std::unique_ptr<InstanceChannel> openPosixInstanceChannel(const WideString& instanceName, bool& isPrimary);
+// (isPrimary false). No channel when neither is possible; unsafeFolder is
+// set when that is because the socket folder under /tmp is not the user's
+// alone.
+InstanceChannelOpening openPosixInstanceChannel(const WideString& instanceName);
 
 }  // namespace kite

@@ -632,9 +632,8 @@ std::int32_t PosixPlatform::startPairedProcess(const WideString& program, bool w
     return 0;
 }
 
-std::unique_ptr<InstanceChannel> PosixPlatform::openInstanceChannel(const WideString& instanceName,
-                                                                   bool& isPrimary) {
-    return openPosixInstanceChannel(instanceName, isPrimary);
+InstanceChannelOpening PosixPlatform::openInstanceChannel(const WideString& instanceName) {
+    return openPosixInstanceChannel(instanceName);
 }
 
 void PosixPlatform::sleepMilliseconds(std::uint32_t ms) { usleep(static_cast<useconds_t>(ms) * 1000); }

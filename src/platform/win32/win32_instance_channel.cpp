@@ -130,14 +130,17 @@ public:
         if (shared_->startEvent.valid()) SetEvent(shared_->startEvent.get());
     }
 
-    bool forward(const ArgumentArea& area) override {
+    // A failed post (no listener yet, or none at all) ends the start without
+    // a message, as it always has on Windows.
+    ForwardResult forward(const ArgumentArea& area) override {
         // The reply is posted to this thread: it needs its queue before the
         // primary learns its id.
         ensureMessageQueue();
         std::memcpy(shared_->block + kArgumentAreaOffset, area.data(), area.size());
         messageId_ = loadField(shared_->block, kMessageIdOffset);
         const DWORD listener = loadField(shared_->block, kListenerThreadOffset);
-        return PostThreadMessageW(listener, messageId_, GetCurrentThreadId(), 0) != 0;
+        return PostThreadMessageW(listener, messageId_, GetCurrentThreadId(), 0) != 0 ? ForwardResult::Forwarded
+                                                                                    : ForwardResult::Failed;
     }
 
     std::int32_t waitForReply() override {

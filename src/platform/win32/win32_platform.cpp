@@ -482,9 +482,10 @@ std::int32_t Win32Platform::startPairedProcess(const WideString& program, bool w
     return static_cast<std::int32_t>(code);
 }
 
-std::unique_ptr<InstanceChannel> Win32Platform::openInstanceChannel(const WideString& instanceName,
-                                                                   bool& isPrimary) {
-    return openWin32InstanceChannel(instanceName, isPrimary);
+InstanceChannelOpening Win32Platform::openInstanceChannel(const WideString& instanceName) {
+    InstanceChannelOpening opening;
+    opening.channel = openWin32InstanceChannel(instanceName, opening.isPrimary);
+    return opening;
 }
 
 void Win32Platform::sleepMilliseconds(std::uint32_t ms) { Sleep(ms); }

@@ -64,7 +64,7 @@ public:
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
                                               std::uint32_t stackSize) override;
     std::int32_t startPairedProcess(const WideString& program, bool wait) override;
-    std::unique_ptr<InstanceChannel> openInstanceChannel(const WideString& instanceName, bool& isPrimary) override;
+    InstanceChannelOpening openInstanceChannel(const WideString& instanceName) override;
     void sleepMilliseconds(std::uint32_t ms) override;
     [[noreturn]] void sleepForever() override;
 
