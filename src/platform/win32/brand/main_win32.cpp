@@ -1,6 +1,7 @@
-// kite-brand.exe: the UTF-16 command line becomes UTF-8 for the tool; its
-// lines go to the console as UTF-16 (any code page shows them), and as UTF-8
-// into pipes and files.
+// The entry of kite-brand.exe, kept with the Windows platform code: the
+// UTF-16 command line becomes UTF-8 for the tool; its lines go to the
+// console as UTF-16 (any code page shows them), and as UTF-8 into pipes and
+// files.
 #include <windows.h>
 
 #include <string>
