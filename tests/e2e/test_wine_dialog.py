@@ -89,17 +89,12 @@ class WineDialog(unittest.TestCase):
                 break
             time.sleep(0.05)
         try:
-            cls.wine = harness.Wine()
+            # The suite's wineserver starts with the display: the desktop process it starts
+            # with the first window keeps the display it was started with.
+            cls.wine = harness.Wine(display=cls.display)
         except BaseException:
             cls.stop_xvfb()
             raise
-        # The prefix was made without a display, and the desktop process of that
-        # wineserver would keep it so: a new persistent wineserver brings the
-        # desktop up on the X server with the first start. Started here, it holds
-        # none of the pipes that the tests read to their end.
-        for option in ("-k", "-w", "-p"):
-            subprocess.run([harness.WINESERVER, option], env=cls.wine.env, stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         # Runtime homes: one with the client layout only, one with the server
         # layout, and a folder without any JVM library.
         drive_c = cls.wine.root / "prefix" / "drive_c"
