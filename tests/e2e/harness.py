@@ -524,6 +524,13 @@ def jvm_double(variant: str = "full") -> pathlib.Path:
     return TARGET.double(variant)
 
 
+def not_through_qemu(why: str):
+    """Skips the calling case where kite.exe runs through qemu-i386-static (the qemu route),
+    for what the emulator cannot do; why says what, and that kite64.exe runs the case."""
+    if TARGET.bits == 32 and i386_route() == "qemu":
+        raise unittest.SkipTest(f"not on kite.exe through qemu-i386-static: {why}")
+
+
 def pair_build() -> WindowsBuild:
     """The paired build of the executable under test, for cases that run both; skips the
     case where that one cannot run here (kite.exe without 32-bit execution)."""

@@ -145,34 +145,43 @@ HWND findChild(HWND parent, const wchar_t* className) {
 
 // Selects a folder such as C:\a\b in the browser's tree as a user clicks
 // through it: the drive below one of the desktop's items, then each folder.
-bool selectInBrowser(HWND browser, const std::wstring& path) {
+// Empty when it is selected; otherwise the step that failed.
+std::wstring selectInBrowser(HWND browser, const std::wstring& path) {
     HWND treeWindow = findChild(browser, L"SysTreeView32");
-    if (treeWindow == nullptr || path.size() < 2 || path[1] != L':') return false;
+    if (treeWindow == nullptr) return L"no folder tree";
+    if (path.size() < 2 || path[1] != L':') return L"not a path with a drive: " + path;
     RemoteTree tree(treeWindow);
-    if (!tree.usable()) return false;
+    if (!tree.usable()) return L"no buffer in the browser's process";
     HTREEITEM desktop = tree.next(nullptr, TVGN_ROOT);
+    if (desktop == nullptr) return L"no root item";
     const std::wstring drive = path.substr(0, 2);
     const auto isDrive = [&](const std::wstring& text) {
         return text.find(L"(" + drive + L")") != std::wstring::npos || CompareStringOrdinal(
             text.c_str(), static_cast<int>(std::min<std::size_t>(text.size(), 2)), drive.c_str(), 2, TRUE) == CSTR_EQUAL;
     };
     HTREEITEM item = nullptr;
+    std::wstring seen;  // the texts looked at, for the failure
     for (HTREEITEM top = tree.next(desktop, TVGN_CHILD); top != nullptr && item == nullptr; top = tree.next(top, TVGN_NEXT)) {
-        item = tree.child(top, isDrive);
+        seen += L" [" + tree.text(top) + L"]";
+        item = tree.child(top, [&](const std::wstring& text) {
+            seen += L" <" + text + L">";
+            return isDrive(text);
+        });
     }
+    if (item == nullptr) return L"no item for drive " + drive + L" among" + seen;
     std::size_t start = 3;
-    while (item != nullptr && start < path.size()) {
+    while (start < path.size()) {
         std::size_t end = path.find(L'\\', start);
         if (end == std::wstring::npos) end = path.size();
         const std::wstring name = path.substr(start, end - start);
         item = tree.child(item, [&](const std::wstring& text) {
             return CompareStringOrdinal(text.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL;
         });
+        if (item == nullptr) return L"no item for folder " + name;
         start = end + 1;
     }
-    if (item == nullptr) return false;
     SendMessageW(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-    return true;
+    return {};
 }
 
 void postCommand(HWND dialog, int id) {
@@ -190,8 +199,9 @@ int browse(HWND dialog, const std::wstring& path) {
     if (path == L"-") {
         PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
     } else {
-        if (!selectInBrowser(browser, path)) {
-            print(L"selection failed\n");
+        const std::wstring failure = selectInBrowser(browser, path);
+        if (!failure.empty()) {
+            print(L"selection failed: " + failure + L"\n");
             PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
             return 1;
         }
