@@ -22,7 +22,9 @@ Environment (set by ctest, see tests/CMakeLists.txt):
   KITE_SOURCE_DIR  the source tree
 """
 
+import fcntl
 import functools
+import hashlib
 import importlib.util
 import os
 import pathlib
@@ -33,9 +35,12 @@ import unittest
 from dataclasses import dataclass
 
 WINE64 = "/usr/lib/wine/wine64"
-# The 32-bit loader, from the wine32 package (installed only where 32-bit code runs).
+# The 32-bit loader, from the wine32 package (installed by scripts/setup.sh where a route
+# for 32-bit code exists: natively, or through qemu-i386-static).
 WINE32 = "/usr/lib/wine/wine"
-WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
+# The server itself: Debian's /usr/bin/wineserver wrapper puts -p0 before every option.
+WINESERVER = "/usr/lib/wine/wineserver64"
+QEMU_I386 = "/usr/bin/qemu-i386-static"
 
 SOURCE_DIR = pathlib.Path(os.environ.get("KITE_SOURCE_DIR", pathlib.Path(__file__).resolve().parents[2]))
 HOST_DIR = pathlib.Path(os.environ.get("KITE_HOST_DIR", SOURCE_DIR / "build" / "host"))
@@ -116,6 +121,19 @@ def _run(command, env, cwd, timeout, stdin) -> Result:
     return Result(completed.returncode & 0xFF, completed.stdout, completed.stderr)
 
 
+def _run_to_files(command, env, cwd, timeout, stdin) -> Result:
+    """Like _run, with the standard output and error in unnamed files rather than pipes.
+    A Windows program that opens a window starts Wine's desktop process, which inherits its
+    standard handles and outlives it: a pipe would stay open, and a test wait, as long as that
+    process runs."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        completed = subprocess.run(command, env=env, cwd=cwd, timeout=timeout, input=stdin,
+                                   stdin=None if stdin is not None else subprocess.DEVNULL, stdout=out, stderr=err)
+        out.seek(0)
+        err.seek(0)
+        return Result(completed.returncode & 0xFF, out.read(), err.read())
+
+
 class LinuxLauncher:
     """The Linux build copied into a sandbox under a name of the test's choice."""
 
@@ -166,13 +184,44 @@ def wine_loader(program) -> str:
 
 
 @functools.cache
-def executes_i386() -> bool:
-    """Whether this machine runs 32-bit x86 code, found out by running a tiny program
-    (scripts/runs_i386.py, which scripts/setup.sh asks too)."""
+def _i386_probe():
+    """scripts/runs_i386.py, which scripts/setup.sh asks too."""
     spec = importlib.util.spec_from_file_location("runs_i386", SOURCE_DIR / "scripts" / "runs_i386.py")
     probe = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(probe)
-    return probe.executes_i386()
+    return probe
+
+
+@functools.cache
+def executes_i386() -> bool:
+    """Whether 32-bit x86 code runs in this process's surroundings, found out by running a tiny
+    program: natively, or inside scripts/i386-namespace.sh through qemu-i386-static."""
+    return _i386_probe().executes_i386()
+
+
+def in_i386_namespace() -> bool:
+    """Whether this process runs inside scripts/i386-namespace.sh."""
+    return os.environ.get("KITE_I386_ROUTE") == "qemu"
+
+
+def i386_namespace_needed() -> str | None:
+    """Where 32-bit code does not run as it is but the qemu route is installed and a private
+    namespace can be made: the reason to run the Windows suites inside it; None otherwise.
+    tests/e2e/run_suite.py asks this before it runs a Windows suite."""
+    if in_i386_namespace() or executes_i386():
+        return None
+    if not (os.path.exists(QEMU_I386) and os.path.exists(WINE32)):
+        return None
+    if not _i386_probe().namespace_possible():
+        return None
+    return "32-bit x86 code runs here through qemu-i386-static in a private namespace (scripts/i386-namespace.sh)"
+
+
+def i386_route() -> str:
+    """How kite.exe runs in this process: "native", "qemu", or "none"."""
+    if not executes_i386():
+        return "none"
+    return "qemu" if in_i386_namespace() else "native"
 
 
 @dataclass(frozen=True)
@@ -204,7 +253,11 @@ class WindowsBuild:
             return "wine64 is not installed (scripts/setup.sh)"
         if self.bits == 32:
             if not executes_i386():
-                return "32-bit x86 code does not run on this machine: kite.exe cannot be executed here"
+                if not os.path.exists(QEMU_I386):
+                    return ("32-bit x86 code does not run on this machine and qemu-user-static is not installed: "
+                            "kite.exe cannot be executed here (scripts/setup.sh says which route it took)")
+                return ("32-bit x86 code does not run on this machine, and no private namespace with its own "
+                        "binfmt_misc can be made for qemu-i386-static (scripts/runs_i386.py --namespace)")
             if not os.path.exists(WINE32):
                 return f"{WINE32} is missing: wine32 is not installed (scripts/setup.sh)"
         return None
@@ -251,25 +304,175 @@ if os.environ.get("KITE_WINE_EXE", "kite64.exe") not in _BUILDS:
 TARGET = _BUILDS[os.environ.get("KITE_WINE_EXE", "kite64.exe")]
 
 
+PREFIX_TEMPLATES = HOST_DIR / "e2e-output" / "wine-templates"
+
+
+def prefix_problems(prefix: pathlib.Path, with_32bit: bool) -> list:
+    """What a usable prefix lacks: the system libraries of each width and the registry files.
+    Now and then `wineboot -i` returns at once without having made the prefix, and every later
+    start then fails (could not load kernel32.dll)."""
+    needed = ["system.reg", "user.reg", "userdef.reg", "drive_c/windows/system32/kernel32.dll"]
+    if with_32bit:
+        needed.append("drive_c/windows/syswow64/kernel32.dll")
+    problems = [name for name in needed if not (prefix / name).is_file() or (prefix / name).stat().st_size == 0]
+    if with_32bit and not problems and "Wow6432Node\\\\Microsoft\\\\Windows NT" not in (prefix / "system.reg").read_text(
+            encoding="utf-8", errors="replace"):
+        problems.append("system.reg without the 32-bit registry view")
+    return problems
+
+
+def _wine_identity() -> str:
+    """What a prefix template depends on: the Wine packages and whether 32-bit code runs."""
+    parts = [f"route={i386_route()}"]
+    for program in (WINE64, WINE32, WINESERVER):
+        try:
+            info = os.stat(program)
+            parts.append(f"{program}:{info.st_size}:{int(info.st_mtime)}")
+        except OSError:
+            parts.append(f"{program}:missing")
+    return "\n".join(parts) + "\n"
+
+
+def _wine_environment(prefix: pathlib.Path) -> dict:
+    env = dict(os.environ)
+    env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    env.pop("DISPLAY", None)
+    for name in ISOLATED_VARIABLES:
+        env.pop(name, None)
+    return env
+
+
+def _quiet(command, env, timeout) -> int:
+    """Runs a Wine command with no pipe of the test as its standard handles."""
+    return subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, timeout=timeout).returncode
+
+
+@functools.cache
+def prefix_template() -> pathlib.Path:
+    """A complete 64-bit prefix (with its 32-bit half where 32-bit code runs), made once per
+    build folder and Wine installation by `wineboot -i`, and copied for each suite: making
+    one takes half a minute, more through qemu."""
+    identity = _wine_identity()
+    folder = PREFIX_TEMPLATES / hashlib.sha256(identity.encode()).hexdigest()[:16]
+    prefix = folder / "prefix"
+    stamp = folder / "identity"
+    with_32bit = i386_route() != "none" and os.path.exists(WINE32)
+    folder.mkdir(parents=True, exist_ok=True)
+    with open(folder / "lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)   # suites of one ctest run may ask at the same time
+        if stamp.exists() and stamp.read_text() == identity and not prefix_problems(prefix, with_32bit):
+            return prefix
+        stamp.unlink(missing_ok=True)
+        problems = []
+        for _ in range(3):
+            shutil.rmtree(prefix, ignore_errors=True)
+            env = _wine_environment(prefix)
+            try:
+                _quiet([WINE64, "wineboot", "-i"], env, 600)
+                # The server that wineboot started ends by itself; the registry is on disk then.
+                _quiet([WINESERVER, "-w"], env, 300)
+            except subprocess.TimeoutExpired:
+                _quiet([WINESERVER, "-k"], env, 60)
+            problems = prefix_problems(prefix, with_32bit)
+            if not problems:
+                stamp.write_text(identity)
+                return prefix
+        raise AssertionError(f"wineboot -i made no complete prefix in {prefix} (missing: {', '.join(problems)})")
+
+
+# Wine's libraries and programs in a prefix: never written once the prefix is made.
+_LINKED_SUFFIXES = {".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".tlb", ".ax", ".ds", ".msstyles"}
+
+
+def copy_prefix(template: pathlib.Path, target: pathlib.Path):
+    """A prefix of its own for a suite: a copy of the template, with Wine's libraries and
+    programs (about a gigabyte) linked rather than copied; every other file, such as the
+    registry and win.ini, is copied, since Wine rewrites those in place. The file
+    "wineserver" names the server folder of the template's own session: each copy gets its own."""
+    def copy(source, destination):
+        if pathlib.PurePath(source).suffix.lower() in _LINKED_SUFFIXES:
+            os.link(source, destination)
+        else:
+            shutil.copy2(source, destination)
+
+    shutil.copytree(template, target, symlinks=True, copy_function=copy,
+                    ignore=lambda folder, names: ["wineserver"] if folder == str(template) else [])
+
+
 class Wine:
     """A private wine prefix for one suite; create in setUpClass, close in tearDownClass.
-    The prefix is a 64-bit one: it runs the 32-bit kite.exe as well (WoW64)."""
+    The prefix is a 64-bit one: it runs the 32-bit kite.exe as well (WoW64).
 
-    def __init__(self):
+    The suite gets a copy of the prefix template and one persistent wineserver, started here
+    (so inside scripts/i386-namespace.sh where the suite runs there, and every process it
+    starts, services included, can run 32-bit code). Booting starts the service manager and
+    RpcSs before the first case, and they stay up.
+
+    Every start of the launcher attaches to the desktop (the common controls it loads do), and
+    a desktop without a window needs Wine's desktop process, explorer.exe /desktop, which
+    the first one starts. That process ends a moment after the last other process on the
+    desktop has ended, so that every start would start it anew and wait for it; and it
+    inherits the starter's standard handles, so that a pipe of the test stays open until it
+    ends. Its start-up registers with RpcSs: in a session that closes with its last process
+    (Debian's wineserver wrapper says -p0) it finds the service manager gone or going, and
+    waits up to 2 x 10 s. Here the server and RpcSs stay up, the programs' output goes to
+    files (Wine.run), and a console process that stays on the desktop for the whole suite
+    (cmd waiting for input that never comes) keeps one desktop process alive from the first
+    start on.
+    display: the X display of the suite's windows, None for none."""
+
+    def __init__(self, display: str | None = None):
         if not os.path.exists(WINE64):
             raise unittest.SkipTest("wine64 is not installed")
+        template = prefix_template()
         self.root = pathlib.Path(tempfile.mkdtemp(prefix="kite-wine-"))
-        self.env = dict(os.environ)
-        self.env.update(WINEPREFIX=str(self.root / "prefix"), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-        self.env.pop("DISPLAY", None)
-        for name in ISOLATED_VARIABLES:
-            self.env.pop(name, None)
-        # The first start creates the prefix.
-        subprocess.run([WINE64, "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300)
+        try:
+            prefix = self.root / "prefix"
+            copy_prefix(template, prefix)
+            with_32bit = i386_route() != "none" and os.path.exists(WINE32)
+            problems = prefix_problems(prefix, with_32bit)
+            if problems:
+                raise AssertionError(f"the copy of the Wine prefix is incomplete: {', '.join(problems)}")
+            self.env = _wine_environment(prefix)
+            if display is not None:
+                self.env["DISPLAY"] = display
+            _quiet([WINESERVER, "-p"], self.env, 60)
+            # The keeper is on the desktop before booting starts the desktop process.
+            self.desktop_keeper = subprocess.Popen([WINE64, "cmd", "/k"], env=self.env, cwd=self.root,
+                                                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                                   stderr=subprocess.DEVNULL)
+            _quiet([WINE64, "wineboot"], self.env, 300)
+            if not self.desktop_process_running():
+                # A program that asks for the desktop window starts it, with no pipe of the test.
+                _quiet([WINE64, "rundll32", "user32.dll,GetDesktopWindow"], self.env, 120)
+        except BaseException:
+            self.close()
+            raise
+
+    def desktop_process_running(self) -> bool:
+        """Whether the desktop process of this prefix runs (found by its WINEPREFIX)."""
+        wanted = f"WINEPREFIX={self.env['WINEPREFIX']}".encode()
+        for entry in pathlib.Path("/proc").iterdir():
+            try:
+                if (entry.name.isdigit() and b"explorer.exe" in (entry / "cmdline").read_bytes()
+                        and wanted in (entry / "environ").read_bytes().split(b"\0")):
+                    return True
+            except OSError:
+                continue
+        return False
 
     def close(self):
-        subprocess.run([WINESERVER, "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if hasattr(self, "env"):
+            _quiet([WINESERVER, "-k"], self.env, 60)
+        keeper = getattr(self, "desktop_keeper", None)
+        if keeper is not None:
+            keeper.stdin.close()
+            try:
+                keeper.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                keeper.kill()
+                keeper.wait()
         shutil.rmtree(self.root, ignore_errors=True)
 
     @staticmethod
@@ -285,10 +488,10 @@ class Wine:
     def run(self, exe, args=(), cwd=None, timeout=60, extra_env=None, stdin=None) -> Result:
         environment = dict(self.env)
         environment.update(extra_env or {})
-        return _run(self.command(exe, args), environment, cwd or pathlib.Path(exe).parent, timeout, stdin)
+        return _run_to_files(self.command(exe, args), environment, cwd or pathlib.Path(exe).parent, timeout, stdin)
 
     def reg(self, *args) -> Result:
-        return _run([WINE64, "reg", *args], self.env, None, 120, None)
+        return _run_to_files([WINE64, "reg", *args], self.env, None, 120, None)
 
     def reg_add(self, key: str, name: str, data: str, view: int | None = None):
         """Adds a string value; key is below HKEY_LOCAL_MACHINE; view 64 or 32, by default
@@ -319,6 +522,13 @@ def target_exe() -> pathlib.Path:
 def jvm_double(variant: str = "full") -> pathlib.Path:
     """The test-double jvm.dll of the executable under test's width."""
     return TARGET.double(variant)
+
+
+def not_through_qemu(why: str):
+    """Skips the calling case where kite.exe runs through qemu-i386-static (the qemu route),
+    for what the emulator cannot do; why says what, and that kite64.exe runs the case."""
+    if TARGET.bits == 32 and i386_route() == "qemu":
+        raise unittest.SkipTest(f"not on kite.exe through qemu-i386-static: {why}")
 
 
 def pair_build() -> WindowsBuild:

@@ -6,13 +6,12 @@ calls System.exit(0).
 
 A service does not get the test's environment, so the double reads its
 script from jvm_double.script beside the jvm.dll, and the script names the
-record file. Service processes live only as long as the wineserver, which is
-kept persistent for the whole suite."""
+record file. Service processes live only as long as the wineserver, which
+harness.Wine keeps for the whole suite."""
 
 import collections
 import itertools
 import re
-import subprocess
 import time
 import unittest
 
@@ -103,20 +102,8 @@ class WineService(unittest.TestCase):
     def setUpClass(cls):
         harness.TARGET.require()
         harness.jvm_double()
+        # Service processes end with the wineserver, which harness.Wine keeps for the whole suite.
         cls.wine = harness.Wine()
-        # Service processes end with the wineserver: replace the one that created
-        # the prefix by a persistent one. Booting again starts the service manager
-        # with no pipe of the test as its standard handles (a run would wait for
-        # their end) and with one instance of it only.
-        quiet = dict(env=cls.wine.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-        try:
-            subprocess.run([harness.WINESERVER, "-k"], **quiet)
-            subprocess.run([harness.WINESERVER, "-w"], **quiet)
-            subprocess.run([harness.WINESERVER, "-p"], **quiet)
-            subprocess.run([harness.WINE64, "wineboot"], **quiet)
-        except BaseException:
-            cls.wine.close()
-            raise
 
     @classmethod
     def tearDownClass(cls):

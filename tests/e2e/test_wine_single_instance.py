@@ -116,6 +116,9 @@ class WineSingleInstance(harness.WineSuite):
                 primary.wait()
 
     def test_several_second_starts_at_once_all_end(self):
+        harness.not_through_qemu("of twenty second starts at once some end in the emulator with an illegal "
+                                 "instruction, a breakpoint or a segmentation fault; one at a time they all "
+                                 "pass (the other cases here)")
         for kind, code in (("void", 0), ("int", 5)):
             with self.subTest(kind=kind):
                 instance = WineInstance(self, self.wine, [f"secondary_main={kind}", "secondary_result=5",

@@ -84,10 +84,18 @@ BOOL CALLBACK printChildText(HWND child, LPARAM) {
 }
 
 // The browser's folder tree lives in another process: item texts are read
-// through a buffer allocated there.
+// through a buffer allocated there. Where that memory cannot be reached as
+// written (an emulated 32-bit process: qemu-i386-static puts it one page
+// above the host addresses that Wine's server uses, which would read and
+// write another page of the launcher), KITE_DRIVER_SELECT_TO_READ=1 has an
+// item's text read by selecting it: the browser shows the selected folder's
+// name in its edit field, whose text every process can ask for.
 class RemoteTree {
 public:
-    explicit RemoteTree(HWND tree) : tree_(tree) {
+    RemoteTree(HWND tree, HWND nameField)
+        : tree_(tree), nameField_(nameField), selectToRead_(GetEnvironmentVariableW(L"KITE_DRIVER_SELECT_TO_READ",
+                                                                                     nullptr, 0) > 0) {
+        if (selectToRead_) return;
         DWORD processId = 0;
         GetWindowThreadProcessId(tree, &processId);
         process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, processId);
@@ -102,20 +110,12 @@ public:
     RemoteTree(const RemoteTree&) = delete;
     RemoteTree& operator=(const RemoteTree&) = delete;
 
-    bool usable() const { return buffer_ != nullptr; }
+    bool usable() const { return selectToRead_ ? nameField_ != nullptr : buffer_ != nullptr; }
 
     std::wstring text(HTREEITEM item) {
-        TVITEMW record{};
-        record.mask = TVIF_TEXT | TVIF_HANDLE;
-        record.hItem = item;
-        record.pszText = reinterpret_cast<wchar_t*>(buffer_ + sizeof record);
-        record.cchTextMax = MAX_PATH;
-        wchar_t local[MAX_PATH] = {};
-        if (!WriteProcessMemory(process_, buffer_, &record, sizeof record, nullptr) ||
-            !SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer_)) ||
-            !ReadProcessMemory(process_, buffer_ + sizeof record, local, sizeof local - sizeof(wchar_t), nullptr))
-            return {};
-        return local;
+        if (!selectToRead_) return textFromMemory(item);
+        SendMessageW(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+        return windowText(nameField_);
     }
 
     HTREEITEM next(HTREEITEM item, WPARAM relation) {
@@ -133,8 +133,24 @@ public:
     }
 
 private:
+    std::wstring textFromMemory(HTREEITEM item) {
+        TVITEMW record{};
+        record.mask = TVIF_TEXT | TVIF_HANDLE;
+        record.hItem = item;
+        record.pszText = reinterpret_cast<wchar_t*>(buffer_ + sizeof record);
+        record.cchTextMax = MAX_PATH;
+        wchar_t local[MAX_PATH] = {};
+        if (!WriteProcessMemory(process_, buffer_, &record, sizeof record, nullptr) ||
+            !SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer_)) ||
+            !ReadProcessMemory(process_, buffer_ + sizeof record, local, sizeof local - sizeof(wchar_t), nullptr))
+            return {};
+        return local;
+    }
+
     static constexpr SIZE_T kBufferSize = sizeof(TVITEMW) + (MAX_PATH + 1) * sizeof(wchar_t);
     HWND tree_;
+    HWND nameField_;
+    bool selectToRead_;
     HANDLE process_ = nullptr;
     char* buffer_ = nullptr;
 };
@@ -145,34 +161,43 @@ HWND findChild(HWND parent, const wchar_t* className) {
 
 // Selects a folder such as C:\a\b in the browser's tree as a user clicks
 // through it: the drive below one of the desktop's items, then each folder.
-bool selectInBrowser(HWND browser, const std::wstring& path) {
+// Empty when it is selected; otherwise the step that failed.
+std::wstring selectInBrowser(HWND browser, const std::wstring& path) {
     HWND treeWindow = findChild(browser, L"SysTreeView32");
-    if (treeWindow == nullptr || path.size() < 2 || path[1] != L':') return false;
-    RemoteTree tree(treeWindow);
-    if (!tree.usable()) return false;
+    if (treeWindow == nullptr) return L"no folder tree";
+    if (path.size() < 2 || path[1] != L':') return L"not a path with a drive: " + path;
+    RemoteTree tree(treeWindow, findChild(browser, L"Edit"));
+    if (!tree.usable()) return L"no buffer in the browser's process, or no name field";
     HTREEITEM desktop = tree.next(nullptr, TVGN_ROOT);
+    if (desktop == nullptr) return L"no root item";
     const std::wstring drive = path.substr(0, 2);
     const auto isDrive = [&](const std::wstring& text) {
         return text.find(L"(" + drive + L")") != std::wstring::npos || CompareStringOrdinal(
             text.c_str(), static_cast<int>(std::min<std::size_t>(text.size(), 2)), drive.c_str(), 2, TRUE) == CSTR_EQUAL;
     };
     HTREEITEM item = nullptr;
+    std::wstring seen;  // the texts looked at, for the failure
     for (HTREEITEM top = tree.next(desktop, TVGN_CHILD); top != nullptr && item == nullptr; top = tree.next(top, TVGN_NEXT)) {
-        item = tree.child(top, isDrive);
+        seen += L" [" + tree.text(top) + L"]";
+        item = tree.child(top, [&](const std::wstring& text) {
+            seen += L" <" + text + L">";
+            return isDrive(text);
+        });
     }
+    if (item == nullptr) return L"no item for drive " + drive + L" among" + seen;
     std::size_t start = 3;
-    while (item != nullptr && start < path.size()) {
+    while (start < path.size()) {
         std::size_t end = path.find(L'\\', start);
         if (end == std::wstring::npos) end = path.size();
         const std::wstring name = path.substr(start, end - start);
         item = tree.child(item, [&](const std::wstring& text) {
             return CompareStringOrdinal(text.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL;
         });
+        if (item == nullptr) return L"no item for folder " + name;
         start = end + 1;
     }
-    if (item == nullptr) return false;
     SendMessageW(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-    return true;
+    return {};
 }
 
 void postCommand(HWND dialog, int id) {
@@ -190,8 +215,9 @@ int browse(HWND dialog, const std::wstring& path) {
     if (path == L"-") {
         PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
     } else {
-        if (!selectInBrowser(browser, path)) {
-            print(L"selection failed\n");
+        const std::wstring failure = selectInBrowser(browser, path);
+        if (!failure.empty()) {
+            print(L"selection failed: " + failure + L"\n");
             PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
             return 1;
         }
