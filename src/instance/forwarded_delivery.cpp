@@ -5,7 +5,8 @@
 
 #include "instance/argument_area.h"
 #include "jvm/java_strings.h"
-#include "launcher/launcher.h"
+#include "instance/instance_guard.h"
+#include "jvm/java_vm.h"
 #include "platform/instance_channel.h"
 #include "platform/platform.h"
 
@@ -15,8 +16,8 @@ namespace {
 
 // Everything after the attach, up to and including the call. Returns with a
 // Java exception possibly pending; the caller describes it.
-void callSecondaryMain(Launcher& launcher, JNIEnv* env, ForwardedStart& start) {
-    jclass mainClass = env->FindClass(launcher.platform().env.narrowText(launcher.settings.mainClass).c_str());
+void callSecondaryMain(Platform& platform, const WideString& mainClassName, JNIEnv* env, ForwardedStart& start) {
+    jclass mainClass = env->FindClass(platform.env.narrowText(mainClassName).c_str());
     if (mainClass == nullptr) return;
     bool returning = false;
     jmethodID method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");
@@ -44,18 +45,16 @@ void callSecondaryMain(Launcher& launcher, JNIEnv* env, ForwardedStart& start) {
 
 }  // namespace
 
-void Launcher::deliverForwardedArguments(ForwardedStart& start) {
+void InstanceGuard::deliver(ForwardedStart& start) {
     start.waitMainStarted();
     // Without a start event the wait returns at once, possibly before the VM
     // exists: the delivery then ends without a reply.
-    JavaVM* vm = javaVm;
-    if (vm == nullptr) return;
-    JNIEnv* env = nullptr;
-    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK || env == nullptr) return;
-    callSecondaryMain(*this, env, start);
+    JNIEnv* env = javaVm_.attachCurrentThread();
+    if (env == nullptr) return;
+    callSecondaryMain(platform_, mainClass_, env, start);
     if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
     // A runtime from the IBM registry key keeps its threads attached.
-    if (!runtime.ibm) vm->DetachCurrentThread();
+    javaVm_.detachCurrentThread();
 }
 
 }  // namespace kite

@@ -1,12 +1,13 @@
 // Set-up of the single-instance guard and the secondary's wait. The first
 // start of an executable becomes the primary and listens; later starts hand
 // their arguments over and wait for the primary's reply.
+#include "instance/instance_guard.h"
+
 #include <memory>
 
 #include "foundation/message_catalog.h"
 #include "instance/argument_area.h"
 #include "settings/file_locations.h"
-#include "launcher/launcher.h"
 #include "platform/instance_channel.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
@@ -27,9 +28,14 @@ WideString instanceNameFor(const WideString& executablePath) {
 
 }  // namespace
 
-bool Launcher::setUpInstanceGuard() {
-    singleInstance = false;
-    isPrimary = false;
+InstanceGuard::InstanceGuard(Platform& platform, JavaVm& javaVm, const WideString& mainClass)
+    : platform_(platform), javaVm_(javaVm), mainClass_(mainClass) {}
+
+InstanceGuard::~InstanceGuard() = default;
+
+bool InstanceGuard::setUp(const WideStringList& arguments) {
+    singleInstance_ = false;
+    isPrimary_ = false;
     WideString settingsFile;
     if (!settingsFilePath(platform_, settingsFile)) return false;
     LayeredSettingsStore store(platform_, settingsFile);
@@ -38,7 +44,7 @@ bool Launcher::setUpInstanceGuard() {
     if (value == u"service") return true;  // a service is never guarded
     store.getValue(u"Application", u"Single Instance", value);
     if (value != u"yes") return true;
-    singleInstance = true;
+    singleInstance_ = true;
 
     WideString executable;
     InstanceChannelOpening opening;
@@ -49,40 +55,44 @@ bool Launcher::setUpInstanceGuard() {
         // Whether an instance runs cannot be told: running unguarded could
         // start a second one.
         printMessage(platform_, MessageId::InstanceFolderNotPrivate, {opening.unsafeFolder});
-        singleInstance = false;
+        singleInstance_ = false;
         return false;
     }
-    instanceChannel = std::move(opening.channel);
-    if (!instanceChannel) {
-        singleInstance = false;  // runs as an ordinary instance
+    channel_ = std::move(opening.channel);
+    if (!channel_) {
+        singleInstance_ = false;  // runs as an ordinary instance
         return true;
     }
-    isPrimary = opening.isPrimary;
+    isPrimary_ = opening.isPrimary;
 
-    if (isPrimary) {
+    if (isPrimary_) {
         // Each forwarded start is delivered on a thread of its own; the thread
         // handle is closed at once, the thread is never waited for.
-        const bool listening = instanceChannel->startPrimary([this](std::shared_ptr<ForwardedStart> start) {
+        const bool listening = channel_->startPrimary([this](std::shared_ptr<ForwardedStart> start) {
             platform_.processes.startThread(
                 [this, start] {
-                    deliverForwardedArguments(*start);
+                    deliver(*start);
                     return std::uint32_t{0};
                 },
                 0);
         });
         // Without a listener the guard goes off for this process; the channel
         // stays, so later starts find a primary that does not answer.
-        if (!listening) singleInstance = false;
+        if (!listening) singleInstance_ = false;
         return true;
     }
 
     ArgumentArea area{};
     if (!writeArgumentArea(arguments, area)) return false;
-    const ForwardResult forwarded = instanceChannel->forward(area);
+    const ForwardResult forwarded = channel_->forward(area);
     if (forwarded == ForwardResult::Unreachable) printMessage(platform_, MessageId::PrimaryUnreachable, {});
     return forwarded == ForwardResult::Forwarded;
 }
 
-std::int32_t Launcher::waitForPrimary() { return instanceChannel ? instanceChannel->waitForReply() : 0; }
+std::int32_t InstanceGuard::waitForPrimary() { return channel_ ? channel_->waitForReply() : 0; }
+
+void InstanceGuard::signalMainStarted() {
+    if (channel_) channel_->signalMainStarted();
+}
 
 }  // namespace kite

@@ -32,7 +32,6 @@
 #include "foundation/utf.h"
 #include "jvm/option_assembly.h"
 #include "settings/file_locations.h"
-#include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 #include "settings/setting_values.h"
@@ -100,12 +99,11 @@ bool allDigits(const WideString& text) {
 // The per-user cache folder composed like the per-user settings folder,
 // created when missing (for the user alone); empty with the trace line when
 // it cannot be had or is not safe.
-WideString archiveFolder(Launcher& launcher) {
-    Platform& platform = launcher.platform();
+WideString archiveFolder(Platform& platform, const Trace& trace, const ProductSettings& product) {
     const char16_t separator = pathSeparator(platform.style());
     WideString folder;
     if (!userBaseFolder(platform, conventions(platform.style()).cacheFolder, folder)) {
-        launcher.trace.write([] { return WideString(u"class data archive: no per-user cache folder, none used"); });
+        trace.write([] { return WideString(u"class data archive: no per-user cache folder, none used"); });
         return {};
     }
     while (folder.size() > 1 && isPathSeparator(platform.style(), folder.back())) folder.pop_back();
@@ -114,7 +112,7 @@ WideString archiveFolder(Launcher& launcher) {
     // The folders checked: those below the base folder that the path is
     // composed of, or the base folder itself when it holds the archives.
     WideStringList checked;
-    for (const WideString& part : {productFolderName(launcher.settings.product.name), productFolderName(launcher.settings.product.code)}) {
+    for (const WideString& part : {productFolderName(product.name), productFolderName(product.code)}) {
         if (part.empty()) continue;
         folder += separator + part;
         result = platform.fs.createPrivateDirectory(folder);
@@ -124,7 +122,7 @@ WideString archiveFolder(Launcher& launcher) {
     // A folder that exists may still answer "access denied" to a create.
     FileStatus status;
     if (!result && result.code() != kErrorAlreadyExists && !(platform.fs.fileStatus(folder, status) && status.isFolder)) {
-        launcher.trace.write([&] {
+        trace.write([&] {
             return u"class data archive: cache folder " + folder + u" cannot be created (error " +
                    traceNumber(result.code()) + u"), none used";
         });
@@ -133,7 +131,7 @@ WideString archiveFolder(Launcher& launcher) {
     for (const WideString& part : checked) {
         const WideString reason = distrust(platform.fs, part, true);
         if (reason.empty()) continue;
-        launcher.trace.write([&] {
+        trace.write([&] {
             return u"class data archive: cache folder " + part + u" " + reason + u", none used";
         });
         return {};
@@ -141,7 +139,7 @@ WideString archiveFolder(Launcher& launcher) {
     // The JVM receives the path in the narrow encoding; a path that does not
     // survive it would name another file.
     if (platform.env.widenText(platform.env.narrowText(folder)) != folder) {
-        launcher.trace.write([&] {
+        trace.write([&] {
             return u"class data archive: cache folder " + folder +
                    u" has characters the JVM cannot be given, none used";
         });
@@ -198,7 +196,11 @@ WideString hexDigits(std::uint64_t value, int digits) {
     return text;
 }
 
-void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideStringList& classPath) {
+void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const ProductSettings& product,
+                                const ChosenRuntime& runtime, SettingsStore& store, const WideStringList& classPath,
+                                JvmOptions& jvm) {
+    Platform& platform_ = platform;
+    std::vector<std::string>& jvmOptions = jvm.options;
     WideString value;
     store.getValue(u"Java Runtime Environment", u"Class Data Archive", value);
     if (!isYes(value)) return;
@@ -262,7 +264,7 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
         if (!option.starts_with("-Djava.library.path=")) fingerprint.addBytes(option.data(), option.size() + 1);
     }
 
-    const WideString folder = archiveFolder(*this);
+    const WideString folder = archiveFolder(platform, trace, product);
     if (folder.empty()) return;
     WideString executable;
     if (!platform_.env.modulePath(executable)) return;
@@ -347,8 +349,8 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
             }
         }
         platform_.fs.deleteFile(temporary);  // a stale one of a killed start
-        archiveBeingCreated = temporary;
-        archiveFinalPrefix = base + ownPrefix + wanted + u"-";
+        jvm.archive.beingCreated = temporary;
+        jvm.archive.finalPrefix = base + ownPrefix + wanted + u"-";
         if (mechanism == ArchiveMechanism::DynamicAtExit) {
             jvmOptions.push_back(platform_.env.narrowText(u"-XX:ArchiveClassesAtExit=" + temporary));
         } else {
@@ -363,10 +365,11 @@ void Launcher::addClassDataArchiveOptions(SettingsStore& store, const WideString
     if (featureRelease(version) >= 25) jvmOptions.push_back("-Xlog:aot*=off");
 }
 
-void Launcher::publishClassDataArchive() {
-    if (archiveBeingCreated.empty()) return;
-    const WideString temporary = std::move(archiveBeingCreated);
-    archiveBeingCreated.clear();
+void publishClassDataArchive(Platform& platform, const Trace& trace, ArchivePublication& archive) {
+    if (archive.beingCreated.empty()) return;
+    const WideString temporary = std::move(archive.beingCreated);
+    archive.beingCreated.clear();
+    Platform& platform_ = platform;
     // The slot's reservation: temporary without ".jsa.tmp", plus ".tmp".
     const WideString reservation = temporary.substr(0, temporary.size() - 8) + u".tmp";
     struct Release {
@@ -391,7 +394,7 @@ void Launcher::publishClassDataArchive() {
         });
         return;
     }
-    const WideString final = archiveFinalPrefix + decimal(status.size) + u".jsa";
+    const WideString final = archive.finalPrefix + decimal(status.size) + u".jsa";
     if (const Status renamed = platform_.fs.renameFile(temporary, final); !renamed) {
         platform_.fs.deleteFile(temporary);
         trace.write([&] {

@@ -6,9 +6,26 @@
 #include <cstdint>
 
 #include "discovery/java_version.h"
+#include "discovery/runtime_requirements.h"
+#include "foundation/trace.h"
 #include "foundation/wide_string.h"
+#include "jvm/jvm_options.h"
+#include "platform/platform.h"
+#include "settings/launch_settings.h"
 
 namespace kite {
+
+class SettingsStore;
+
+// With "Class Data Archive=Yes": appends the options that have the JVM use
+// the archive of an earlier start, or write one at exit (then noted in
+// jvm.archive). Every reason to use none goes to the trace.
+void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const ProductSettings& product,
+                                const ChosenRuntime& runtime, SettingsStore& store, const WideStringList& classPath,
+                                JvmOptions& jvm);
+// Once the VM has ended (DestroyJavaVM returned, or the exit hook runs):
+// gives the archive it wrote its final name, or removes it. Runs once.
+void publishClassDataArchive(Platform& platform, const Trace& trace, ArchivePublication& archive);
 
 // How the archive is made, by the runtime's feature release.
 enum class ArchiveMechanism {

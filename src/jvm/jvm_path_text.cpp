@@ -7,7 +7,6 @@
 #include "foundation/message_catalog.h"
 #include "foundation/path_helpers.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
 #include "platform/platform.h"
 
 namespace kite {
@@ -20,8 +19,7 @@ bool survivesNarrowing(Environment& text, const WideString& path) {
 
 }  // namespace
 
-bool jvmPathForm(Launcher& launcher, const WideString& path, WideString& form) {
-    Platform& platform = launcher.platform();
+bool jvmPathForm(Platform& platform, const Trace& trace, const WideString& path, WideString& form) {
     if (survivesNarrowing(platform, path)) {
         form = path;
         return true;
@@ -53,13 +51,12 @@ bool jvmPathForm(Launcher& launcher, const WideString& path, WideString& form) {
         if (end < path.size()) result.push_back(path[end]);
         start = end + 1;
     }
-    launcher.trace.write([&] { return u"short form: " + path + u" given to the JVM as " + result; });
+    trace.write([&] { return u"short form: " + path + u" given to the JVM as " + result; });
     form = std::move(result);
     return true;
 }
 
-bool jvmPathListText(Launcher& launcher, const WideStringList& entries, std::string& text) {
-    Platform& platform = launcher.platform();
+bool jvmPathListText(Platform& platform, const Trace& trace, const WideStringList& entries, std::string& text) {
     const char separator = static_cast<char>(pathListSeparator(platform.style()));
     text.clear();
     WideString form;
@@ -68,7 +65,7 @@ bool jvmPathListText(Launcher& launcher, const WideStringList& entries, std::str
         // current folder: whatever produced one (a variable ending in a
         // separator, an empty expansion), it names nothing here.
         if (entry.empty()) continue;
-        if (!jvmPathForm(launcher, entry, form)) return false;
+        if (!jvmPathForm(platform, trace, entry, form)) return false;
         if (!text.empty()) text.push_back(separator);
         text += platform.env.narrowText(form);
     }

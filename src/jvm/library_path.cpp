@@ -4,7 +4,6 @@
 #include "discovery/runtime_candidates.h"
 #include "foundation/path_helpers.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
 #include "platform/platform.h"
 #include "settings/settings_store.h"
@@ -32,15 +31,14 @@ WideString withoutEmptyEntries(OsStyle style, const WideString& list) {
 // variable stays as written. The library path's pieces are expanded one by
 // one and cut at ';' as the JVM cuts them; empty entries are dropped when the
 // list is joined.
-bool setUpWindows(Launcher& launcher) {
-    Platform& platform = launcher.platform();
+bool setUpWindows(Platform& platform, const Trace& trace, const LaunchSettings& settings, const WideString& library,
+                  std::vector<std::string>& options) {
     const OsStyle style = OsStyle::Windows;
-    const WideString& library = launcher.runtime.jvmLibraryPath;
     platform.env.setEnvironment(u"KITE_JVM_PATH", library);
     platform.env.setEnvironment(u"KITE_JVM_HOME", stripPathComponents(style, library, 3));
 
-    if (!launcher.settings.libraryPath.empty()) {
-        WideString configured = launcher.settings.libraryPath;
+    if (!settings.libraryPath.empty()) {
+        WideString configured = settings.libraryPath;
         if (configured.back() == u';') configured.pop_back();
         WideString executableFolder;
         if (!executableDirectory(platform, executableFolder)) executableFolder.clear();
@@ -53,13 +51,13 @@ bool setUpWindows(Launcher& launcher) {
             appendListPieces(style, piece, entries);
         }
         std::string text;
-        if (!jvmPathListText(launcher, entries, text)) return false;
-        launcher.jvmOptions.push_back("-Djava.library.path=" + text);
+        if (!jvmPathListText(platform, trace, entries, text)) return false;
+        options.push_back("-Djava.library.path=" + text);
     }
 
     WideString path;
-    if (!launcher.settings.systemPath.empty()) {
-        path = launcher.settings.systemPath;
+    if (!settings.systemPath.empty()) {
+        path = settings.systemPath;
         if (path.back() != u';') path.push_back(u';');
     }
     path += u"%Path%;" + stripPathComponents(style, library, 2);
@@ -82,17 +80,17 @@ void appendSettingsList(Platform& platform, WideString value, WideStringList& en
 // Linux: the same composition as ':' lists. The loader's search path that the
 // Windows library path takes from "Path" is LD_LIBRARY_PATH here; the
 // runtime's bin folder goes last on PATH.
-bool setUpPosix(Launcher& launcher) {
-    Platform& platform = launcher.platform();
+bool setUpPosix(Platform& platform, const Trace& trace, const LaunchSettings& settings, const WideString& library,
+                std::vector<std::string>& options) {
     const OsStyle style = OsStyle::Posix;
     const OsConventions& rules = conventions(style);
-    const WideString home = runtimeHomeOf(style, launcher.runtime.jvmLibraryPath);
-    platform.env.setEnvironment(u"KITE_JVM_PATH", launcher.runtime.jvmLibraryPath);
+    const WideString home = runtimeHomeOf(style, library);
+    platform.env.setEnvironment(u"KITE_JVM_PATH", library);
     platform.env.setEnvironment(u"KITE_JVM_HOME", home.size() > 1 ? home.substr(0, home.size() - 1) : home);
 
-    if (!launcher.settings.libraryPath.empty()) {
+    if (!settings.libraryPath.empty()) {
         WideStringList entries;
-        appendSettingsList(platform, launcher.settings.libraryPath, entries);
+        appendSettingsList(platform, settings.libraryPath, entries);
         WideString executableFolder;
         if (executableDirectory(platform, executableFolder) && executableFolder.size() > 1) {
             executableFolder.pop_back();
@@ -109,12 +107,12 @@ bool setUpPosix(Launcher& launcher) {
             if (!entry.empty()) appendListPieces(style, entry, pieces);
         }
         std::string text;
-        if (!jvmPathListText(launcher, pieces, text)) return false;
-        launcher.jvmOptions.push_back("-Djava.library.path=" + text);
+        if (!jvmPathListText(platform, trace, pieces, text)) return false;
+        options.push_back("-Djava.library.path=" + text);
     }
 
     WideStringList entries;
-    appendSettingsList(platform, launcher.settings.systemPath, entries);
+    appendSettingsList(platform, settings.systemPath, entries);
     WideString previous;
     if (platform.env.getEnvironment(rules.programSearchVariable, previous)) appendListPieces(style, previous, entries);
     entries.append(home + u"bin");
@@ -145,9 +143,12 @@ WideString runtimeHomeOf(OsStyle style, const WideString& libraryPath) {
     return cut == WideString::npos ? WideString() : folder.substr(0, cut + 1);
 }
 
-bool Launcher::setUpLibraryPath() {
-    if (conventions(platform_.style()).libraryPath == LibraryPathRule::WithPathReferences) return setUpWindows(*this);
-    return setUpPosix(*this);
+bool setUpLibraryPath(Platform& platform, const Trace& trace, const LaunchSettings& settings,
+                      const WideString& jvmLibraryPath, std::vector<std::string>& options) {
+    if (conventions(platform.style()).libraryPath == LibraryPathRule::WithPathReferences) {
+        return setUpWindows(platform, trace, settings, jvmLibraryPath, options);
+    }
+    return setUpPosix(platform, trace, settings, jvmLibraryPath, options);
 }
 
 }  // namespace kite

@@ -1,21 +1,25 @@
-// The Java main thread: creates the VM, finds the main class, calls its
-// main method with the arguments and detaches.
+#include "jvm/main_invocation.h"
+
 #include "foundation/message_catalog.h"
 #include "jvm/java_strings.h"
 #include "jvm/jvm_interface.h"
 #include "jvm/main_method.h"
-#include "launcher/launcher.h"
-#include "platform/instance_channel.h"
+#include "jvm/output_redirection.h"
 #include "platform/platform.h"
 
 namespace kite {
 
 namespace {
 
-std::uint32_t javaMainThread(Launcher& launcher) {
-    if (!launcher.createVm()) return 1;
-    return launcher.invokeMain() ? 0 : 1;
-}
+// What the Java main thread works with.
+struct MainThread {
+    Platform& platform;
+    JavaVm& javaVm;
+    JvmOptions& jvm;
+    const WideString& mainClass;
+    const std::function<void()>& mainStarting;
+    MainOutcome outcome;
+};
 
 void describePendingException(JNIEnv* env) {
     if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
@@ -23,15 +27,15 @@ void describePendingException(JNIEnv* env) {
 
 // The JDK's own launcher class loads the main class by its dotted name
 // (and prints its own errors); null when it is not available or fails.
-jclass loadThroughLauncherHelper(Launcher& launcher, JNIEnv* env) {
-    if (launcher.findClassFromBootLoader == nullptr) return nullptr;
-    auto findClass = reinterpret_cast<FindClassFromBootLoaderFunction>(launcher.findClassFromBootLoader);
+jclass loadThroughLauncherHelper(MainThread& thread, JNIEnv* env) {
+    if (thread.javaVm.findClassFromBootLoader() == nullptr) return nullptr;
+    auto findClass = reinterpret_cast<FindClassFromBootLoaderFunction>(thread.javaVm.findClassFromBootLoader());
     jclass helper = findClass(env, "sun/launcher/LauncherHelper");
     if (helper == nullptr) return nullptr;
     jmethodID checkAndLoadMain =
         env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
     if (checkAndLoadMain == nullptr) return nullptr;
-    WideString dottedName = launcher.settings.mainClass;
+    WideString dottedName = thread.mainClass;
     for (char16_t& c : dottedName) {
         if (c == u'/') c = u'.';
     }
@@ -41,11 +45,11 @@ jclass loadThroughLauncherHelper(Launcher& launcher, JNIEnv* env) {
     return static_cast<jclass>(env->CallStaticObjectMethod(helper, checkAndLoadMain, JNI_TRUE, loadByClassName, name));
 }
 
-jclass loadThroughFindClass(Launcher& launcher, JNIEnv* env) {
-    Platform& platform = launcher.platform();
-    jstring name = makeJavaString(launcher.settings.mainClass, env);
+jclass loadThroughFindClass(MainThread& thread, JNIEnv* env) {
+    Platform& platform = thread.platform;
+    jstring name = makeJavaString(thread.mainClass, env);
     if (name == nullptr) {
-        printMessage(platform, MessageId::MainClassLoadFailed, {launcher.settings.mainClass});
+        printMessage(platform, MessageId::MainClassLoadFailed, {thread.mainClass});
         return nullptr;
     }
     const char* utf = env->GetStringUTFChars(name, nullptr);
@@ -65,9 +69,9 @@ jclass loadThroughFindClass(Launcher& launcher, JNIEnv* env) {
 // Everything up to and including the call of main; false when main could
 // not be called. An exception thrown by main is left pending: the VM reports
 // it as uncaught when the thread detaches, and the launch ends with 1.
-bool callMain(Launcher& launcher, JNIEnv* env) {
-    jclass mainClass = loadThroughLauncherHelper(launcher, env);
-    if (mainClass == nullptr) mainClass = loadThroughFindClass(launcher, env);
+bool callMain(MainThread& thread, JNIEnv* env) {
+    jclass mainClass = loadThroughLauncherHelper(thread, env);
+    if (mainClass == nullptr) mainClass = loadThroughFindClass(thread, env);
     if (mainClass == nullptr) return false;
     MainMethod main;
     const MainSelection selection = selectMainMethod(env, mainClass, main);
@@ -77,43 +81,54 @@ bool callMain(Launcher& launcher, JNIEnv* env) {
         const bool reported = env->ExceptionOccurred() != nullptr;
         describePendingException(env);
         if (!reported || selection == MainSelection::NoConstructor) {
-            printMessage(launcher.platform(), MessageId::MainMethodNotFound, {});
+            printMessage(thread.platform, MessageId::MainMethodNotFound, {});
         }
         return false;
     }
     jobjectArray arguments = nullptr;
     if (main.takesArguments) {
-        arguments = makeJavaStringArray(launcher.arguments, env);
+        arguments = makeJavaStringArray(thread.jvm.mainArguments, env);
         if (arguments == nullptr) {
             describePendingException(env);
             return false;
         }
     }
-    // A second start of a single-instance application waits for this.
-    if (launcher.instanceChannel) launcher.instanceChannel->signalMainStarted();
+    if (thread.mainStarting) thread.mainStarting();
     callMainMethod(env, mainClass, main, arguments);
-    launcher.mainThrew = env->ExceptionOccurred() != nullptr;
+    thread.outcome.threw = env->ExceptionOccurred() != nullptr;
     return true;
+}
+
+// Everything on the Java main thread, up to its detach.
+std::uint32_t javaMainThread(MainThread& thread) {
+    if (!thread.javaVm.create(thread.jvm.options)) return 1;
+    redirectOutputStreams(thread.platform, thread.javaVm.env(), thread.jvm.output);
+    const bool mainCalled = callMain(thread, thread.javaVm.env());
+    // A runtime from the IBM registry key keeps the Java main thread: the
+    // process then ends through System.exit or from outside.
+    if (mainCalled && thread.javaVm.keepsThreadsAttached()) thread.platform.processes.sleepForever();
+    // Detach on every path, failures included: a thread that created the VM
+    // and ends attached makes the teardown's DestroyJavaVM wait for ever.
+    const bool detached = thread.javaVm.vm()->DetachCurrentThread() == JNI_OK;
+    thread.outcome.called = mainCalled && detached;
+    return thread.outcome.called ? 0 : 1;
 }
 
 }  // namespace
 
-std::uint32_t Launcher::runJavaMain() {
-    if (mainThreadStackSize == 0) mainThreadStackSize = static_cast<std::uint32_t>(defaultThreadStackSize());
-    auto thread = platform_.processes.startThread([this] { return javaMainThread(*this); }, mainThreadStackSize);
-    if (!thread) return javaMainThread(*this);
-    return thread->join();
-}
-
-bool Launcher::invokeMain() {
-    const bool mainCalled = callMain(*this, jniEnv);
-    // A runtime from the IBM registry key keeps the Java main thread: the
-    // process then ends through System.exit or from outside.
-    if (mainCalled && runtime.ibm) platform_.processes.sleepForever();
-    // Detach on every path, failures included: a thread that created the VM
-    // and ends attached makes the teardown's DestroyJavaVM wait for ever.
-    const bool detached = javaVm->DetachCurrentThread() == JNI_OK;
-    return mainCalled && detached;
+MainOutcome runJavaMain(Platform& platform, JavaVm& javaVm, JvmOptions& jvm, const WideString& mainClass,
+                        const std::function<void()>& mainStarting) {
+    if (jvm.mainThreadStackSize == 0) {
+        jvm.mainThreadStackSize = static_cast<std::uint32_t>(javaVm.defaultThreadStackSize());
+    }
+    MainThread thread{platform, javaVm, jvm, mainClass, mainStarting, {}};
+    auto body = [&thread] { return javaMainThread(thread); };
+    if (auto started = platform.processes.startThread(body, jvm.mainThreadStackSize)) {
+        started->join();
+    } else {
+        body();
+    }
+    return thread.outcome;
 }
 
 }  // namespace kite

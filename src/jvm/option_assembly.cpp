@@ -4,9 +4,9 @@
 
 #include "foundation/message_catalog.h"
 #include "jvm/splash_screen.h"
-#include "launcher/command_line.h"
+#include "settings/command_line.h"
 #include "settings/file_locations.h"
-#include "launcher/launcher.h"
+#include "jvm/class_data_archive.h"
 #include "platform/platform.h"
 #include "settings/setting_values.h"
 #include "settings/settings_store.h"
@@ -26,63 +26,67 @@ void readFileName(Platform& platform, SettingsStore& store, const WideString& ke
 
 }  // namespace
 
-bool Launcher::assembleJvmOptions() {
+bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSettings& settings,
+                        const ChosenRuntime& runtime, const WideStringList& arguments, JvmOptions& jvm) {
     WideString settingsFile;
-    if (!settingsFilePath(platform_, settingsFile)) return false;
-    LayeredSettingsStore store(platform_, settingsFile);
+    if (!settingsFilePath(platform, settingsFile)) return false;
+    LayeredSettingsStore store(platform, settingsFile);
 
-    WideStringList classPath = buildClassPath(platform_, store);
+    WideStringList classPath = buildClassPath(platform, store);
     WideString value;
     store.getValue(kApplication, u"Embedded Jar", value);
     WideString executable;
-    if (isYes(value) && modulePath(platform_, executable)) {
+    if (isYes(value) && modulePath(platform, executable)) {
         // The executable carries the application's classes as an archive.
         WideStringList withExecutable{executable};
         for (const WideString& entry : classPath) withExecutable.append(entry);
         classPath = std::move(withExecutable);
     }
-    const WideStringList pieces = classPathPieces(platform_.style(), classPath);
+    const WideStringList pieces = classPathPieces(platform.style(), classPath);
     if (pieces.empty()) {
-        printError(platform_, MessageCatalog::text(MessageId::ClassPathMissing));
+        printError(platform, MessageCatalog::text(MessageId::ClassPathMissing));
         return false;
     }
     // The class path option has its references expanded like the other
     // options; a piece may then hold separators again.
     WideStringList entries;
     for (WideString piece : pieces) {
-        if (piece.find(u'%') != WideString::npos) expandEnvironment(platform_, piece);
-        appendListPieces(platform_.style(), piece, entries);
+        if (piece.find(u'%') != WideString::npos) expandEnvironment(platform, piece);
+        appendListPieces(platform.style(), piece, entries);
     }
     std::string classPathOption;
-    if (!jvmPathListText(*this, entries, classPathOption)) return false;
+    if (!jvmPathListText(platform, trace, entries, classPathOption)) return false;
 
     WideStringList options;
     store.getValue(u"Java Runtime Environment", u"Virtual Machine Parameters", value);
-    if (!splitVmParameters(*this, value, options)) return false;
-    jvmOptions.push_back("-Djava.class.path=" + classPathOption);
+    if (!splitVmParameters(platform, value, options, jvm.mainThreadStackSize)) return false;
+    jvm.options.push_back("-Djava.class.path=" + classPathOption);
     for (WideString option : options) {
-        expandEnvironment(platform_, option);
-        jvmOptions.push_back(platform_.env.narrowText(option));
+        expandEnvironment(platform, option);
+        jvm.options.push_back(platform.env.narrowText(option));
     }
-    addClassDataArchiveOptions(store, classPath);
+    addClassDataArchiveOptions(platform, trace, settings.product, runtime, store, classPath, jvm);
 
-    readFileName(platform_, store, u"Output File", outputFile);
+    OutputFiles& output = jvm.output;
+    readFileName(platform, store, u"Output File", output.outputFile);
     store.getValue(kApplication, u"Output Append", value);
-    if (isExactYes(value)) outputAppend = true;
-    readFileName(platform_, store, u"Error File", errorFile);
+    output.outputAppend = isExactYes(value);
+    readFileName(platform, store, u"Error File", output.errorFile);
     store.getValue(kApplication, u"Error Append", value);
-    if (isExactYes(value)) errorAppend = true;
+    output.errorAppend = isExactYes(value);
 
-    store.getValue(kApplication, u"Cmd", cmdArguments);
-    if (!cmdArguments.empty()) {
-        expandEnvironment(platform_, cmdArguments);
+    jvm.mainArguments = arguments;
+    WideString cmd;
+    store.getValue(kApplication, u"Cmd", cmd);
+    if (!cmd.empty()) {
+        expandEnvironment(platform, cmd);
         WideStringList words;
-        splitCommandLine(cmdArguments, words);
+        splitCommandLine(cmd, words);
         for (const WideString& word : words) {
-            if (!word.empty()) arguments.append(word);
+            if (!word.empty()) jvm.mainArguments.append(word);
         }
     }
-    showSplashScreen(*this, store);
+    showSplashScreen(platform, trace, settings.service.serviceMode, runtime.jvmLibraryPath, jvm.options, store);
     return true;
 }
 

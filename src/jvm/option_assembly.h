@@ -1,17 +1,38 @@
-// The pieces of JVM option assembly that tests, fuzz targets and the
-// benchmark reach directly. The Launcher operations setUpLibraryPath and
-// assembleJvmOptions are built from them.
+// JVM option assembly: from the settings and the chosen runtime to the
+// options, the arguments of main and the output files (JvmOptions), and the
+// pieces of it that tests, fuzz targets and the benchmark reach directly.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "discovery/runtime_requirements.h"
+#include "foundation/trace.h"
 #include "foundation/wide_string.h"
+#include "jvm/jvm_options.h"
 #include "platform/platform.h"
+#include "settings/launch_settings.h"
 
 namespace kite {
 
-class Launcher;
 class SettingsStore;
+
+// Publishes the chosen runtime to the process environment before its library
+// is loaded (KITE_JVM_PATH, KITE_JVM_HOME and the program or loader search
+// path) and appends the java.library.path option for "Library Path". False
+// after the error line when one of its paths cannot be given to the JVM.
+bool setUpLibraryPath(Platform& platform, const Trace& trace, const LaunchSettings& settings,
+                      const WideString& jvmLibraryPath, std::vector<std::string>& options);
+
+// Appends the class path, the VM parameters and the class-data archive
+// options to jvm.options, and fills in the rest of jvm: the arguments of main
+// (arguments, then the "Cmd" words), the output files and the main thread's
+// stack size; shows the splash screen. Needs the JVM library loaded. False
+// after the error line; without a class path the VM would look for the main
+// class in the current folder, so the start ends there.
+bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSettings& settings,
+                        const ChosenRuntime& runtime, const WideStringList& arguments, JvmOptions& jvm);
 
 // --- runtime paths (library_path.cpp) -------------------------------------------
 // The path with its last count separator-delimited components removed; a
@@ -46,10 +67,10 @@ WideStringList classPathPieces(OsStyle style, const WideStringList& entries);
 // it: the path as it is when it survives; otherwise each component that does
 // not is replaced by its short (8.3) name, and the trace says so. False after
 // the error line when such a component has no short name that survives.
-bool jvmPathForm(Launcher& launcher, const WideString& path, WideString& form);
+bool jvmPathForm(Platform& platform, const Trace& trace, const WideString& path, WideString& form);
 // The narrow text of a path list option: the form of every entry, empty ones
 // included, joined by the list separator. False after the error line.
-bool jvmPathListText(Launcher& launcher, const WideStringList& entries, std::string& text);
+bool jvmPathListText(Platform& platform, const Trace& trace, const WideStringList& entries, std::string& text);
 // Appends the pieces of text between list separators, empty ones included,
 // so that joining them again gives text back.
 void appendListPieces(OsStyle style, const WideString& text, WideStringList& pieces);
@@ -58,10 +79,11 @@ void appendListPieces(OsStyle style, const WideString& text, WideStringList& pie
 // Cuts the "Virtual Machine Parameters" text into tokens (blanks separate,
 // double quotes group) and hands each to addVmParameter; false at the first
 // token it refuses.
-bool splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options);
+bool splitVmParameters(Platform& platform, const WideString& text, WideStringList& options,
+                       std::uint32_t& mainThreadStackSize);
 // Unquotes one token, resolves a share-of-memory size, notes -Xss as the
 // main thread's stack size and appends it. An empty token is dropped. A size
 // too large for the build's arithmetic is refused: false after the message.
-bool addVmParameter(Launcher& launcher, WideString token, WideStringList& options);
+bool addVmParameter(Platform& platform, WideString token, WideStringList& options, std::uint32_t& mainThreadStackSize);
 
 }  // namespace kite

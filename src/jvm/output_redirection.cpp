@@ -2,7 +2,6 @@
 
 #include "foundation/path_helpers.h"
 #include "jvm/java_strings.h"
-#include "launcher/launcher.h"
 #include "platform/platform.h"
 #include "settings/value_expansion.h"
 
@@ -58,19 +57,17 @@ bool installStream(JNIEnv* env, jobject printStream, JavaStream stream) {
 
 }  // namespace
 
-void redirectOutputStreams(Launcher& launcher) {
-    Platform& platform = launcher.platform();
-    JNIEnv* env = launcher.jniEnv;
-    if (hasPercent(launcher.outputFile) || hasPercent(launcher.errorFile)) {
+void redirectOutputStreams(Platform& platform, JNIEnv* env, OutputFiles& output) {
+    if (hasPercent(output.outputFile) || hasPercent(output.errorFile)) {
         // Both names carry the same time stamp.
         const LocalTime now = platform.clock.localTime();
-        if (hasPercent(launcher.outputFile)) expandDateTime(platform, launcher.outputFile, now);
-        if (hasPercent(launcher.errorFile)) expandDateTime(platform, launcher.errorFile, now);
+        if (hasPercent(output.outputFile)) expandDateTime(platform, output.outputFile, now);
+        if (hasPercent(output.errorFile)) expandDateTime(platform, output.errorFile, now);
     }
-    if (!launcher.outputFile.empty() && sameFileName(platform.style(), launcher.outputFile, launcher.errorFile)) {
+    if (!output.outputFile.empty() && sameFileName(platform.style(), output.outputFile, output.errorFile)) {
         // One stream serves both: two streams on one file would write over
         // each other's bytes. "Output Append" decides for both.
-        jobject shared = openFileStream(platform, env, launcher.outputFile, launcher.outputAppend);
+        jobject shared = openFileStream(platform, env, output.outputFile, output.outputAppend);
         if (shared == nullptr || !installStream(env, shared, JavaStream::Output) ||
             !installStream(env, shared, JavaStream::Error)) {
             describePendingException(env);
@@ -79,12 +76,12 @@ void redirectOutputStreams(Launcher& launcher) {
     }
     // Output first: a failure to open its file is still printed on the
     // original error stream.
-    if (!launcher.outputFile.empty() &&
-        !redirectStream(platform, env, launcher.outputFile, launcher.outputAppend, JavaStream::Output)) {
+    if (!output.outputFile.empty() &&
+        !redirectStream(platform, env, output.outputFile, output.outputAppend, JavaStream::Output)) {
         describePendingException(env);
     }
-    if (!launcher.errorFile.empty() &&
-        !redirectStream(platform, env, launcher.errorFile, launcher.errorAppend, JavaStream::Error)) {
+    if (!output.errorFile.empty() &&
+        !redirectStream(platform, env, output.errorFile, output.errorAppend, JavaStream::Error)) {
         describePendingException(env);
     }
 }

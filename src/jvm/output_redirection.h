@@ -6,19 +6,19 @@
 #include <jni.h>
 
 #include "foundation/wide_string.h"
+#include "jvm/jvm_options.h"
 
 namespace kite {
 
-class Launcher;
 class Platform;
 
 enum class JavaStream { Output, Error };
 
-// Expands the date/time pictures of outputFile and errorFile (one local time
-// for both) and installs the configured streams, output first; when both name
-// the same file, one stream serves both. Failures are printed by the VM
-// (ExceptionDescribe) and never stop the launch.
-void redirectOutputStreams(Launcher& launcher);
+// Expands the date/time pictures of the output and error file names (one
+// local time for both) and installs the configured streams, output first;
+// when both name the same file, one stream serves both. Failures are printed
+// by the VM (ExceptionDescribe) and never stop the launch.
+void redirectOutputStreams(Platform& platform, JNIEnv* env, OutputFiles& output);
 
 // Creates the missing folders, opens the file and installs it as the stream;
 // true when installed.

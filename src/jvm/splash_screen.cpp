@@ -27,7 +27,6 @@
 #include "foundation/path_helpers.h"
 #include "foundation/utf.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
 #include "platform/common/os_conventions.h"
 #include "settings/setting_values.h"
 #include "settings/settings_store.h"
@@ -81,19 +80,18 @@ WideString splashLibraryPath(OsStyle style, const WideString& jvmLibraryPath) {
     return stripPathComponents(style, jvmLibraryPath, 2) + pathSeparator(style) + name;
 }
 
-void showSplashScreen(Launcher& launcher, SettingsStore& store) {
+void showSplashScreen(Platform& platform, const Trace& trace, bool serviceMode, const WideString& jvmLibraryPath,
+                      const std::vector<std::string>& options, SettingsStore& store) {
     openSplashClose = nullptr;
     WideString value;
     store.getValue(u"Java Runtime Environment", u"Splash Screen", value);
     if (value.empty()) return;
-    Platform& platform = launcher.platform();
-    const Trace& trace = launcher.trace;
-    if (launcher.settings.service.serviceMode) {
+    if (serviceMode) {
         trace.write([] { return WideString(u"splash screen: a service shows none"); });
         return;
     }
     // A headless VM refuses SplashScreen, so the application could never close it.
-    for (const std::string& option : launcher.jvmOptions) {
+    for (const std::string& option : options) {
         constexpr std::string_view kHeadless = "-Djava.awt.headless=";
         if (option.size() == kHeadless.size() + 4 && option.starts_with(kHeadless) &&
             equalsIgnoringCase(fromAscii(option.substr(kHeadless.size())), u"true")) {
@@ -107,7 +105,7 @@ void showSplashScreen(Launcher& launcher, SettingsStore& store) {
         trace.write([&] { return u"splash screen: image " + traceQuoted(image) + u" not found, none shown"; });
         return;
     }
-    const WideString libraryPath = splashLibraryPath(platform.style(), launcher.runtime.jvmLibraryPath);
+    const WideString libraryPath = splashLibraryPath(platform.style(), jvmLibraryPath);
     void* library = nullptr;
     if (const Status loaded = platform.processes.loadLibrary(libraryPath, library); !loaded) {
         trace.write([&] {

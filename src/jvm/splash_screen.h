@@ -3,12 +3,15 @@
 // first window.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "foundation/trace.h"
 #include "foundation/wide_string.h"
 #include "platform/platform.h"
 
 namespace kite {
 
-class Launcher;
 class SettingsStore;
 
 // The runtime's splash library, in the folder above the JVM library's own:
@@ -18,8 +21,10 @@ WideString splashLibraryPath(OsStyle style, const WideString& jvmLibraryPath);
 
 // Reads "Splash Screen" and hands the image to the splash library. Needs the
 // JVM library loaded (the splash library imports it) and the JVM options
-// assembled. Every reason to show none goes to the trace; the start goes on.
-void showSplashScreen(Launcher& launcher, SettingsStore& store);
+// assembled (a -splash option among them shows the image itself). Every
+// reason to show none goes to the trace; the start goes on.
+void showSplashScreen(Platform& platform, const Trace& trace, bool serviceMode, const WideString& jvmLibraryPath,
+                      const std::vector<std::string>& options, SettingsStore& store);
 
 // Closes a splash that showSplashScreen opened, so that the error report of
 // a start that ends before the application runs is not hidden behind it.

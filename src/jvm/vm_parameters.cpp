@@ -7,7 +7,6 @@
 #include "foundation/message_catalog.h"
 #include "jvm/memory_sizing.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
 #include "platform/platform.h"
 
 namespace kite {
@@ -79,20 +78,21 @@ WideString unquoted(const WideString& token) {
 
 }  // namespace
 
-bool splitVmParameters(Launcher& launcher, const WideString& text, WideStringList& options) {
+bool splitVmParameters(Platform& platform, const WideString& text, WideStringList& options,
+                       std::uint32_t& mainThreadStackSize) {
     ForwardFinder blanks(text, u' ');
     ForwardFinder quotes(text, u'"');
     std::size_t position = 0;
     while (position < text.size()) {
         const std::size_t end = tokenEnd(text, position, blanks, quotes);
-        if (!addVmParameter(launcher, text.substr(position, end - position), options)) return false;
+        if (!addVmParameter(platform, text.substr(position, end - position), options, mainThreadStackSize)) return false;
         position = end;
         while (position < text.size() && text[position] == u' ') ++position;
     }
     return true;
 }
 
-bool addVmParameter(Launcher& launcher, WideString token, WideStringList& options) {
+bool addVmParameter(Platform& platform, WideString token, WideStringList& options, std::uint32_t& mainThreadStackSize) {
     token = unquoted(token);
     // A value that begins with a blank (as one supplied only by a "+" section
     // always does) gives an empty first token. The JVM refuses an empty
@@ -100,21 +100,21 @@ bool addVmParameter(Launcher& launcher, WideString token, WideStringList& option
     if (token.empty()) return true;
     std::optional<std::uint32_t> stackSize = 0;
     if (isPercentSize(token)) {
-        token = resolvePercentSize(token, launcher.platform().clock.memoryFigures(), wideSizeArithmetic());
+        token = resolvePercentSize(token, platform.clock.memoryFigures(), wideSizeArithmetic());
         if (token.empty()) stackSize = std::nullopt;
     }
     if (token.starts_with(u"-Xss")) stackSize = parseStackSize(token.substr(4));
     if (!stackSize) {
         // A size too large for this build's arithmetic would wrap to a
         // small or zero one; it is refused as the VM refuses an invalid one.
-        printMessage(launcher.platform(), MessageId::JniErrorWithReason,
+        printMessage(platform, MessageId::JniErrorWithReason,
                      {MessageCatalog::text(MessageId::CreateJavaVmFailed),
                       MessageCatalog::text(MessageId::JniReasonInvalidArguments)});
         return false;
     }
     // A later -Xss overrides an earlier one; a size that is no plain number
     // keeps what an earlier token set.
-    if (*stackSize != 0) launcher.mainThreadStackSize = *stackSize;
+    if (*stackSize != 0) mainThreadStackSize = *stackSize;
     options.append(token);
     return true;
 }

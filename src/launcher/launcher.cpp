@@ -1,115 +1,152 @@
+// One launch, stage by stage:
+//  1. the command line and the start-up settings (settings/);
+//  2. the single-instance guard (instance/): a later start hands its
+//     arguments to the primary and ends with its reply;
+//  3. runtime discovery (discovery/): the JVM library to load, or the paired
+//     executable to start in this one's place;
+//  4. the library path and the JVM library (jvm/java_vm), then the options
+//     (jvm/option_assembly);
+//  5. the Java main thread (jvm/main_invocation): the VM, the output files
+//     and main;
+//  6. the teardown: the VM is destroyed, the guard released.
+// In service mode the service host (service/) runs steps 4 and 5 when the
+// service manager starts the service.
 #include "launcher/launcher.h"
 
 #include "discovery/runtime_discovery.h"
 #include "foundation/message_catalog.h"
-#include "launcher/command_line.h"
-#include "settings/file_locations.h"
-#include "platform/instance_channel.h"
+#include "instance/instance_guard.h"
+#include "jvm/class_data_archive.h"
+#include "jvm/java_vm.h"
+#include "jvm/main_invocation.h"
+#include "jvm/option_assembly.h"
 #include "platform/platform.h"
 #include "platform/service_control.h"
 #include "service/service_host.h"
+#include "settings/command_line.h"
+#include "settings/file_locations.h"
+#include "settings/launch_settings.h"
 
 namespace kite {
-
-Launcher* currentLauncher = nullptr;
 
 namespace {
 
 // The options handed to the JVM, one per trace line, credentials masked;
 // VM creation appends its two hooks after them.
-void traceJvmOptions(Launcher& launcher) {
-    if (!launcher.trace.on()) return;
-    launcher.trace.write([&] {
-        return u"JVM options (" + traceNumber(static_cast<std::int64_t>(launcher.jvmOptions.size())) +
+void traceJvmOptions(Platform& platform, const Trace& trace, const std::vector<std::string>& options) {
+    if (!trace.on()) return;
+    trace.write([&] {
+        return u"JVM options (" + traceNumber(static_cast<std::int64_t>(options.size())) +
                u", then the hooks \"abort\" and \"exit\"):";
     });
-    for (const std::string& option : launcher.jvmOptions) {
-        launcher.trace.write([&] { return u"  " + traceOption(launcher.platform().env.widenText(option)); });
+    for (const std::string& option : options) {
+        trace.write([&] { return u"  " + traceOption(platform.env.widenText(option)); });
     }
 }
 
-}  // namespace
-
-Launcher::Launcher(Platform& platform) : trace(platform.env, platform.fs), platform_(platform) { currentLauncher = this; }
-
-Launcher::~Launcher() {
-    destroyJavaVm();
-    // Stops the single-instance listener and releases the shared objects.
-    instanceChannel.reset();
-    if (currentLauncher == this) currentLauncher = nullptr;
-}
-
-bool Launcher::init() {
-    parseCommandLine(platform_, arguments);
-    if (!readLaunchSettings(platform_, settings)) return false;
-    if (!setUpInstanceGuard()) return false;
-    if (singleInstance && !isPrimary) return true;  // arguments handed to the primary
-    if (settings.overrideWorkingDir) applyWorkingDirectory(platform_);
-    if (!RuntimeDiscovery(platform_, settings.requirements, trace).discover(runtime)) return false;
-    if (!runtime.pickedFolder.empty()) recordJrePath(platform_, settings, runtime.pickedFolder);
-    return true;
-}
-
-std::int32_t Launcher::run() {
-    if (runtime.launchPairProduct) {
-        trace.write([&] { return u"paired executable " + settings.pair.product + u" starts in this one's place"; });
-        return runPairedProduct();
-    }
-    if (singleInstance && !isPrimary) return waitForPrimary();
-    if (!setUpLibraryPath()) return -1;
-    if (!loadJvmLibrary(runtime.jvmLibraryPath)) return -1;
-    // Without a class path the VM would look for the main class in the
-    // current folder, so the start ends here.
-    if (!assembleJvmOptions()) return -1;
-    traceJvmOptions(*this);
-    if (runJavaMain() != 0) return -1;
-    return mainThrew ? 1 : 0;
-}
-
-namespace {
-
-// The objects of one launch. Members are destroyed in reverse order, so the
-// Launcher's teardown, which destroys the Java VM, runs while the service
-// objects still live: the VM's exit hook may run during that teardown and then
-// finds a live listener. After the Launcher is gone the hook finds none.
-struct Launch {
+// The stages' results, in the order the sequence makes them. Members are
+// destroyed in reverse order, and the destructor's body runs first: the VM is
+// destroyed while the service objects still live, since its exit hook may
+// run during that teardown and then finds a live listener.
+class Launch {
+public:
     Launch(Platform& platform, ServiceControl& serviceControl, MessageSink* messages)
-        : serviceHost(serviceControl), serviceAdapter(serviceHost, launcher), launcher(platform) {
+        : platform_(platform),
+          trace_(platform.env, platform.fs),
+          javaVm_(platform, trace_),
+          guard_(platform, javaVm_, settings_.mainClass),
+          serviceHost_(serviceControl),
+          serviceAdapter_(serviceHost_, platform, javaVm_, settings_,
+                          [this](const WideStringList& arguments, const std::vector<std::string>& leadingOptions) {
+                              return run(arguments, leadingOptions);
+                          }) {
         // In service mode every error line also goes to the service log.
-        setErrorLog(&serviceAdapter);
+        setErrorLog(&serviceAdapter_);
         setMessageSink(messages);
     }
     ~Launch() {
-        serviceAdapter.waitForStopThreads();
+        serviceAdapter_.waitForStopThreads();
         setMessageSink(nullptr);
         setErrorLog(nullptr);
+        javaVm_.destroy();
     }
     Launch(const Launch&) = delete;
     Launch& operator=(const Launch&) = delete;
 
-    ServiceHost serviceHost;
-    // Keeps only a reference to the Launcher, made next.
-    ServiceAdapter serviceAdapter;
-    Launcher launcher;
+    std::int32_t main();
+
+private:
+    bool start();
+    std::int32_t run(const WideStringList& serviceArguments, const std::vector<std::string>& leadingOptions);
+
+    Platform& platform_;
+    Trace trace_;
+    WideStringList arguments_;
+    LaunchSettings settings_;
+    ChosenRuntime runtime_;
+    JavaVm javaVm_;
+    InstanceGuard guard_;
+    JvmOptions jvm_;
+    ServiceHost serviceHost_;
+    ServiceAdapter serviceAdapter_;
 };
+
+// Everything before the JVM library is loaded. True when the start goes on
+// (a later start of a single instance goes on to wait for the primary).
+bool Launch::start() {
+    parseCommandLine(platform_, arguments_);
+    if (!readLaunchSettings(platform_, settings_)) return false;
+    if (!guard_.setUp(arguments_)) return false;
+    if (guard_.isSecondary()) return true;  // arguments handed to the primary
+    if (settings_.overrideWorkingDir) applyWorkingDirectory(platform_);
+    if (!RuntimeDiscovery(platform_, settings_.requirements, trace_).discover(runtime_)) return false;
+    if (!runtime_.pickedFolder.empty()) recordJrePath(platform_, settings_, runtime_.pickedFolder);
+    return true;
+}
+
+std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vector<std::string>& leadingOptions) {
+    if (runtime_.launchPairProduct) {
+        trace_.write([&] { return u"paired executable " + settings_.pair.product + u" starts in this one's place"; });
+        return platform_.processes.startPairedProcess(settings_.pair.product, settings_.pair.returnCode);
+    }
+    if (guard_.isSecondary()) return guard_.waitForPrimary();
+    for (const WideString& argument : serviceArguments) arguments_.append(argument);
+    jvm_.options = leadingOptions;
+    if (!setUpLibraryPath(platform_, trace_, settings_, runtime_.jvmLibraryPath, jvm_.options)) return -1;
+    if (!javaVm_.loadLibrary(runtime_.jvmLibraryPath)) return -1;
+    if (!assembleJvmOptions(platform_, trace_, settings_, runtime_, arguments_, jvm_)) return -1;
+    traceJvmOptions(platform_, trace_, jvm_.options);
+    javaVm_.setKeepThreadsAttached(runtime_.ibm);
+    // The archive the JVM writes is published once the VM has ended, at
+    // DestroyJavaVM or in the exit hook.
+    javaVm_.setEndAction([this] { publishClassDataArchive(platform_, trace_, jvm_.archive); });
+    // A later start of a single-instance application waits for main.
+    const MainOutcome outcome =
+        runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, [this] { guard_.signalMainStarted(); });
+    if (!outcome.called) return -1;
+    return outcome.threw ? 1 : 0;
+}
+
+std::int32_t Launch::main() {
+    platform_.env.initLocale();
+    const bool started = start();
+    if (!settings_.service.serviceMode) return started ? run({}, {}) : -1;
+    WideString module;
+    if (!modulePath(platform_, module)) return -1;
+    // A service whose start failed still reports to the service manager, so
+    // that the failure shows and its recovery actions run.
+    if (!started) serviceHost_.setStartFailure(-1);
+    serviceHost_.setApplication(&serviceAdapter_);
+    javaVm_.setExitListener(&serviceAdapter_);
+    const std::int32_t exitCode = serviceHost_.runDispatcher();
+    return started ? exitCode : -1;
+}
 
 }  // namespace
 
 std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, MessageSink* messages) {
     Launch launch(platform, serviceControl, messages);
-    Launcher& launcher = launch.launcher;
-    platform.env.initLocale();
-    const bool started = launcher.init();
-    if (!launcher.settings.service.serviceMode) return started ? launcher.run() : -1;
-    WideString module;
-    if (!modulePath(platform, module)) return -1;
-    // A service whose start failed still reports to the service manager, so
-    // that the failure shows and its recovery actions run.
-    if (!started) launch.serviceHost.setStartFailure(-1);
-    launch.serviceHost.setApplication(&launch.serviceAdapter);
-    launcher.vmExitListener = &launch.serviceAdapter;
-    const std::int32_t exitCode = launch.serviceHost.runDispatcher();
-    return started ? exitCode : -1;
+    return launch.main();
 }
 
 }  // namespace kite

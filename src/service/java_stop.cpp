@@ -1,17 +1,17 @@
 #include <jni.h>
 
-#include "launcher/launcher.h"
+#include "jvm/java_vm.h"
 #include "platform/platform.h"
+#include "service/service_host.h"
 
 namespace kite {
 
 // Calls the main class's static "stop()" on the calling thread, attached to
 // the VM for the duration of the call.
-bool Launcher::callJavaStop() {
-    JavaVM* vm = javaVm;
-    JNIEnv* env = nullptr;
-    if (vm == nullptr || vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) < 0) return true;
-    const std::string className = platform_.env.narrowText(settings.mainClass);
+void callJavaStop(Platform& platform, JavaVm& javaVm, const WideString& mainClass) {
+    JNIEnv* env = javaVm.attachCurrentThread();
+    if (env == nullptr) return;
+    const std::string className = platform.env.narrowText(mainClass);
     if (jclass mainType = env->FindClass(className.c_str())) {
         if (jmethodID stop = env->GetStaticMethodID(mainType, "stop", "()V")) {
             env->CallStaticVoidMethodA(mainType, stop, nullptr);
@@ -19,8 +19,7 @@ bool Launcher::callJavaStop() {
     }
     if (env->ExceptionOccurred()) env->ExceptionDescribe();
     // A runtime from the IBM registry key keeps its threads attached.
-    if (!runtime.ibm) vm->DetachCurrentThread();
-    return true;
+    javaVm.detachCurrentThread();
 }
 
 }  // namespace kite

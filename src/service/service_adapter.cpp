@@ -8,16 +8,18 @@ namespace kite {
 
 std::int32_t ServiceAdapter::run(const WideStringList& arguments) {
     // The first start argument is the service's name.
+    WideStringList passed;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (i == 0 && launcher_.settings.service.omitServiceName) continue;
-        launcher_.arguments.append(arguments[i]);
+        if (i == 0 && settings_.service.omitServiceName) continue;
+        passed.append(arguments[i]);
     }
-    if (conventions(launcher_.platform().style()).serviceStopIsSignal) {
+    std::vector<std::string> leadingOptions;
+    if (conventions(platform_.style()).serviceStopIsSignal) {
         // SIGTERM and SIGINT are the service's stop control: the JVM must not
         // take them over for its own shutdown.
-        launcher_.jvmOptions.push_back("-Xrs");
+        leadingOptions.push_back("-Xrs");
     }
-    const std::int32_t result = launcher_.run();
+    const std::int32_t result = run_(passed, leadingOptions);
     runFinished_ = true;
     return result;
 }
@@ -26,7 +28,7 @@ void ServiceAdapter::requestStop() {
     // The thread handle is closed at once; the thread runs on by itself, and
     // the teardown waits for it (waitForStopThreads).
     ++stopThreads_;
-    auto thread = launcher_.platform().processes.startThread(
+    auto thread = platform_.processes.startThread(
         [this] {
             stopWhenVmExists();
             --stopThreads_;
@@ -39,24 +41,24 @@ void ServiceAdapter::requestStop() {
 void ServiceAdapter::waitForStopThreads() {
     // A stop thread ends soon after the launch has: it either finds no VM or
     // returns from the Java "stop", which the VM's destruction would wait for too.
-    while (stopThreads_.load() > 0) launcher_.platform().processes.sleepMilliseconds(10);
+    while (stopThreads_.load() > 0) platform_.processes.sleepMilliseconds(10);
 }
 
 void ServiceAdapter::stopWhenVmExists() {
     // A stop that arrives while the VM is still being created waits for it; when
     // the launch ends without a VM there is nothing to stop.
     for (;;) {
-        if (std::atomic_ref<JavaVM_*>(launcher_.javaVm).load() != nullptr) break;
+        if (javaVm_.vm() != nullptr) break;
         if (runFinished_) return;
-        launcher_.platform().processes.sleepMilliseconds(100);
+        platform_.processes.sleepMilliseconds(100);
     }
-    launcher_.callJavaStop();
+    callJavaStop(platform_, javaVm_, settings_.mainClass);
 }
 
 void ServiceAdapter::onVmExit(std::int32_t exitCode) { host_.reportStopped(exitCode); }
 
 void ServiceAdapter::write(const WideString& line) {
-    if (launcher_.settings.service.serviceMode) host_.logError(line);
+    if (settings_.service.serviceMode) host_.logError(line);
 }
 
 }  // namespace kite

@@ -4,9 +4,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "foundation/message_catalog.h"
-#include "launcher/launcher.h"
+#include "jvm/java_vm.h"
+#include "settings/launch_settings.h"
 #include "platform/service_control.h"
 
 namespace kite {
@@ -56,29 +60,46 @@ private:
     std::atomic<std::int32_t> exitCode_{-1};
 };
 
-// Connects the host and the JVM's exit hook to the Launcher, and in service
+class Platform;
+
+// Calls the main class's static "stop()" on the calling thread, attached to
+// the VM for the call; nothing when there is no VM.
+void callJavaStop(Platform& platform, JavaVm& javaVm, const WideString& mainClass);
+
+// Runs the application for the service: arguments come after the command
+// line's, leadingOptions before every other JVM option.
+using ServiceRun =
+    std::function<std::int32_t(const WideStringList& arguments, const std::vector<std::string>& leadingOptions)>;
+
+// Connects the host and the JVM's exit hook to the launch, and in service
 // mode the error lines to the host's log.
 class ServiceAdapter : public ServiceApplication, public VmExitListener, public ErrorLog {
 public:
-    ServiceAdapter(ServiceHost& host, Launcher& launcher) : host_(host), launcher_(launcher) {}
+    // settings are read when the adapter is used, not when it is made.
+    ServiceAdapter(ServiceHost& host, Platform& platform, JavaVm& javaVm, const LaunchSettings& settings,
+                   ServiceRun run)
+        : host_(host), platform_(platform), javaVm_(javaVm), settings_(settings), run_(std::move(run)) {}
 
     std::int32_t run(const WideStringList& arguments) override;
     void requestStop() override;
     void onVmExit(std::int32_t exitCode) override;
     void onVmAbort() override {}
-    // Passes the line on to the service log when the Launcher is in service mode.
+    // Passes the line on to the service log in service mode.
     void write(const WideString& line) override;
 
     // The body of a stop thread: waits until the VM exists (or the launch has
     // ended), then calls the Java "stop".
     void stopWhenVmExists();
     // Waits until every stop thread has finished with the adapter and the
-    // Launcher; called before either is destroyed.
+    // VM; called before either is destroyed.
     void waitForStopThreads();
 
 private:
     ServiceHost& host_;
-    Launcher& launcher_;
+    Platform& platform_;
+    JavaVm& javaVm_;
+    const LaunchSettings& settings_;
+    ServiceRun run_;
     std::atomic<bool> runFinished_{false};
     std::atomic<int> stopThreads_{0};
 };

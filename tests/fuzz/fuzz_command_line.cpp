@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "foundation/utf.h"
-#include "launcher/command_line.h"
+#include "settings/command_line.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include "discovery/image_header.h"
 #include "fake_platform.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     (void)kite::imageMachine(data, size);
@@ -15,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     kite::testing::FakePlatform platform;
     platform.addFile(u"C:\\App\\lib\\a.jar");
-    kite::Launcher launcher(platform);
     kite::WideStringList options;
-    kite::splitVmParameters(launcher, text, options);
+    std::uint32_t stackSize = 0;
+    kite::splitVmParameters(platform, text, options, stackSize);
     for (const auto& option : options) {
         if (option.empty()) __builtin_trap();  // empty tokens never become options
     }

@@ -6,7 +6,7 @@
 #include "discovery/java_version.h"
 #include "fake_platform.h"
 #include "jvm/memory_sizing.h"
-#include "launcher/command_line.h"
+#include "settings/command_line.h"
 #include "settings/value_expansion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

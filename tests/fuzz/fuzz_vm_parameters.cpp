@@ -1,5 +1,5 @@
 // "Virtual Machine Parameters" tokenising and sizing on arbitrary text,
-// through a Launcher over the fake platform. Each byte is one character, so
+// over the fake platform. Each byte is one character, so
 // blanks and double quotes are frequent.
 #include <algorithm>
 #include <cstddef>
@@ -7,7 +7,6 @@
 
 #include "fake_platform.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kite::WideString text;
@@ -15,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     kite::testing::FakePlatform platform;
     platform.memory = {0xFFFFFFFFFFFFFFFFull, 0x80000000ull};
-    kite::Launcher launcher(platform);
     kite::WideStringList options;
-    const bool accepted = kite::splitVmParameters(launcher, text, options);
+    std::uint32_t stackSize = 0;
+    const bool accepted = kite::splitVmParameters(platform, text, options, stackSize);
     for (const kite::WideString& option : options) {
         if (option.empty()) __builtin_trap();  // the JVM refuses empty options
     }

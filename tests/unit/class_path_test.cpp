@@ -3,13 +3,15 @@
 // path rules.
 #include <gtest/gtest.h>
 
+#include "assembly_under_test.h"
 #include "fake_platform.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
+#include "jvm/java_vm.h"
 
 namespace kite {
 namespace {
 
+using testing::AssemblyUnderTest;
 using testing::FakePlatform;
 
 struct ClassPathCase {
@@ -50,15 +52,16 @@ TEST(ClassPath, FormsAndOrder) {
         platform.addDirectory(windows ? u"C:\\App\\lib\\classes" : u"/opt/app/lib/classes");
         platform.addFile(u"\\\\server\\share\\s.jar");
         platform.environment[u"CP"] = windows ? u"D:\\a.jar;;D:\\b.jar;" : u"/a.jar::/b.jar:";
-        Launcher launcher(platform);
-        const bool ok = launcher.assembleJvmOptions();
+        AssemblyUnderTest assembly(platform);
+        const bool ok = assembly.assemble();
         EXPECT_EQ(ok, !c.option.empty()) << c.ini;
+        const std::vector<std::string>& options = assembly.jvm.options;
         if (c.option.empty()) {
-            EXPECT_TRUE(launcher.jvmOptions.empty());
+            EXPECT_TRUE(options.empty());
             EXPECT_EQ(platform.stdoutText, "Error: Java-Klassenpfad wurde in der INI-Datei nicht angegeben. \n");
         } else {
-            ASSERT_EQ(launcher.jvmOptions.size(), 1u) << c.ini;
-            EXPECT_EQ(launcher.jvmOptions[0], "-Djava.class.path=" + c.option) << c.ini;
+            ASSERT_EQ(options.size(), 1u) << c.ini;
+            EXPECT_EQ(options[0], "-Djava.class.path=" + c.option) << c.ini;
             EXPECT_TRUE(platform.stdoutText.empty());
         }
     }
@@ -98,12 +101,12 @@ TEST(ClassPath, ShortFormsForTheJvm) {
         platform.shortPaths = {{u"C:\\App\\lib\\\u738b.jar", u"C:\\App\\lib\\WANG~1.JAR"},
                                {u"D:\\\u672c", u"D:\\BEN~1"},
                                {u"D:\\\u957f", u"D:\\\u957f"}};
-        Launcher launcher(platform);
-        launcher.runtime.jvmLibraryPath = u"J:\\bin\\client\\jvm.dll";
-        launcher.settings.libraryPath = testing::wide(c.libraryPath);
-        const bool ok = launcher.setUpLibraryPath() && launcher.assembleJvmOptions();
+        AssemblyUnderTest assembly(platform);
+        assembly.runtime.jvmLibraryPath = u"J:\\bin\\client\\jvm.dll";
+        assembly.settings.libraryPath = testing::wide(c.libraryPath);
+        const bool ok = assembly.setUpLibraryPath() && assembly.assemble();
         std::string options;
-        for (const std::string& option : launcher.jvmOptions) options += (options.empty() ? "" : "|") + option;
+        for (const std::string& option : assembly.jvm.options) options += (options.empty() ? "" : "|") + option;
         EXPECT_EQ(ok ? options : platform.stdoutText, c.expected) << c.classPath;
         EXPECT_EQ(ok, c.expected.starts_with("-D")) << c.classPath;
         if (ok) {
@@ -122,21 +125,22 @@ TEST(ClassPath, TheJvmLibraryIsLoadedByItsShortForm) {
     platform.libraries[u"c:\\java~1\\bin\\client\\jvm.dll"] = &handle;
     platform.symbols[{&handle, "JNI_CreateJavaVM"}] = &handle;
     platform.symbols[{&handle, "JNI_GetDefaultJavaVMInitArgs"}] = &handle;
-    Launcher launcher(platform);
-    EXPECT_FALSE(launcher.loadJvmLibrary(u"C:\\\u738b\\bin\\client\\jvm.dll"));
+    Trace trace(platform, platform);
+    JavaVm javaVm(platform, trace);
+    EXPECT_FALSE(javaVm.loadLibrary(u"C:\\\u738b\\bin\\client\\jvm.dll"));
     EXPECT_EQ(platform.stdoutText, "Error: Der Pfad C:\\\xe7\x8e\x8b\\bin\\client\\jvm.dll enth\xc3\xa4lt Zeichen, "
                                    "die in der Codepage des Systems nicht darstellbar sind. \n");
     platform.shortPaths[u"C:\\\u738b"] = u"C:\\JAVA~1";
-    EXPECT_TRUE(launcher.loadJvmLibrary(u"C:\\\u738b\\bin\\client\\jvm.dll"));
+    EXPECT_TRUE(javaVm.loadLibrary(u"C:\\\u738b\\bin\\client\\jvm.dll"));
 }
 
 TEST(ClassPath, NoSettingsFileNameLeavesEverythingUntouched) {
     FakePlatform platform;
     platform.modulePathError = 2;
-    Launcher launcher(platform);
-    launcher.jvmOptions.push_back("-Djava.library.path=x");
-    EXPECT_FALSE(launcher.assembleJvmOptions());
-    EXPECT_EQ(launcher.jvmOptions, (std::vector<std::string>{"-Djava.library.path=x"}));
+    AssemblyUnderTest assembly(platform);
+    assembly.jvm.options.push_back("-Djava.library.path=x");
+    EXPECT_FALSE(assembly.assemble());
+    EXPECT_EQ(assembly.jvm.options, (std::vector<std::string>{"-Djava.library.path=x"}));
 }
 
 }  // namespace

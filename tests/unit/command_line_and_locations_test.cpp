@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "launcher/command_line.h"
+#include "settings/command_line.h"
 #include "settings/file_locations.h"
 #include "settings/launch_settings.h"
 

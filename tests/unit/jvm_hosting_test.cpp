@@ -7,7 +7,8 @@
 
 #include "fake_platform.h"
 #include "jvm/jvm_interface.h"
-#include "launcher/launcher.h"
+#include "jvm/java_vm.h"
+#include "jvm/main_invocation.h"
 
 namespace kite {
 namespace {
@@ -81,7 +82,13 @@ protected:
         }
     }
 
+    // The Java main thread with no arguments; main is never reached here.
+    MainOutcome runMain(JavaVm& javaVm) { return runJavaMain(platform, javaVm, jvm, mainClass, {}); }
+
     FakePlatform platform{OsStyle::Windows};
+    Trace trace{platform, platform};
+    JvmOptions jvm;
+    const WideString mainClass = u"app/Main";
     int libraryTag = 0;
     void* library = &libraryTag;
     const WideString libraryPath = u"C:\\Java\\bin\\server\\jvm.dll";
@@ -89,8 +96,8 @@ protected:
 
 TEST_F(JvmHosting, LoadingReportsAMissingLibraryOrEntryPoint) {
     {
-        Launcher launcher(platform);
-        EXPECT_FALSE(launcher.loadJvmLibrary(u"C:\\Nowhere\\jvm.dll"));
+        JavaVm javaVm(platform, trace);
+        EXPECT_FALSE(javaVm.loadLibrary(u"C:\\Nowhere\\jvm.dll"));
         EXPECT_EQ(platform.stdoutText,
                   "Error: Konnte Java VM Bibliothek: C:\\Nowhere\\jvm.dll (Fehlernummer= 126) nicht laden.\n \n");
     }
@@ -98,8 +105,8 @@ TEST_F(JvmHosting, LoadingReportsAMissingLibraryOrEntryPoint) {
         platform.stdoutText.clear();
         platform.symbols.clear();
         if (withCreate) exportEntryPoints(false);
-        Launcher launcher(platform);
-        EXPECT_FALSE(launcher.loadJvmLibrary(libraryPath));
+        JavaVm javaVm(platform, trace);
+        EXPECT_FALSE(javaVm.loadLibrary(libraryPath));
         EXPECT_EQ(platform.stdoutText,
                   "Error: Windows Fehler: Kann CreateJavaVM JNI nicht finden (Fehlernummer = 127).\n \n");
     }
@@ -107,15 +114,15 @@ TEST_F(JvmHosting, LoadingReportsAMissingLibraryOrEntryPoint) {
 
 TEST_F(JvmHosting, DefaultStackSizeComesFromTheJni11Query) {
     exportEntryPoints();  // without JVM_FindClassFromBootLoader, which is optional
-    Launcher launcher(platform);
-    ASSERT_TRUE(launcher.loadJvmLibrary(libraryPath));
-    EXPECT_EQ(launcher.findClassFromBootLoader, nullptr);
+    JavaVm javaVm(platform, trace);
+    ASSERT_TRUE(javaVm.loadLibrary(libraryPath));
+    EXPECT_EQ(javaVm.findClassFromBootLoader(), nullptr);
     script.defaultStackSize = 1048576;
-    EXPECT_EQ(launcher.defaultThreadStackSize(), 1048576);
+    EXPECT_EQ(javaVm.defaultThreadStackSize(), 1048576);
     EXPECT_EQ(script.defaultQueryVersion, JNI_VERSION_1_1);
     for (jint unusable : {0, -4096}) {
         script.defaultStackSize = unusable;
-        EXPECT_EQ(launcher.defaultThreadStackSize(), 0);
+        EXPECT_EQ(javaVm.defaultThreadStackSize(), 0);
     }
     EXPECT_EQ(platform.stdoutText, "");
 }
@@ -123,11 +130,11 @@ TEST_F(JvmHosting, DefaultStackSizeComesFromTheJni11Query) {
 TEST_F(JvmHosting, CreationPassesTheOptionsThenTheHooksAndTeardownDestroys) {
     exportEntryPoints();
     {
-        Launcher launcher(platform);
-        ASSERT_TRUE(launcher.loadJvmLibrary(libraryPath));
-        launcher.jvmOptions = {"-Djava.class.path=C:\\App\\app.jar;", "-Dname=a b", ""};
-        EXPECT_TRUE(launcher.createVm());
-        EXPECT_EQ(launcher.javaVm, &scriptedVm);
+        JavaVm javaVm(platform, trace);
+        ASSERT_TRUE(javaVm.loadLibrary(libraryPath));
+        std::vector<std::string> options = {"-Djava.class.path=C:\\App\\app.jar;", "-Dname=a b", ""};
+        EXPECT_TRUE(javaVm.create(options));
+        EXPECT_EQ(javaVm.vm(), &scriptedVm);
         EXPECT_EQ(script.version, JNI_VERSION_1_2);
         EXPECT_EQ(script.ignoreUnrecognized, JNI_FALSE);
         EXPECT_EQ(script.optionStrings, (std::vector<std::string>{"-Djava.class.path=C:\\App\\app.jar;", "-Dname=a b",
@@ -153,10 +160,10 @@ TEST_F(JvmHosting, FailedCreationReportsTheReasonAndEndsTheMainThreadWithOne) {
         script.createResult = code;
         script.destroyCalls = 0;
         {
-            Launcher launcher(platform);
-            ASSERT_TRUE(launcher.loadJvmLibrary(libraryPath));
-            EXPECT_EQ(launcher.runJavaMain(), 1u);
-            EXPECT_EQ(launcher.javaVm, nullptr);
+            JavaVm javaVm(platform, trace);
+            ASSERT_TRUE(javaVm.loadLibrary(libraryPath));
+            EXPECT_FALSE(runMain(javaVm).called);
+            EXPECT_EQ(javaVm.vm(), nullptr);
         }
         EXPECT_EQ(platform.stdoutText,
                   "Error: JNI Fehler: konnte die Java VM nicht erzeugen\nReason: " + reason + ".\n \n");
@@ -169,32 +176,32 @@ TEST_F(JvmHosting, MainThreadStackSizeAndFallbackToTheCallingThread) {
     script.createResult = JNI_ERR;
     script.defaultStackSize = 1048576;
     {
-        Launcher launcher(platform);
-        ASSERT_TRUE(launcher.loadJvmLibrary(libraryPath));
-        launcher.runJavaMain();
+        JavaVm javaVm(platform, trace);
+        ASSERT_TRUE(javaVm.loadLibrary(libraryPath));
+        runMain(javaVm);
         EXPECT_EQ(platform.lastThreadStackSize, 1048576u);
     }
     {
-        Launcher launcher(platform);
-        ASSERT_TRUE(launcher.loadJvmLibrary(libraryPath));
-        launcher.mainThreadStackSize = 64u << 20;  // from -Xss: the VM default is not asked
-        launcher.runJavaMain();
+        JavaVm javaVm(platform, trace);
+        ASSERT_TRUE(javaVm.loadLibrary(libraryPath));
+        jvm.mainThreadStackSize = 64u << 20;  // from -Xss: the VM default is not asked
+        runMain(javaVm);
         EXPECT_EQ(platform.lastThreadStackSize, 64u << 20);
     }
     platform.threadsFail = true;
     script.createCalls = 0;
-    Launcher launcher(platform);
-    ASSERT_TRUE(launcher.loadJvmLibrary(libraryPath));
-    EXPECT_EQ(launcher.runJavaMain(), 1u);
+    JavaVm javaVm(platform, trace);
+    ASSERT_TRUE(javaVm.loadLibrary(libraryPath));
+    EXPECT_FALSE(runMain(javaVm).called);
     EXPECT_EQ(script.createCalls, 1);
 }
 
 TEST_F(JvmHosting, HooksReachTheListenerOnlyWhenOneIsSet) {
-    Launcher launcher(platform);
+    JavaVm javaVm(platform, trace);
     exitHook(3);  // outside service mode: nothing happens
     abortHook();
     RecordingListener listener;
-    launcher.vmExitListener = &listener;
+    javaVm.setExitListener(&listener);
     exitHook(0);
     exitHook(-7);
     abortHook();

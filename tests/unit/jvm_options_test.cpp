@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <set>
 
+#include "assembly_under_test.h"
 #include "fake_platform.h"
 #include "jvm/memory_sizing.h"
 #include "jvm/option_assembly.h"
 #include "jvm/splash_screen.h"
-#include "launcher/launcher.h"
 
 namespace kite {
 namespace {
 
+using testing::AssemblyUnderTest;
 using testing::FakePlatform;
 
 TEST(MemorySizing, SharesBecomeKilobytes) {
@@ -56,16 +57,16 @@ TEST(MemorySizing, StackSizes) {
 
 // A launcher at C:\App\app.exe (or /opt/app/app) with the given settings.
 struct Assembly {
-    explicit Assembly(const std::string& ini, OsStyle style = OsStyle::Windows) : platform(style), launcher(platform) {
+    explicit Assembly(const std::string& ini, OsStyle style = OsStyle::Windows) : platform(style), assembly(platform) {
         platform.addFile(style == OsStyle::Windows ? u"C:\\App\\app.ini" : u"/opt/app/app.ini", ini);
         platform.memory = {2147483647u, 1073741824u};
     }
     std::vector<std::string> options() {
-        ok = launcher.assembleJvmOptions();
-        return launcher.jvmOptions;
+        ok = assembly.assemble();
+        return assembly.jvm.options;
     }
     FakePlatform platform;
-    Launcher launcher;
+    AssemblyUnderTest assembly;
     bool ok = false;
 };
 
@@ -119,8 +120,8 @@ TEST(JvmOptions, NoClassPathSkipsEverythingAfterTheMessage) {
     EXPECT_TRUE(a.options().empty());
     EXPECT_FALSE(a.ok);
     EXPECT_EQ(a.platform.stdoutText, "Error: Java-Klassenpfad wurde in der INI-Datei nicht angegeben. \n");
-    EXPECT_TRUE(a.launcher.arguments.empty());
-    EXPECT_TRUE(a.launcher.outputFile.empty());
+    EXPECT_TRUE(a.assembly.jvm.mainArguments.empty());
+    EXPECT_TRUE(a.assembly.jvm.output.outputFile.empty());
 }
 
 TEST(JvmOptions, VmParametersOutputFilesAndCmd) {
@@ -130,15 +131,15 @@ TEST(JvmOptions, VmParametersOutputFilesAndCmd) {
                "[Application]\nOutput File=%LOGS%\\out.txt\nOutput Append=Yes\nError File=err.txt\nError Append=yes\n"
                "Cmd=-a \"b c\" %UNDEFINED%\n");
     a.platform.environment[u"LOGS"] = u"D:\\logs";
-    a.launcher.arguments.append(u"first");
+    a.assembly.arguments.append(u"first");
     EXPECT_EQ(a.options(), (std::vector<std::string>{"-Djava.class.path=D:\\a.jar", "-Xmx1048575K", "-Dname=a b",
                                                       "-Dx=1", "-Dq=say \"hi\"", "-Xss1m", "-Xss512k"}));
-    EXPECT_EQ(a.launcher.mainThreadStackSize, 524288u);
-    EXPECT_EQ(a.launcher.outputFile, u"D:\\logs\\out.txt");
-    EXPECT_FALSE(a.launcher.outputAppend);
-    EXPECT_EQ(a.launcher.errorFile, u"err.txt");
-    EXPECT_TRUE(a.launcher.errorAppend);
-    EXPECT_EQ(a.launcher.arguments, (WideStringList{u"first", u"-a", u"b c", u"%UNDEFINED%"}));
+    EXPECT_EQ(a.assembly.jvm.mainThreadStackSize, 524288u);
+    EXPECT_EQ(a.assembly.jvm.output.outputFile, u"D:\\logs\\out.txt");
+    EXPECT_FALSE(a.assembly.jvm.output.outputAppend);
+    EXPECT_EQ(a.assembly.jvm.output.errorFile, u"err.txt");
+    EXPECT_TRUE(a.assembly.jvm.output.errorAppend);
+    EXPECT_EQ(a.assembly.jvm.mainArguments, (WideStringList{u"first", u"-a", u"b c", u"%UNDEFINED%"}));
 }
 
 TEST(JvmOptions, ParametersFromAPlusSectionStartWithoutAnEmptyOption) {
@@ -150,26 +151,26 @@ TEST(JvmOptions, LibraryPathAndEnvironment) {
     FakePlatform platform;
     platform.executablePath = u"D:\\App\\app.exe";
     platform.environment[u"Path"] = u"C:\\Windows";
-    Launcher launcher(platform);
-    launcher.runtime.jvmLibraryPath = u"D:\\Java\\jre\\bin\\server\\jvm.dll";
-    launcher.settings.libraryPath = u"D:\\App\\native;%KITE_JVM_HOME%\\lib\\ext";
-    launcher.settings.systemPath = u"D:\\tools";
-    launcher.setUpLibraryPath();
-    EXPECT_EQ(launcher.jvmOptions, (std::vector<std::string>{
+    AssemblyUnderTest assembly(platform);
+    assembly.runtime.jvmLibraryPath = u"D:\\Java\\jre\\bin\\server\\jvm.dll";
+    assembly.settings.libraryPath = u"D:\\App\\native;%KITE_JVM_HOME%\\lib\\ext";
+    assembly.settings.systemPath = u"D:\\tools";
+    assembly.setUpLibraryPath();
+    EXPECT_EQ(assembly.jvm.options, (std::vector<std::string>{
                                        "-Djava.library.path=D:\\App\\native;D:\\Java\\jre\\lib\\ext;D:\\App\\;"
                                        "C:\\Windows;D:\\Java\\jre\\lib"}));
     WideString value;
     platform.getEnvironment(u"KITE_JVM_HOME", value);
     EXPECT_EQ(value, u"D:\\Java\\jre");
     platform.getEnvironment(u"KITE_JVM_PATH", value);
-    EXPECT_EQ(value, launcher.runtime.jvmLibraryPath);
+    EXPECT_EQ(value, assembly.runtime.jvmLibraryPath);
     platform.getEnvironment(u"Path", value);
     EXPECT_EQ(value, u"D:\\tools;C:\\Windows;D:\\Java\\jre\\bin");
 
-    Launcher noLibraryPath(platform);
-    noLibraryPath.runtime.jvmLibraryPath = launcher.runtime.jvmLibraryPath;
+    AssemblyUnderTest noLibraryPath(platform);
+    noLibraryPath.runtime.jvmLibraryPath = assembly.runtime.jvmLibraryPath;
     noLibraryPath.setUpLibraryPath();
-    EXPECT_TRUE(noLibraryPath.jvmOptions.empty());
+    EXPECT_TRUE(noLibraryPath.jvm.options.empty());
 
     EXPECT_EQ(runtimeHomeOf(OsStyle::Posix, u"/jvm/8/jre/lib/amd64/server/libjvm.so"), u"/jvm/8/jre/");
     EXPECT_EQ(runtimeHomeOf(OsStyle::Posix, u"/jvm/17/lib/server/libjvm.so"), u"/jvm/17/");
@@ -218,11 +219,11 @@ TEST(JvmOptions, SplashScreenOnlyWhereTheApplicationCanCloseIt) {
         platform.symbols[{library, "SplashLoadFile"}] = reinterpret_cast<void*>(&splashLoadFile);
         platform.symbols[{library, "SplashLoadMemory"}] = reinterpret_cast<void*>(&splashLoadMemory);
         platform.symbols[{library, "SplashSetFileJarName"}] = reinterpret_cast<void*>(&splashSetNames);
-        Launcher launcher(platform);
-        launcher.runtime.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
-        launcher.settings.service.serviceMode = c.service;
+        AssemblyUnderTest assembly(platform);
+        assembly.runtime.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
+        assembly.settings.service.serviceMode = c.service;
         splashCalls.clear();
-        ASSERT_TRUE(launcher.assembleJvmOptions()) << c.settings;
+        ASSERT_TRUE(assembly.assemble()) << c.settings;
         closeSplashScreen();
         EXPECT_EQ(splashCalls, c.calls) << c.settings;
         EXPECT_NE(platform.stderrText.find(c.trace), std::string::npos) << platform.stderrText;
@@ -272,14 +273,14 @@ TEST(JvmOptions, ClassDataArchiveOnlyInFoldersNoOneElseCanChange) {
             platform.addDirectory(c.path);
             platform.pathAccesses[c.path] = c.access;
         }
-        Launcher launcher(platform);
-        launcher.runtime.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
-        launcher.runtime.version.parse(u"17.0.2", 0);
-        launcher.settings.product.name = c.productName;
-        launcher.settings.product.code = *c.productName ? u"pos" : u"";
-        ASSERT_TRUE(launcher.assembleJvmOptions());
+        AssemblyUnderTest assembly(platform);
+        assembly.runtime.jvmLibraryPath = u"/opt/jre/lib/server/libjvm.so";
+        assembly.runtime.version.parse(u"17.0.2", 0);
+        assembly.settings.product.name = c.productName;
+        assembly.settings.product.code = *c.productName ? u"pos" : u"";
+        ASSERT_TRUE(assembly.assemble());
         std::string options;
-        for (const std::string& option : launcher.jvmOptions) options += option + "\n";
+        for (const std::string& option : assembly.jvm.options) options += option + "\n";
         SCOPED_TRACE(platform.stderrText + options);
         const bool archived = c.trace == created;
         if (!archived) {

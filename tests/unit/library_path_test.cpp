@@ -2,13 +2,14 @@
 // search path on both platforms.
 #include <gtest/gtest.h>
 
+#include "assembly_under_test.h"
 #include "fake_platform.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
 
 namespace kite {
 namespace {
 
+using testing::AssemblyUnderTest;
 using testing::FakePlatform;
 
 struct LibraryPathCase {
@@ -49,16 +50,16 @@ TEST(LibraryPath, OptionHomeAndSearchPath) {
     for (const auto& c : cases) {
         FakePlatform platform(c.style);
         platform.environment = c.environment;
-        Launcher launcher(platform);
-        launcher.runtime.jvmLibraryPath = c.jvmLibrary;
-        launcher.settings.libraryPath = c.libraryPath;
-        launcher.settings.systemPath = c.systemPath;
-        launcher.setUpLibraryPath();
+        AssemblyUnderTest assembly(platform);
+        assembly.runtime.jvmLibraryPath = c.jvmLibrary;
+        assembly.settings.libraryPath = c.libraryPath;
+        assembly.settings.systemPath = c.systemPath;
+        assembly.setUpLibraryPath();
         const std::string name = testing::utf8(c.jvmLibrary);
         if (c.option.empty()) {
-            EXPECT_TRUE(launcher.jvmOptions.empty()) << name;
+            EXPECT_TRUE(assembly.jvm.options.empty()) << name;
         } else {
-            EXPECT_EQ(launcher.jvmOptions, std::vector<std::string>{c.option}) << name;
+            EXPECT_EQ(assembly.jvm.options, std::vector<std::string>{c.option}) << name;
         }
         WideString value;
         EXPECT_TRUE(platform.getEnvironment(u"KITE_JVM_HOME", value));

@@ -4,6 +4,8 @@
 #include "discovery/registry_key.h"
 #include "discovery/runtime_candidates.h"
 #include "fake_platform.h"
+#include "fake_service_control.h"
+#include "launcher/launcher.h"
 #include "discovery_under_test.h"
 
 namespace kite {
@@ -267,6 +269,26 @@ TEST(ImageCheck, OtherMachineStartsThePairedProductOnlyWhenOneIsSet) {
         if (pair) launcher.requirements.pairedExecutable = true;
         ASSERT_TRUE(launcher.discover());
         EXPECT_EQ(launcher.runtime.launchPairProduct, expected) << machine << pair;
+    }
+}
+
+// A runtime of the other processor kind: the paired executable starts in
+// this one's place, and its exit code is passed on only when asked for.
+TEST(ImageCheck, TheLaunchStartsThePairedExecutableInsteadOfAJvm) {
+    for (bool returnCode : {true, false}) {
+        FakePlatform platform;
+        platform.addFile(u"C:\\App\\app.ini", std::string("[Java Runtime Environment]\nMain Class=App\nJRE Path=C:\\jre\\\n"
+                                              "[Application]\nPair Product=C:\\App64\\app64.exe\n") +
+                                                  (returnCode ? "Pair Return Code=yes\n" : ""));
+        platform.addFile(u"C:\\jre\\bin\\client\\jvm.dll", peHeader(0x8664));
+        platform.addFile(u"C:\\App64\\app64.exe");
+        platform.pairedExitCode = 12;
+        testing::FakeServiceControl control;
+        // No library is loaded: loading one would fail here with an error line.
+        EXPECT_EQ(launcherMain(platform, control, nullptr), returnCode ? 12 : 0);
+        ASSERT_EQ(platform.pairedStarts.size(), 1u);
+        EXPECT_EQ(platform.pairedStarts[0], std::make_pair(WideString(u"C:\\App64\\app64.exe"), returnCode));
+        EXPECT_EQ(platform.stdoutText, "");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "fake_platform.h"
 #include "fake_service_control.h"
+#include "launcher/launcher.h"
 #include "platform/posix/posix_service_control.h"
 #include "service/service_host.h"
 
@@ -126,19 +127,36 @@ TEST(ServiceHost, FailuresStopTheSequenceWhereTheyHappen) {
     }
 }
 
+// A service adapter over a launch that records what it was run with and
+// fails without a VM.
+struct Adapted {
+    explicit Adapted(OsStyle style) : platform(style) {}
+    FakePlatform platform;
+    Trace trace{platform, platform};
+    JavaVm javaVm{platform, trace};
+    LaunchSettings settings;
+    FakeServiceControl control;
+    ServiceHost host{control};
+    WideStringList arguments;
+    std::vector<std::string> leadingOptions;
+    ServiceAdapter adapter{host, platform, javaVm, settings,
+                           [this](const WideStringList& passed, const std::vector<std::string>& options) {
+                               arguments = passed;
+                               leadingOptions = options;
+                               return -1;
+                           }};
+};
+
 TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedWithTheExitCode) {
     for (bool omit : {false, true}) {
-        FakePlatform platform;
-        Launcher launcher(platform);
-        launcher.arguments.append(u"cmd");
-        launcher.settings.service.omitServiceName = omit;
-        FakeServiceControl control;
-        ServiceHost host(control);
-        ServiceAdapter adapter(host, launcher);
-        adapter.run({u"KiteService", u"-p", u""});
-        const WideStringList expected = omit ? WideStringList{u"cmd", u"-p", u""}
-                                             : WideStringList{u"cmd", u"KiteService", u"-p", u""};
-        EXPECT_EQ(launcher.arguments, expected);
+        Adapted a(OsStyle::Windows);
+        a.settings.service.omitServiceName = omit;
+        a.adapter.run({u"KiteService", u"-p", u""});
+        const WideStringList expected = omit ? WideStringList{u"-p", u""} : WideStringList{u"KiteService", u"-p", u""};
+        EXPECT_EQ(a.arguments, expected);
+        EXPECT_TRUE(a.leadingOptions.empty());
+        FakeServiceControl& control = a.control;
+        ServiceAdapter& adapter = a.adapter;
 
         adapter.onVmExit(0);
         ASSERT_EQ(control.reports.size(), 1u);
@@ -156,18 +174,14 @@ TEST(ServiceAdapter, AppendsStartArgumentsAndReportsStoppedWithTheExitCode) {
 // The event log call: in service mode every error line also reaches the service log.
 TEST(ServiceAdapter, ErrorLinesGoToTheServiceLogInServiceModeOnly) {
     for (bool service : {false, true}) {
-        FakePlatform platform;
-        Launcher launcher(platform);
-        launcher.settings.service.serviceMode = service;
-        FakeServiceControl control;
-        ServiceHost host(control);
-        ServiceAdapter adapter(host, launcher);
-        setErrorLog(&adapter);
-        printMessage(platform, MessageId::MainClassMissing, {});
+        Adapted a(OsStyle::Windows);
+        a.settings.service.serviceMode = service;
+        setErrorLog(&a.adapter);
+        printMessage(a.platform, MessageId::MainClassMissing, {});
         setErrorLog(nullptr);
-        ASSERT_EQ(control.loggedLines.size(), service ? 1u : 0u);
+        ASSERT_EQ(a.control.loggedLines.size(), service ? 1u : 0u);
         if (service) {
-            EXPECT_EQ(testing::utf8(control.loggedLines[0]), platform.stdoutText);
+            EXPECT_EQ(testing::utf8(a.control.loggedLines[0]), a.platform.stdoutText);
         }
     }
 }
@@ -205,14 +219,12 @@ TEST(ServiceAdapter, AStartWithoutARuntimeIsLoggedAndReportedAsFailed) {
 }
 
 TEST(ServiceAdapter, StopWithoutAVmAfterTheLaunchEndedDoesNothing) {
-    FakePlatform platform;
-    Launcher launcher(platform);
-    FakeServiceControl control;
-    ServiceHost host(control);
-    ServiceAdapter adapter(host, launcher);
-    adapter.run({});  // the launch fails without a VM
-    adapter.stopWhenVmExists();  // returns at once instead of waiting for a VM
-    EXPECT_EQ(launcher.javaVm, nullptr);
+    Adapted a(OsStyle::Posix);
+    a.adapter.run({});  // the launch fails without a VM
+    // A Linux service keeps SIGTERM for its stop control.
+    EXPECT_EQ(a.leadingOptions, std::vector<std::string>{"-Xrs"});
+    a.adapter.stopWhenVmExists();  // returns at once instead of waiting for a VM
+    EXPECT_EQ(a.javaVm.vm(), nullptr);
 }
 
 // A stop signal that comes before the service has reported running is kept

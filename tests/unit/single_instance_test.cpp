@@ -10,6 +10,8 @@
 #include "fake_service_control.h"
 #include "foundation/message_catalog.h"
 #include "instance/argument_area.h"
+#include "instance/instance_guard.h"
+#include "jvm/java_vm.h"
 #include "launcher/launcher.h"
 #include "platform/instance_channel.h"
 
@@ -19,7 +21,7 @@ namespace {
 using testing::FakePlatform;
 
 // What the scripted channel was asked and answers; shared with the test
-// because the Launcher owns the channel.
+// because the guard owns the channel.
 struct ChannelScript {
     bool exists = true;      // false: the block can be neither created nor opened
     bool primary = true;     // the block was newly created
@@ -51,7 +53,7 @@ private:
 };
 
 struct Guarded {
-    explicit Guarded(const std::string& application) : launcher(platform) {
+    explicit Guarded(const std::string& application) {
         platform.addFile(u"C:\\App\\app.ini",
                          "[Java Runtime Environment]\r\nMain Class=App\r\n[Application]\r\n" + application);
         platform.instanceChannels = [script = script](const WideString& name) {
@@ -66,7 +68,11 @@ struct Guarded {
     }
     std::shared_ptr<ChannelScript> script = std::make_shared<ChannelScript>();
     FakePlatform platform;
-    Launcher launcher;
+    Trace trace{platform, platform};
+    JavaVm javaVm{platform, trace};
+    const WideString mainClass = u"App";
+    InstanceGuard guard{platform, javaVm, mainClass};
+    WideStringList arguments;
 };
 
 TEST(SingleInstanceSetUp, SettingsAndChannelDecideTheRole) {
@@ -101,9 +107,9 @@ TEST(SingleInstanceSetUp, SettingsAndChannelDecideTheRole) {
         g.script->primary = c.primary;
         g.script->listens = c.listens;
         g.script->forwards = c.forwards;
-        EXPECT_EQ(g.launcher.setUpInstanceGuard(), c.result);
-        EXPECT_EQ(g.launcher.singleInstance, c.singleInstance);
-        EXPECT_EQ(g.launcher.isPrimary, c.isPrimary);
+        EXPECT_EQ(g.guard.setUp(g.arguments), c.result);
+        EXPECT_EQ(g.guard.guarded(), c.singleInstance);
+        EXPECT_EQ(g.guard.isPrimary(), c.isPrimary);
         EXPECT_EQ(!g.script->name.empty(), c.channelAsked);
         EXPECT_EQ(g.script->startPrimaryCalls, c.channelAsked && c.exists && c.primary ? 1 : 0);
         EXPECT_EQ(g.script->forwarded.has_value(), c.channelAsked && c.exists && !c.primary);
@@ -148,7 +154,7 @@ TEST(SingleInstanceSetUp, NameIsThePathWithUnderscoresForBackslashes) {
     Guarded g("Single Instance=yes\r\n");
     g.platform.executablePath = u"C:\\Program Files\\My App\\App.exe";
     g.platform.addFile(u"C:\\Program Files\\My App\\App.ini", "[Application]\r\nSingle Instance=yes\r\n");
-    EXPECT_TRUE(g.launcher.setUpInstanceGuard());
+    EXPECT_TRUE(g.guard.setUp(g.arguments));
     EXPECT_EQ(g.script->name, u"C:_Program Files_My App_App.exe");
 }
 
@@ -169,8 +175,8 @@ TEST(SingleInstanceSetUp, SecondaryForwardsItsArgumentsOnlyWhenTheyFit) {
     for (const Case& c : cases) {
         Guarded g("Single Instance=yes\r\n");
         g.script->primary = false;
-        g.launcher.arguments = c.arguments;
-        EXPECT_EQ(g.launcher.setUpInstanceGuard(), c.fits);
+        g.arguments = c.arguments;
+        EXPECT_EQ(g.guard.setUp(g.arguments), c.fits);
         EXPECT_EQ(g.script->forwarded.has_value(), c.fits);
         if (c.fits) {
             const WideStringList expected = c.arguments.empty() ? WideStringList{u""} : c.arguments;
@@ -183,28 +189,11 @@ TEST(SingleInstanceSetUp, SecondaryNeverSearchesARuntimeAndEndsWithTheReply) {
     Guarded g("Single Instance=yes\r\n");
     g.script->primary = false;
     g.script->reply = -7;
-    ASSERT_TRUE(g.launcher.init());
+    // No runtime is configured: a search would end with its error line.
+    testing::FakeServiceControl control;
+    EXPECT_EQ(launcherMain(g.platform, control, nullptr), -7);
     EXPECT_EQ(g.platform.dialogCalls, 0);
-    EXPECT_TRUE(g.launcher.runtime.jvmLibraryPath.empty());
-    EXPECT_EQ(g.launcher.run(), -7);
-}
-
-TEST(PairedStart, RunStartsThePairedExecutableInsteadOfAJvm) {
-    for (bool returnCode : {true, false}) {
-        FakePlatform platform;
-        platform.addFile(u"C:\\App64\\app64.exe");
-        platform.pairedExitCode = 12;
-        Launcher launcher(platform);
-        launcher.runtime.launchPairProduct = true;
-        launcher.settings.pair.product = u"C:\\App64\\app64.exe";
-        launcher.settings.pair.returnCode = returnCode;
-        launcher.runtime.jvmLibraryPath = u"C:\\Java\\bin\\client\\jvm.dll";
-        EXPECT_EQ(launcher.run(), returnCode ? 12 : 0);
-        ASSERT_EQ(platform.pairedStarts.size(), 1u);
-        EXPECT_EQ(platform.pairedStarts[0], std::make_pair(launcher.settings.pair.product, returnCode));
-        EXPECT_EQ(launcher.createJavaVm, nullptr);  // no library was loaded
-        EXPECT_TRUE(platform.stdoutText.empty());
-    }
+    EXPECT_EQ(g.platform.stdoutText, "");
 }
 
 std::vector<std::uint8_t> units(std::initializer_list<char16_t> list) {

@@ -2,14 +2,15 @@
 // doubled quotes, blanks, memory shares in both arithmetics and -Xss.
 #include <gtest/gtest.h>
 
+#include "assembly_under_test.h"
 #include "fake_platform.h"
 #include "jvm/memory_sizing.h"
 #include "jvm/option_assembly.h"
-#include "launcher/launcher.h"
 
 namespace kite {
 namespace {
 
+using testing::AssemblyUnderTest;
 using testing::FakePlatform;
 
 TEST(VmParameters, Tokens) {
@@ -36,9 +37,9 @@ TEST(VmParameters, Tokens) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        Launcher launcher(platform);
         WideStringList options;
-        splitVmParameters(launcher, c.text, options);
+        std::uint32_t stackSize = 0;
+        splitVmParameters(platform, c.text, options, stackSize);
         EXPECT_EQ(options, c.options) << testing::utf8(c.text);
     }
 }
@@ -85,12 +86,12 @@ TEST(VmParameters, StackSizeOfTheJavaMainThread) {
         platform.memory = {2147483647u, 1073741824u};
         platform.addFile(u"C:\\App\\app.ini", "[Class Path]\nClass Path=D:\\a.jar\n[Java Runtime Environment]\n"
                                               "Virtual Machine Parameters=" + testing::utf8(c.text) + "\n");
-        Launcher launcher(platform);
-        ASSERT_TRUE(launcher.assembleJvmOptions());
+        AssemblyUnderTest assembly(platform);
+        ASSERT_TRUE(assembly.assemble());
         std::vector<std::string> expected{"-Djava.class.path=D:\\a.jar"};
         expected.insert(expected.end(), c.options.begin(), c.options.end());
-        EXPECT_EQ(launcher.jvmOptions, expected) << testing::utf8(c.text);
-        EXPECT_EQ(launcher.mainThreadStackSize, c.stackSize) << testing::utf8(c.text);
+        EXPECT_EQ(assembly.jvm.options, expected) << testing::utf8(c.text);
+        EXPECT_EQ(assembly.jvm.mainThreadStackSize, c.stackSize) << testing::utf8(c.text);
     }
 }
 
@@ -100,10 +101,10 @@ TEST(VmParameters, SizesTooLargeForTheArithmeticAreRefused) {
         FakePlatform platform;
         platform.addFile(u"C:\\App\\app.ini", std::string("[Class Path]\nClass Path=D:\\a.jar\n[Java Runtime Environment]\n"
                                               "Virtual Machine Parameters=") + parameters + "\n");
-        Launcher launcher(platform);
-        EXPECT_FALSE(launcher.assembleJvmOptions()) << parameters;
-        EXPECT_TRUE(launcher.jvmOptions.empty()) << parameters;
-        EXPECT_EQ(launcher.mainThreadStackSize, 0u) << parameters;
+        AssemblyUnderTest assembly(platform);
+        EXPECT_FALSE(assembly.assemble()) << parameters;
+        EXPECT_TRUE(assembly.jvm.options.empty()) << parameters;
+        EXPECT_EQ(assembly.jvm.mainThreadStackSize, 0u) << parameters;
         EXPECT_EQ(platform.stdoutText,
                   "Error: JNI Fehler: konnte die Java VM nicht erzeugen\nReason: ung\xc3\xbcltige Argumente.\n \n")
             << parameters;

@@ -1,0 +1,55 @@
+// "Single Instance=yes": the first start of an executable becomes the primary
+// and listens; each later start hands its arguments over, waits for the
+// primary's reply and ends with it. The primary calls the main class's static
+// secondaryMain with each forwarded start's arguments.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "foundation/wide_string.h"
+
+namespace kite {
+
+class Platform;
+class JavaVm;
+class InstanceChannel;
+class ForwardedStart;
+
+class InstanceGuard {
+public:
+    // javaVm is the VM forwarded starts are delivered into, mainClass (with
+    // '/' in place of '.') the class whose secondaryMain receives them.
+    InstanceGuard(Platform& platform, JavaVm& javaVm, const WideString& mainClass);
+    // Stops the listener and releases the shared objects.
+    ~InstanceGuard();
+    InstanceGuard(const InstanceGuard&) = delete;
+    InstanceGuard& operator=(const InstanceGuard&) = delete;
+
+    // Reads "Application Type" and "Single Instance" and opens the channel:
+    // as the primary it starts listening; as a later start it hands arguments
+    // over. False after the error line when the start cannot go on (the
+    // channel's folder is not private, the arguments do not fit or could not
+    // be handed over).
+    bool setUp(const WideStringList& arguments);
+    // A later start whose arguments went to the primary.
+    bool isSecondary() const { return singleInstance_ && !isPrimary_; }
+    bool isPrimary() const { return isPrimary_; }
+    bool guarded() const { return singleInstance_; }
+    // The secondary's exit code: the primary's reply.
+    std::int32_t waitForPrimary();
+    // Releases the secondaries waiting for the primary's main to start.
+    void signalMainStarted();
+
+private:
+    void deliver(ForwardedStart& start);
+
+    Platform& platform_;
+    JavaVm& javaVm_;
+    const WideString& mainClass_;
+    std::unique_ptr<InstanceChannel> channel_;
+    bool singleInstance_ = false;
+    bool isPrimary_ = false;
+};
+
+}  // namespace kite
