@@ -4,6 +4,7 @@
 #include "foundation/message_catalog.h"
 #include "launcher/command_line.h"
 #include "settings/file_locations.h"
+#include "settings/message_settings.h"
 #include "platform/instance_channel.h"
 #include "platform/platform.h"
 #include "platform/service_control.h"
@@ -40,6 +41,7 @@ Launcher::~Launcher() {
 }
 
 bool Launcher::init() {
+    applyMessageSettings(platform_, trace);
     parseCommandLine(platform_, arguments);
     if (!readLaunchSettings(platform_, settings)) return false;
     if (!setUpInstanceGuard()) return false;
