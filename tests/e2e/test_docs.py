@@ -18,8 +18,9 @@ BASE = {"java runtime environment": {"Main Class": "com.example.App"},
 
 
 def ini_examples():
-    """(page, number, text) of every ```ini block in the README and docs/."""
-    pages = [harness.SOURCE_DIR / "README.md", *sorted((harness.SOURCE_DIR / "docs").glob("*.md"))]
+    """(page, number, text) of every ```ini block in the README, docs/ and the archives' READMEs."""
+    pages = [harness.SOURCE_DIR / "README.md", *sorted((harness.SOURCE_DIR / "docs").glob("*.md")),
+             *sorted((harness.SOURCE_DIR / "release").glob("*.md"))]
     for page in pages:
         blocks = re.findall(r"^([ \t]*)```ini\n(.*?)^[ \t]*```", page.read_text(encoding="utf-8"),
                             re.MULTILINE | re.DOTALL)
