@@ -1,5 +1,8 @@
 #include "foundation/message_catalog.h"
 
+#include <array>
+#include <iterator>
+#include <map>
 #include <string>
 
 #include "platform/common/console_message_sink.h"
@@ -11,48 +14,89 @@ namespace {
 
 struct Entry {
     MessageId id;
-    const char16_t* text;
+    const char16_t* german;
+    const char16_t* english;
 };
 
 constexpr Entry kCatalog[] = {
-    {MessageId::WindowsError, u"Windows Fehler: %s (Fehlernummer = %d).\n"},
-    {MessageId::JniErrorWithReason, u"JNI Fehler: %s\nReason: %s.\n"},
+    {MessageId::WindowsError, u"Windows Fehler: %s (Fehlernummer = %d).\n",
+     u"System error: %s (error number = %d).\n"},
+    {MessageId::JniErrorWithReason, u"JNI Fehler: %s\nReason: %s.\n", u"JNI error: %s\nReason: %s.\n"},
     {MessageId::JreNotFoundServer,
      u"Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
-     u"eine JRE mit Server JVM (%s) von:"},
+     u"eine JRE mit Server JVM (%s) von:",
+     u"The Java runtime environment (JRE) was not found. Please download and install a JRE with a "
+     u"server JVM (%s) from:"},
     {MessageId::JreNotFound,
      u"Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
-     u"eine JRE (%s) von:"},
-    {MessageId::ModulePathNotFound, u"konnte den Modulpfad nicht finden"},
-    {MessageId::ClassPathMissing, u"Java-Klassenpfad wurde in der INI-Datei nicht angegeben."},
-    {MessageId::MainClassMissing, u"Main class in der INI-Datei nicht spezifiziert."},
-    {MessageId::MainClassLoadFailed, u"Konnte die Main Class: %s nicht laden.\n"},
-    {MessageId::CreateJavaVmNotFound, u"Kann CreateJavaVM JNI nicht finden"},
-    {MessageId::CreateJavaVmFailed, u"konnte die Java VM nicht erzeugen"},
-    {MessageId::BrowseForJreTitle, u"Nach dem JRE-Verzeichnis suchen"},
-    {MessageId::MainClassNotFound, u"Konnte die Main class %s nicht finden.\n"},
-    {MessageId::MainMethodNotFound, u"Keine Main class in der angegebenen Klasse gefunden.\n"},
-    {MessageId::VersionLatest, u"neueste Version"},
-    {MessageId::VersionMaximum, u"maximum Version %s"},
-    {MessageId::VersionMinimum, u"minimum Version %s"},
-    {MessageId::VersionExact, u"Version %s erforderlich"},
-    {MessageId::VersionRange, u"Version zwischen %s und %s"},
-    {MessageId::JvmLibraryLoadFailed,
-     u"Konnte Java VM Bibliothek: %s (Fehlernummer= %d) nicht laden.\n"},
-    {MessageId::JniReasonUnknown, u"unbekannt"},
-    {MessageId::JniReasonDetached, u"Thread von der VM getrennt"},
-    {MessageId::JniReasonVersion, u"JNI Versionsfehler"},
-    {MessageId::JniReasonNoMemory, u"nicht gen\u00fcgend Arbeitsspeicher"},
-    {MessageId::JniReasonVmExists, u"VM bereits erzeugt"},
-    {MessageId::JniReasonInvalidArguments, u"ung\u00fcltige Argumente"},
+     u"eine JRE (%s) von:",
+     u"The Java runtime environment (JRE) was not found. Please download and install a JRE (%s) from:"},
+    {MessageId::ModulePathNotFound, u"konnte den Modulpfad nicht finden", u"could not find the program's own path"},
+    {MessageId::ClassPathMissing, u"Java-Klassenpfad wurde in der INI-Datei nicht angegeben.",
+     u"The Java class path is not given in the INI file."},
+    {MessageId::MainClassMissing, u"Main class in der INI-Datei nicht spezifiziert.",
+     u"The main class is not specified in the INI file."},
+    {MessageId::MainClassLoadFailed, u"Konnte die Main Class: %s nicht laden.\n",
+     u"Could not load the main class: %s.\n"},
+    {MessageId::CreateJavaVmNotFound, u"Kann CreateJavaVM JNI nicht finden",
+     u"Cannot find the JNI function CreateJavaVM"},
+    {MessageId::CreateJavaVmFailed, u"konnte die Java VM nicht erzeugen", u"could not create the Java VM"},
+    {MessageId::BrowseForJreTitle, u"Nach dem JRE-Verzeichnis suchen", u"Browse for the JRE folder"},
+    {MessageId::MainClassNotFound, u"Konnte die Main class %s nicht finden.\n",
+     u"Could not find the main class %s.\n"},
+    {MessageId::MainMethodNotFound, u"Keine Main class in der angegebenen Klasse gefunden.\n",
+     u"No main method found in the given class.\n"},
+    {MessageId::VersionLatest, u"neueste Version", u"latest version"},
+    {MessageId::VersionMaximum, u"maximum Version %s", u"maximum version %s"},
+    {MessageId::VersionMinimum, u"minimum Version %s", u"minimum version %s"},
+    {MessageId::VersionExact, u"Version %s erforderlich", u"version %s required"},
+    {MessageId::VersionRange, u"Version zwischen %s und %s", u"version between %s and %s"},
+    {MessageId::JvmLibraryLoadFailed, u"Konnte Java VM Bibliothek: %s (Fehlernummer= %d) nicht laden.\n",
+     u"Could not load the Java VM library: %s (error number = %d).\n"},
+    {MessageId::JniReasonUnknown, u"unbekannt", u"unknown"},
+    {MessageId::JniReasonDetached, u"Thread von der VM getrennt", u"thread detached from the VM"},
+    {MessageId::JniReasonVersion, u"JNI Versionsfehler", u"JNI version error"},
+    {MessageId::JniReasonNoMemory, u"nicht gen\u00fcgend Arbeitsspeicher", u"not enough memory"},
+    {MessageId::JniReasonVmExists, u"VM bereits erzeugt", u"VM already created"},
+    {MessageId::JniReasonInvalidArguments, u"ung\u00fcltige Argumente", u"invalid arguments"},
     {MessageId::PathNotRepresentable,
-     u"Der Pfad %s enth\u00e4lt Zeichen, die in der Codepage des Systems nicht darstellbar sind."},
+     u"Der Pfad %s enth\u00e4lt Zeichen, die in der Codepage des Systems nicht darstellbar sind.",
+     u"The path %s contains characters that the system's code page cannot represent."},
     {MessageId::InstanceFolderNotPrivate,
      u"Der Ordner %s geh\u00f6rt einem anderen Benutzer oder ist f\u00fcr andere Benutzer zug\u00e4nglich; "
-     u"die Einzelinstanz kann nicht gepr\u00fcft werden."},
+     u"die Einzelinstanz kann nicht gepr\u00fcft werden.",
+     u"The folder %s belongs to another user or is accessible to other users; the single instance cannot be "
+     u"checked."},
     {MessageId::PrimaryUnreachable,
-     u"Das Programm l\u00e4uft bereits, die laufende Instanz ist aber nicht erreichbar."},
+     u"Das Programm l\u00e4uft bereits, die laufende Instanz ist aber nicht erreichbar.",
+     u"The program is already running, but the running instance cannot be reached."},
+    {MessageId::DialogTitle, u"JRE nicht gefunden", u"JRE not found"},
+    {MessageId::DialogFrame, u"Kein JRE", u"No JRE"},
+    {MessageId::DialogHint, u"Wenn Sie ein JRE installiert haben, k\u00f6nnen Sie unten danach suchen:",
+     u"If you have installed a JRE, you can look for it below:"},
+    {MessageId::DialogFolderLabel, u"JRE Pfad:", u"JRE path:"},
+    {MessageId::DialogBrowse, u"Durchsuche...", u"Browse..."},
+    {MessageId::DialogOk, u"Ok", u"OK"},
+    {MessageId::DialogCancel, u"Abbrechen", u"Cancel"},
+    {MessageId::PromptNoRuntime, u"Kein JRE: %s", u"No JRE: %s"},
 };
+
+constexpr auto kIds = [] {
+    std::array<MessageId, std::size(kCatalog)> ids{};
+    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = kCatalog[i].id;
+    return ids;
+}();
+
+const Entry* entryOf(MessageId id) {
+    for (const Entry& entry : kCatalog) {
+        if (entry.id == id) return &entry;
+    }
+    return nullptr;
+}
+
+// The catalog in use: set at the start, read afterwards.
+MessageLanguage chosenLanguage = MessageLanguage::German;
+std::map<MessageId, WideString> replacements;
 
 WideString decimal(std::int32_t value) {
     const std::string digits = std::to_string(value);
@@ -62,10 +106,60 @@ WideString decimal(std::int32_t value) {
 }  // namespace
 
 WideString MessageCatalog::text(MessageId id) {
-    for (const Entry& entry : kCatalog) {
-        if (entry.id == id) return entry.text;
+    const auto replaced = replacements.find(id);
+    if (replaced != replacements.end()) return replaced->second;
+    return builtInText(id, chosenLanguage);
+}
+
+WideString MessageCatalog::builtInText(MessageId id, MessageLanguage language) {
+    const Entry* entry = entryOf(id);
+    if (entry == nullptr) return {};
+    return language == MessageLanguage::English ? entry->english : entry->german;
+}
+
+std::span<const MessageId> MessageCatalog::ids() { return kIds; }
+
+void MessageCatalog::reset(MessageLanguage language) {
+    chosenLanguage = language;
+    replacements.clear();
+}
+
+MessageLanguage MessageCatalog::language() { return chosenLanguage; }
+
+ReplacementCheck MessageCatalog::replace(MessageId id, const WideString& replacement) {
+    if (entryOf(id) == nullptr) return ReplacementCheck::UnknownId;
+    const ReplacementCheck check = checkReplacement(builtInText(id, chosenLanguage), replacement);
+    if (check == ReplacementCheck::Accepted) replacements[id] = replacement;
+    return check;
+}
+
+namespace {
+
+// The %s and %d of text in order ('s' and 'd'); false at any other '%'
+// sequence, a lone '%' at the end included.
+bool placeholderKinds(const WideString& text, WideString& kinds) {
+    kinds.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'%') continue;
+        if (i + 1 >= text.size()) return false;
+        const char16_t kind = text[++i];
+        if (kind == u's' || kind == u'd') {
+            kinds.push_back(kind);
+        } else if (kind != u'%') {
+            return false;
+        }
     }
-    return {};
+    return true;
+}
+
+}  // namespace
+
+ReplacementCheck checkReplacement(const WideString& original, const WideString& replacement) {
+    WideString wanted;
+    WideString given;
+    placeholderKinds(original, wanted);
+    if (!placeholderKinds(replacement, given)) return ReplacementCheck::UnknownPlaceholder;
+    return given == wanted ? ReplacementCheck::Accepted : ReplacementCheck::PlaceholdersDiffer;
 }
 
 WideString MessageCatalog::format(MessageId id, std::initializer_list<MessageArgument> arguments) {

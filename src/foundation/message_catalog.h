@@ -1,8 +1,11 @@
-// The numbered German texts of the launcher and the error line around them.
+// The numbered texts of the launcher, German by default and English on
+// request, with a publisher's replacements of single texts, and the error
+// line around them.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <variant>
 
 #include "foundation/wide_string.h"
@@ -41,6 +44,28 @@ enum class MessageId : std::uint16_t {
     PathNotRepresentable = 231,
     InstanceFolderNotPrivate = 232,
     PrimaryUnreachable = 233,
+    // The runtime-not-found dialog (items of the Windows template) and the
+    // Linux prompt that stands in for it.
+    DialogTitle = 240,
+    DialogFrame = 241,
+    DialogHint = 242,
+    DialogFolderLabel = 243,
+    DialogBrowse = 244,
+    DialogOk = 245,
+    DialogCancel = 246,
+    PromptNoRuntime = 247,
+};
+
+// The built-in catalogs. German is the default and stays unless the settings
+// ask for another.
+enum class MessageLanguage { German, English };
+
+// Why a replacement text was taken or refused.
+enum class ReplacementCheck {
+    Accepted,
+    UnknownId,            // no built-in text has that number
+    UnknownPlaceholder,   // a '%' that is not %s, %d or %%
+    PlaceholdersDiffer,   // not the built-in text's %s and %d in the same order
 };
 
 // The page that messages 206 and 207 send the user to, shown after them as
@@ -52,13 +77,34 @@ inline constexpr char16_t kRuntimeDownloadAddress[] = u"https://adoptium.net/";
 // A placeholder argument: %s takes text, %d a signed 32-bit number.
 using MessageArgument = std::variant<WideString, std::int32_t>;
 
+// The catalog in use is process-wide: it is chosen once at the start, from
+// the settings, before any other thread exists, and only read afterwards.
 class MessageCatalog {
 public:
-    // The text of id; empty for an id without a text.
+    // The text of id in use: a replacement, else the built-in text of the
+    // chosen language; empty for an id without a text.
     static WideString text(MessageId id);
     // The text with its %s and %d placeholders filled in order.
     static WideString format(MessageId id, std::initializer_list<MessageArgument> arguments);
+
+    // The built-in text of id in language; empty for an id without a text.
+    static WideString builtInText(MessageId id, MessageLanguage language);
+    // Every id with a text, in ascending order.
+    static std::span<const MessageId> ids();
+
+    // Chooses the built-in texts of language and drops every replacement.
+    static void reset(MessageLanguage language);
+    static MessageLanguage language();
+    // Replaces the text of id for the rest of the process when
+    // checkReplacement accepts it against the built-in text in use; anything
+    // else leaves the text as it was.
+    static ReplacementCheck replace(MessageId id, const WideString& replacement);
 };
+
+// Whether replacement may stand for original: it holds the same %s and %d
+// in the same order, and no other '%' than "%%". A text that passes cannot
+// make the formatter read an argument that is not there.
+ReplacementCheck checkReplacement(const WideString& original, const WideString& replacement);
 
 // Fills %s and %d placeholders of a printf-style text in order; "%%" gives '%'.
 WideString formatText(const WideString& pattern, std::initializer_list<MessageArgument> arguments);
@@ -90,7 +136,8 @@ void printError(Environment& console, const WideString& text);
 // Formats a catalog text and prints it with printError.
 void printMessage(Environment& console, MessageId id, std::initializer_list<MessageArgument> arguments);
 
-// The reason text for a JNI_CreateJavaVM result code (empty outside -1..-6).
+// The reason text for a JNI_CreateJavaVM result code (empty outside -1..-6),
+// in the catalog's language.
 WideString jniReasonText(std::int32_t code);
 
 }  // namespace kite

@@ -3,7 +3,7 @@
 // registry keys and sub-keys, ranking, the chosen library, the image check,
 // the JVM options) to standard error, each beginning with "kite: ". Standard
 // output is left alone: it carries the error lines. The trace texts are
-// English; the launcher's messages to users stay German.
+// English, whatever language the messages to users are in.
 //
 // With KITE_TRACE_FILE set to a path the lines are appended to that file
 // instead (UTF-8), start after start. The platform creates the file for the

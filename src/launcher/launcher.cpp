@@ -26,6 +26,7 @@
 #include "settings/command_line.h"
 #include "settings/file_locations.h"
 #include "settings/launch_settings.h"
+#include "settings/message_settings.h"
 
 namespace kite {
 
@@ -94,6 +95,8 @@ private:
 // Everything before the JVM library is loaded. True when the start goes on
 // (a later start of a single instance goes on to wait for the primary).
 bool Launch::start() {
+    // The publisher's language and texts, before anything can be reported.
+    applyMessageSettings(platform_, trace_);
     parseCommandLine(platform_, arguments_);
     if (!readLaunchSettings(platform_, settings_)) return false;
     if (!guard_.setUp(arguments_)) return false;

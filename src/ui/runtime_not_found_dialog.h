@@ -28,6 +28,9 @@ public:
     static constexpr int kMessageText = 203;
     static constexpr int kErrorIcon = 204;
     static constexpr int kDownloadLink = 205;
+    static constexpr int kHintText = 206;
+    static constexpr int kFrame = 207;
+    static constexpr int kFolderLabel = 208;
 
     // What a command of the dialog leads to.
     enum class Action { None, Browse, End };

@@ -7,12 +7,6 @@ namespace kite {
 
 namespace {
 
-// The texts of the dialog template, in the same words.
-constexpr char16_t kCaption[] = u"JRE nicht gefunden";
-constexpr char16_t kHint[] = u"Wenn Sie ein JRE installiert haben, k\u00f6nnen Sie unten danach suchen:";
-constexpr char16_t kFolderLabel[] = u"JRE Pfad: ";
-constexpr char16_t kNoRuntime[] = u"Kein JRE: ";
-
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
 
 WideString trimmed(const WideString& text) {
@@ -26,10 +20,12 @@ WideString trimmed(const WideString& text) {
 }  // namespace
 
 int runRuntimePrompt(RuntimeNotFoundDialog& dialog, PromptTerminal& terminal) {
-    terminal.write(WideString(kCaption) + u"\n" + dialog.message() + u" " + kRuntimeDownloadAddress + u"\n" +
-                   kHint + u"\n");
+    // The texts of the dialog, in the same words.
+    terminal.write(MessageCatalog::text(MessageId::DialogTitle) + u"\n" + dialog.message() + u" " +
+                   kRuntimeDownloadAddress + u"\n" + MessageCatalog::text(MessageId::DialogHint) + u"\n");
+    const WideString folderLabel = MessageCatalog::text(MessageId::DialogFolderLabel) + u" ";
     for (;;) {
-        terminal.write(kFolderLabel);
+        terminal.write(folderLabel);
         WideString line;
         if (!terminal.readLine(line)) {
             terminal.write(u"\n");
@@ -39,7 +35,7 @@ int runRuntimePrompt(RuntimeNotFoundDialog& dialog, PromptTerminal& terminal) {
         if (answer.empty()) return RuntimeNotFoundDialog::kCancelled;
         const WideString folder = terminal.folderPath(answer);
         if (dialog.browsed(folder)) return RuntimeNotFoundDialog::kAccepted;
-        terminal.write(kNoRuntime + folder + u"\n");
+        terminal.write(MessageCatalog::format(MessageId::PromptNoRuntime, {folder}) + u"\n");
     }
 }
 

@@ -1,7 +1,8 @@
 """The user documentation stays true: every settings example in docs/ and the
 README is started by the Linux build and gets past the settings and the
-runtime search, and every message number of the catalog has a row in
-docs/messages.md."""
+runtime search, every message number of the catalog has a row in
+docs/messages.md with its German and English text as the catalog holds them,
+and every key the settings reader knows is in docs/configuration.md."""
 
 import re
 import textwrap
@@ -10,15 +11,16 @@ import unittest
 import harness
 
 KITE_SECTIONS = {"product information", "java runtime environment", "java runtime environment+",
-                 "class path", "class path+", "application", "application+"}
+                 "class path", "class path+", "application", "application+", "messages"}
 # What a fragment (an example of a few keys) is completed with, so that it can start.
 BASE = {"java runtime environment": {"Main Class": "com.example.App"},
         "class path": {"Class Path": "\\app.jar"}}
 
 
 def ini_examples():
-    """(page, number, text) of every ```ini block in the README and docs/."""
-    pages = [harness.SOURCE_DIR / "README.md", *sorted((harness.SOURCE_DIR / "docs").glob("*.md"))]
+    """(page, number, text) of every ```ini block in the README, docs/ and the archives' READMEs."""
+    pages = [harness.SOURCE_DIR / "README.md", *sorted((harness.SOURCE_DIR / "docs").glob("*.md")),
+             *sorted((harness.SOURCE_DIR / "release").glob("*.md"))]
     for page in pages:
         blocks = re.findall(r"^([ \t]*)```ini\n(.*?)^[ \t]*```", page.read_text(encoding="utf-8"),
                             re.MULTILINE | re.DOTALL)
@@ -69,6 +71,8 @@ class DocsStayTrue(unittest.TestCase):
                         sandbox.path("app", entry).mkdir(parents=True, exist_ok=True)
                 result = kite.run(stdin=b"", timeout=60, extra_env={"KITE_TRACE": "1"})
                 self.assertNotIn("INI-Datei", result.stdout, result.stderr)
+                self.assertNotIn("INI file", result.stdout, result.stderr)
+                self.assertNotIn("[Messages] refused", result.stderr)
                 self.assertIn("kite: chosen by ", result.stderr)
                 started += 1
         print(f"{started} settings examples started")
@@ -82,6 +86,24 @@ class DocsStayTrue(unittest.TestCase):
         self.assertTrue(catalog)
         self.assertEqual(sorted(catalog - documented), [], "catalog messages without a row in docs/messages.md")
         self.assertEqual(sorted(documented - catalog), [], "rows in docs/messages.md for no catalog message")
+
+    def test_the_page_shows_both_catalogs_as_built(self):
+        # The page writes a line break inside a text as ` / ` and leaves out a final one.
+        def shown(text):
+            return "`" + text.removesuffix("\\n").replace("\\n", "` / `") + "`"
+        page = (harness.SOURCE_DIR / "docs" / "messages.md").read_text(encoding="utf-8")
+        rows = {number: (german, english) for number, german, english in
+                re.findall(r"^\| (\d{3}) \| (`.*?`) \| (`.*?`) \|", page, re.MULTILINE)}
+        table = (harness.SOURCE_DIR / "tests" / "e2e" / "message_cases.tsv").read_text(encoding="utf-8")
+        for line in table.splitlines():
+            if line and not line.startswith("#"):
+                number, german, english = line.split("\t")
+                self.assertEqual(rows.get(number), (shown(german), shown(english)), number)
+
+    def test_the_message_keys_are_documented(self):
+        page = (harness.SOURCE_DIR / "docs" / "configuration.md").read_text(encoding="utf-8")
+        for text in ("Message Language", "[Messages]", "messages.md"):
+            self.assertIn(text, page)
 
 
 if __name__ == "__main__":

@@ -74,10 +74,10 @@ class TerminalSession:
 
 
 class LinuxPrompt(unittest.TestCase):
-    def launcher(self, main_class="ArgsApp", class_path=None) -> harness.LinuxLauncher:
+    def launcher(self, main_class="ArgsApp", class_path=None, extra=None) -> harness.LinuxLauncher:
         launcher = harness.LinuxLauncher(harness.Sandbox(self))
         jre = {"Main Class": main_class, "Maximum Version": "any", "JVM Source": "none"}
-        sections = {"Java Runtime Environment": jre, "Product Information": PRODUCT}
+        sections = {"Java Runtime Environment": jre, "Product Information": PRODUCT, **(extra or {})}
         if class_path:
             sections["Class Path"] = {"Class Path": class_path}
         launcher.write_ini(sections)
@@ -104,6 +104,21 @@ class LinuxPrompt(unittest.TestCase):
                     session.end_input()
                 self.assertEqual(session.finish(), 255)
                 self.assertFalse(self.user_file(launcher).exists())
+
+    def test_english_prompt_with_a_replaced_text(self):
+        launcher = self.launcher(extra={"Application": {"Message Language": "en"},
+                                        "Messages": {"247": "Nothing usable in %s", "243": "Java folder%s"}})
+        session = TerminalSession(launcher)
+        head = ("JRE not found\r\n"
+                "The Java runtime environment (JRE) was not found. Please download and install a JRE "
+                "(latest version) from: https://adoptium.net/\r\n"
+                "If you have installed a JRE, you can look for it below:\r\n")
+        # 243 with a placeholder its original lacks is refused: the English label stays.
+        self.assertEqual(session.read_until("JRE path: "), head + "JRE path: ")
+        session.answer("/nowhere")
+        session.read_until("Nothing usable in /nowhere\r\nJRE path: ")
+        session.answer("")
+        self.assertEqual(session.finish(), 255)
 
     def test_a_runtime_named_at_the_prompt_runs_now_and_at_the_next_start(self):
         if not (JDK_HOME / "lib" / "server" / "libjvm.so").exists():

@@ -128,7 +128,11 @@ class WineDialog(unittest.TestCase):
         environment["DISPLAY"] = self.display
         return environment
 
-    def start(self, settings: dict, application: dict | None = None, extra_env: dict | None = None):
+    # The dialog's caption in the language under test; the driver finds the dialog by it.
+    caption = CAPTION
+
+    def start(self, settings: dict, application: dict | None = None, extra_env: dict | None = None,
+              messages: dict | None = None):
         """Starts app.exe in a new sandbox and waits for the dialog."""
         sandbox = harness.Sandbox(self)
         self.app = harness.WineLauncher(self.wine, sandbox)
@@ -137,6 +141,8 @@ class WineDialog(unittest.TestCase):
                     "Class Path": {"Class Path": "D:\\Libs\\app.jar"}}
         if application:
             sections["Application"] = application
+        if messages:
+            sections["Messages"] = messages
         self.ini = self.app.write_ini(sections)
         self.ini_text = self.ini.read_bytes()
         # What an accepted dialog writes must not reach the next test.
@@ -156,6 +162,8 @@ class WineDialog(unittest.TestCase):
         return self.process.wait(60)
 
     def drive(self, *args) -> harness.Result:
+        if self.caption != CAPTION:
+            args = ("--caption", self.caption, *args)
         return run_to_files(harness.Wine.command(self.driver_exe, args), self.env(DRIVER_ENV), self.driver_exe.parent)
 
     def reg(self, *args) -> harness.Result:
@@ -229,6 +237,24 @@ class WineDialog(unittest.TestCase):
         self.assertEqual(result.stdout, "")
         self.assertEqual(self.drive("gone", "5000").code, 0)
         self.assert_nothing_written()
+
+    def test_english_texts_and_a_publishers_own(self):
+        """Every text of the dialog from the English catalog, one replaced from [Messages], one
+        replacement refused for its placeholder."""
+        self.caption = "JRE not found"
+        self.start({"Maximum Version": "any"}, {"Message Language": "en"},
+                   messages={"246": "Quit", "207": "No Java %d here:"})
+        result = self.drive("texts")
+        self.assertEqual(result.code, 0, result.stdout)
+        texts = dict(line.split("=", 1) for line in result.stdout.splitlines() if "=" in line)
+        self.assertEqual(texts, {"0": "JRE not found", "207": "No JRE",
+                                 "206": "If you have installed a JRE, you can look for it below:",
+                                 "208": "JRE path:", "202": "Browse...", "1": "OK", "2": "Quit"})
+        self.assertEqual(self.state()["message"],
+                         "The Java runtime environment (JRE) was not found. Please download and install a JRE "
+                         "(latest version) from:")
+        self.assertEqual(self.drive("command", "2").code, 0)
+        self.assertEqual(self.finish().code, 255)
 
     def test_windowed_twin_shows_the_error_in_a_message_box_and_the_redirected_line(self):
         """kitew.exe / kitew64.exe without "Main Class": the German text in an error box

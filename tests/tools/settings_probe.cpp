@@ -9,13 +9,18 @@
 //                                           reads it (Windows only; exit code 3 elsewhere)
 //   settings_probe set FILE SECTION KEY VALUE
 //   settings_probe expand TEXT              prints TEXT with %NAME% references expanded
+//   settings_probe messages FILE            reads the message settings of FILE as a start
+//                                           does and prints every catalog text in use,
+//                                           "<number>\t<text>" with line breaks as \n
 //
-// Output is UTF-8 with the value between '<' and '>'.
+// Output is UTF-8 with the value between '<' and '>' (messages: one text a line).
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "foundation/trace.h"
 #include "foundation/utf.h"
+#include "settings/message_settings.h"
 #include "settings/settings_store.h"
 
 #ifdef _WIN32
@@ -35,6 +40,19 @@ int probe(kite::Platform& platform, const std::vector<kite::WideString>& args) {
         kite::WideString text = args[1];
         if (!platform.env.expandEnvironment(text)) return 1;
         platform.env.writeStdout(u"<" + text + u">\n");
+        return 0;
+    }
+    if (command == u"messages") {
+        kite::LayeredSettingsStore store(platform, args[1]);
+        kite::applyMessageSettings(store, kite::Trace(platform.env, platform.fs));
+        for (const kite::MessageId id : kite::MessageCatalog::ids()) {
+            kite::WideString line = kite::traceNumber(static_cast<int>(id)) + u"\t";
+            for (const char16_t c : kite::MessageCatalog::text(id)) {
+                if (c == u'\n') line += u"\\n";
+                else line.push_back(c);
+            }
+            platform.env.writeStdout(line + u"\n");
+        }
         return 0;
     }
     if (command == u"sections") {

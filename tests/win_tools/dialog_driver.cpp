@@ -3,6 +3,8 @@
 //   dialog_driver find <ms>          waits until the dialog is shown
 //   dialog_driver gone <ms>          waits until it is no longer shown
 //   dialog_driver state              prints message, ok, folder, link, rect, work
+//   dialog_driver texts              prints the caption and the texts of the frame, hint,
+//                                    folder label and buttons, "<id>=<text>" (caption: 0)
 //   dialog_driver command <id>       sends the command of a control (as a click does)
 //   dialog_driver close              the close box (SC_CLOSE)
 //   dialog_driver browse <folder>    presses Browse, selects folder (C:\a\b) in the
@@ -270,6 +272,14 @@ int state(HWND dialog) {
     return 0;
 }
 
+int texts(HWND dialog) {
+    print(L"0=" + windowText(dialog) + L"\n");
+    for (const int id : {207, 206, 208, 202, 1, 2}) {
+        print(std::to_wstring(id) + L"=" + windowText(GetDlgItem(dialog, id)) + L"\n");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -295,6 +305,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     if (command == L"state") return state(dialog);
+    if (command == L"texts") return texts(dialog);
     if (command == L"box") return box(dialog);
     if (command == L"command" && argc > 2) {
         postCommand(dialog, _wtoi(argv[2]));

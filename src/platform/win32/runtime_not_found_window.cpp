@@ -43,6 +43,24 @@ private:
     PIDLIST_ABSOLUTE list_;
 };
 
+// The template's texts from the catalog in use, so that the dialog speaks
+// the language the settings chose and carries the publisher's replacements.
+void setCatalogTexts(HWND dialog) {
+    SetWindowTextW(dialog, wide(MessageCatalog::text(MessageId::DialogTitle)));
+    const struct {
+        int control;
+        MessageId id;
+    } texts[] = {
+        {RuntimeNotFoundDialog::kFrame, MessageId::DialogFrame},
+        {RuntimeNotFoundDialog::kHintText, MessageId::DialogHint},
+        {RuntimeNotFoundDialog::kFolderLabel, MessageId::DialogFolderLabel},
+        {RuntimeNotFoundDialog::kBrowseButton, MessageId::DialogBrowse},
+        {RuntimeNotFoundDialog::kOkButton, MessageId::DialogOk},
+        {RuntimeNotFoundDialog::kCancelButton, MessageId::DialogCancel},
+    };
+    for (const auto& text : texts) SetDlgItemTextW(dialog, text.control, wide(MessageCatalog::text(text.id)));
+}
+
 void enableOk(HWND dialog, bool enabled) {
     EnableWindow(GetDlgItem(dialog, RuntimeNotFoundDialog::kOkButton), enabled ? TRUE : FALSE);
 }
@@ -96,6 +114,7 @@ void RuntimeNotFoundWindow::initialize() {
     HWND link = GetDlgItem(window_, RuntimeNotFoundDialog::kDownloadLink);
     downloadLink_.setNormalFont(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)));
     downloadLink_.attach(link);
+    setCatalogTexts(window_);
     SetDlgItemTextW(window_, RuntimeNotFoundDialog::kMessageText, wide(dialog_.message()));
     enableOk(window_, false);
     // The template names the system's error icon; set it should the static not have found it.
