@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "foundation/message_catalog.h"
+#include "jvm/archive_creation.h"
 #include "jvm/jvm_interface.h"
 #include "jvm/output_redirection.h"
 #include "jvm/splash_screen.h"
@@ -26,8 +27,11 @@ void JNICALL abortHook() {
 bool Launcher::createVm() {
     // The option texts are owned by jvmOptions; the array lives for this call.
     std::vector<JavaVMOption> options;
-    options.reserve(jvmOptions.size() + 2);
+    options.reserve(jvmOptions.size() + 3);
     for (std::string& option : jvmOptions) options.push_back({option.data(), nullptr});
+    // A recording start drops the line that announces the recording.
+    if (!archiveRecording.empty())
+        options.push_back({const_cast<char*>("vfprintf"), recordingOutputHook(platform_.env)});
     options.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(&abortHook)});
     options.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(&exitHook)});
 

@@ -2,6 +2,7 @@
 
 #include "discovery/runtime_discovery.h"
 #include "foundation/message_catalog.h"
+#include "jvm/archive_creation.h"
 #include "launcher/command_line.h"
 #include "settings/file_locations.h"
 #include "platform/instance_channel.h"
@@ -96,9 +97,12 @@ struct Launch {
 }  // namespace
 
 std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, MessageSink* messages) {
+    platform.env.initLocale();
+    // This executable started again to make a class-data archive.
+    if (WideStringList words; parseCommandLine(platform, words), isArchiveHelperStart(platform, words))
+        return runArchiveHelper(platform, words);
     Launch launch(platform, serviceControl, messages);
     Launcher& launcher = launch.launcher;
-    platform.env.initLocale();
     const bool started = launcher.init();
     if (!launcher.settings.service.serviceMode) return started ? launcher.run() : -1;
     WideString module;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "discovery/runtime_requirements.h"
+#include "jvm/archive_creation.h"
 #include "settings/launch_settings.h"
 #include "foundation/trace.h"
 #include "foundation/wide_string.h"
@@ -104,6 +105,10 @@ public:
     // "<size>.jsa".
     WideString archiveBeingCreated;
     WideString archiveFinalPrefix;
+    // A two-step archive (jvm/archive_creation.h): the recording this start
+    // makes, and the helper's job that makes the archive from it afterwards.
+    WideString archiveRecording;
+    ArchiveHelperJob archiveCreation;
     // The diagnostic trace (KITE_TRACE=1), decided once when the Launcher is made.
     Trace trace;
 
