@@ -245,12 +245,12 @@ class WineJvm(harness.WineSuite):
         # the options that use it)
         creation = [("12.0.2", True, [], None),
                     ("17.0.15", True, ["-XX:ArchiveClassesAtExit=TMP", "-Xlog:cds*=off"], None),
-                    ("17.0.15", False, ["-XX:DumpLoadedClassList=REC", "-Xlog:cds*=off"],
+                    ("17.0.15", False, ["-XX:DumpLoadedClassList=REC", "-Xlog:cds*=off", "+vfprintf"],
                      ("jsa", ["-XX:SharedArchiveFile=WHOLE", "-Xlog:cds*=off"])),
                     ("21.0.1", True, ["-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=TMP", "-Xlog:cds*=off"],
                      ("jsa", ["-XX:SharedArchiveFile=WHOLE", "-Xlog:cds*=off"])),
-                    ("24.0.2", True, [*record_aot, "vfprintf"], ("aot", ["-XX:AOTCache=WHOLE", "-Xlog:cds*=off"])),
-                    ("25.0.3", False, [*record_aot, "-Xlog:aot*=off", "vfprintf"],
+                    ("24.0.2", True, [*record_aot, "+vfprintf"], ("aot", ["-XX:AOTCache=WHOLE", "-Xlog:cds*=off"])),
+                    ("25.0.3", False, [*record_aot, "-Xlog:aot*=off", "+vfprintf"],
                      ("aot", ["-XX:AOTCache=WHOLE", "-Xlog:cds*=off", "-Xlog:aot*=off"]))]
         for version, base_archive, expected, whole in creation:
             with self.subTest(version=version, base_archive=base_archive):
