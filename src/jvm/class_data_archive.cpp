@@ -24,6 +24,8 @@
 //   archive must be a plain file of the user's that no one else may change.
 #include "jvm/class_data_archive.h"
 
+#include "jvm/archive_creation.h"
+
 #include <string>
 #include <string_view>
 
@@ -53,6 +55,8 @@ const char16_t* mechanismName(ArchiveMechanism mechanism) {
     switch (mechanism) {
         case ArchiveMechanism::DynamicAtExit: return u"dynamic archive written at exit (-XX:ArchiveClassesAtExit)";
         case ArchiveMechanism::AutoCreate: return u"dynamic archive (-XX:+AutoCreateSharedArchive)";
+        case ArchiveMechanism::StaticFromList: return u"static archive made from the loaded classes' list";
+        case ArchiveMechanism::AotCache: return u"ahead-of-time cache (-XX:AOTMode=record, then create)";
         case ArchiveMechanism::None: break;
     }
     return u"none";
@@ -154,7 +158,13 @@ std::int32_t featureRelease(const JavaVersion& version) {
     return version.parts[0] == 1 ? version.parts[1] : version.parts[0];
 }
 
-ArchiveMechanism archiveMechanism(std::int32_t feature) {
+ArchiveMechanism archiveMechanism(std::int32_t feature, bool hasBaseArchive) {
+    // The ahead-of-time cache needs no base archive (checked on 25 with a
+    // jlinked runtime); a dynamic archive does (17 without one ends the
+    // start with "DynamicDumpSharedSpaces is unsupported when base CDS
+    // archive is not loaded"), but a static one is the base itself.
+    if (feature >= 24) return ArchiveMechanism::AotCache;
+    if (feature >= 13 && !hasBaseArchive) return ArchiveMechanism::StaticFromList;
     if (feature >= 19) return ArchiveMechanism::AutoCreate;
     if (feature >= 13) return ArchiveMechanism::DynamicAtExit;
     return ArchiveMechanism::None;
@@ -210,22 +220,19 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     // "release" file in their home.
     JavaVersion version = runtime.version;
     if (version.count == 0) version.parse(releaseVersion(platform_, runtimeHomeOf(style, runtime.jvmLibraryPath)), 0);
-    const ArchiveMechanism mechanism = archiveMechanism(featureRelease(version));
-    trace.write([&] {
-        return u"class data archive: runtime version " + version.toText() + u", mechanism " + mechanismName(mechanism);
-    });
-    if (mechanism == ArchiveMechanism::None) return;
     // A dynamic archive sits on top of the runtime's own (classes.jsa beside
-    // the JVM library); without one the JVM warns on the console and makes none.
+    // the JVM library); a runtime made by jlink may have none.
     WideStringList baseArchives;
     const std::size_t libraryFolder = lastPathSeparator(style, runtime.jvmLibraryPath);
-    if (libraryFolder == WideString::npos ||
-        !platform_.fs.findFiles(runtime.jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives)) {
-        trace.write([] {
-            return WideString(u"class data archive: the runtime has no base archive (classes.jsa), none used");
-        });
-        return;
-    }
+    const bool hasBaseArchive =
+        libraryFolder != WideString::npos &&
+        platform_.fs.findFiles(runtime.jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives);
+    const ArchiveMechanism mechanism = archiveMechanism(featureRelease(version), hasBaseArchive);
+    trace.write([&] {
+        return u"class data archive: runtime version " + version.toText() +
+               (hasBaseArchive ? u"" : u" without base archive") + u", mechanism " + mechanismName(mechanism);
+    });
+    if (mechanism == ArchiveMechanism::None) return;
     if (choosesSharing(jvmOptions)) {
         trace.write([] {
             return WideString(u"class data archive: the VM parameters decide class sharing, none added");
@@ -242,22 +249,37 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
         fingerprint.addNumber(status.size);
         fingerprint.addNumber(status.modified);
     }
-    bool folderSeen = false;
     for (const WideString& entry : classPath) {
         status = {};
         const bool exists = platform_.fs.fileStatus(entry, status).ok();
         fingerprint.addNumber(exists ? 1 : 0);
         fingerprint.addNumber(status.size);
         fingerprint.addNumber(status.modified);
-        // The JVM refuses to write an archive (and ends the process) when a
-        // folder holding files comes before a jar on the class path.
-        if (exists && !status.isFolder && folderSeen) {
-            trace.write([&] {
-                return u"class data archive: class path entry " + entry + u" follows a folder, none used";
-            });
-            return;
+    }
+    // The JVM refuses to archive or record classes with a folder holding
+    // anything on the class path, wherever it stands, and says so on
+    // standard output (a recording start even ends with 1).
+    if (const WideString folder = filledFolderOnClassPath(platform_.fs, style, classPath); !folder.empty()) {
+        trace.write([&] {
+            return u"class data archive: class path entry " + folder + u" is a folder with files, none used";
+        });
+        return;
+    }
+    // The ahead-of-time cache and the static archive are other files than
+    // the dynamic one of the same settings.
+    if (isTwoStep(mechanism)) fingerprint.addNumber(static_cast<std::uint64_t>(mechanism));
+    // What the creation is given besides its own options: the class path and
+    // the VM parameters, without the JVM's logging (which would write the
+    // application's log files).
+    WideStringList creationOptions;
+    for (const std::string& option : jvmOptions) {
+        if (option.starts_with("-Xlog") || option.starts_with("-verbose")) continue;
+        if (option.starts_with("-Djava.class.path=")) {
+            creationOptions.append(u"-cp");
+            creationOptions.append(platform_.env.widenText(option.substr(18)));
+        } else {
+            creationOptions.append(platform_.env.widenText(option));
         }
-        folderSeen = folderSeen || (exists && status.isFolder);
     }
     for (const std::string& option : jvmOptions) {
         // The library path does not change what an archive holds.
@@ -273,9 +295,13 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     if (dot != WideString::npos && dot > 0) stem.resize(dot);
     Fnv1a64 runtimeKey;
     runtimeKey.addText(runtime.jvmLibraryPath);
-    // <executable>-<runtime>-<fingerprint>-<size>.jsa; while being written
+    // <executable>-<runtime>-<fingerprint>-<size>.jsa (.aot for the
+    // ahead-of-time cache); while being written
     // <executable>-<runtime>-<fingerprint>.<slot>.jsa.tmp, beside the
-    // slot's reservation <executable>-<runtime>-<fingerprint>.<slot>.tmp.
+    // slot's reservation <executable>-<runtime>-<fingerprint>.<slot>.tmp
+    // and, for the two-step archives, the recording
+    // <executable>-<runtime>-<fingerprint>.<slot>.rec.tmp.
+    const WideString extension = mechanism == ArchiveMechanism::AotCache ? u".aot" : u".jsa";
     const WideString ownPrefix = stem + u"-" + hexDigits(runtimeKey.value(), 8) + u"-";
     const WideString wanted = hexDigits(fingerprint.value(), 16);
     const WideString base = folder + pathSeparator(style);
@@ -289,8 +315,8 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
         if (name.size() <= ownPrefix.size() || name.ends_with(u".tmp")) continue;
         const WideString rest = name.substr(ownPrefix.size());
         const std::size_t dash = rest.find(u'-');
-        const bool ours = rest.ends_with(u".jsa") && dash == wanted.size() && rest.starts_with(wanted);
-        const WideString size = ours ? rest.substr(dash + 1, rest.size() - dash - 5) : WideString();
+        const bool ours = rest.ends_with(extension) && dash == wanted.size() && rest.starts_with(wanted);
+        const WideString size = ours ? rest.substr(dash + 1, rest.size() - dash - 1 - extension.size()) : WideString();
         // One that someone else could have changed is not mapped, whatever it holds.
         const WideString reason = ours && found.empty() ? distrust(platform_.fs, base + name, false) : WideString();
         status = {};
@@ -307,7 +333,11 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
                                     : WideString(u" (made for other settings)"));
         });
     }
-    if (!found.empty()) {
+    const bool twoStep = isTwoStep(mechanism);
+    if (!found.empty() && twoStep) {
+        jvmOptions.push_back(twoStepOptions(mechanism, {}, {}, platform_.env.narrowText(found)).use);
+        trace.write([&] { return u"class data archive: " + found + u" used"; });
+    } else if (!found.empty()) {
         jvmOptions.push_back(platform_.env.narrowText(u"-XX:SharedArchiveFile=" + found));
         trace.write([&] { return u"class data archive: " + found + u" used"; });
     } else {
@@ -351,13 +381,33 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
         platform_.fs.deleteFile(temporary);  // a stale one of a killed start
         jvm.archive.beingCreated = temporary;
         jvm.archive.finalPrefix = base + ownPrefix + wanted + u"-";
-        if (mechanism == ArchiveMechanism::DynamicAtExit) {
+        if (twoStep) {
+            const WideString recording = reservation.substr(0, reservation.size() - 4) + u".rec.tmp";
+            platform_.fs.deleteFile(recording);
+            const TwoStepOptions steps = twoStepOptions(mechanism, platform_.env.narrowText(recording), temporary, {});
+            for (const std::string& option : steps.record) jvmOptions.push_back(option);
+            for (const WideString& option : steps.create) creationOptions.append(option);
+            jvm.archive.recording = recording;
+            // The recording start drops the line that announces the recording.
+            jvm.vfprintfHook = recordingOutputHook(platform.env);
+            WideString home = runtimeHomeOf(style, runtime.jvmLibraryPath);
+            while (!home.empty() && isPathSeparator(style, home.back())) home.pop_back();
+            jvm.archive.creation = {home + pathSeparator(style) + u"bin" +
+                                   pathSeparator(style) + (style == OsStyle::Windows ? u"java.exe" : u"java"),
+                               temporary, jvm.archive.finalPrefix, extension, {recording, reservation},
+                               creationOptions};
+            trace.write([&] {
+                return u"class data archive: none yet, the JVM records " + recording +
+                       u", the archive is made from it after the end";
+            });
+        } else if (mechanism == ArchiveMechanism::DynamicAtExit) {
             jvmOptions.push_back(platform_.env.narrowText(u"-XX:ArchiveClassesAtExit=" + temporary));
         } else {
             jvmOptions.push_back("-XX:+AutoCreateSharedArchive");
             jvmOptions.push_back(platform_.env.narrowText(u"-XX:SharedArchiveFile=" + temporary));
         }
-        trace.write([&] { return u"class data archive: none yet, the JVM writes " + temporary + u" at exit"; });
+        if (!twoStep)
+            trace.write([&] { return u"class data archive: none yet, the JVM writes " + temporary + u" at exit"; });
     }
     // Notes about archives (classes skipped, archive rejected) go to
     // standard output by default: off, for the application's sake.
@@ -365,7 +415,33 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     if (featureRelease(version) >= 25) jvmOptions.push_back("-Xlog:aot*=off");
 }
 
+namespace {
+
+// After a recording start: a quiet helper makes the archive from the
+// recording; without a recording (the JVM made none) the slot is given up.
+void startCreation(Platform& platform, const Trace& trace, const ArchiveHelperJob& job) {
+    FileStatus status;
+    const bool recorded = platform.fs.fileStatus(job.removeAfter[0], status) && status.size > 0;
+    if (recorded && startArchiveHelper(platform, job)) {
+        trace.write([&] { return u"class data archive: " + job.java + u" makes " + job.temporary; });
+        return;
+    }
+    for (const WideString& path : job.removeAfter) platform.fs.deleteFile(path);
+    trace.write([&] {
+        return recorded ? WideString(u"class data archive: the helper cannot be started, none made")
+                        : WideString(u"class data archive: the JVM recorded nothing");
+    });
+}
+
+}  // namespace
+
 void publishClassDataArchive(Platform& platform, const Trace& trace, ArchivePublication& archive) {
+    if (!archive.recording.empty()) {
+        archive.recording.clear();
+        archive.beingCreated.clear();
+        startCreation(platform, trace, archive.creation);
+        return;
+    }
     if (archive.beingCreated.empty()) return;
     const WideString temporary = std::move(archive.beingCreated);
     archive.beingCreated.clear();

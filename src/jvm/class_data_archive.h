@@ -31,12 +31,21 @@ void publishClassDataArchive(Platform& platform, const Trace& trace, ArchivePubl
 enum class ArchiveMechanism {
     None,           // before 13: no dynamic archives
     DynamicAtExit,  // 13..18: -XX:ArchiveClassesAtExit, then -XX:SharedArchiveFile
-    AutoCreate,     // 19 and later: -XX:+AutoCreateSharedArchive -XX:SharedArchiveFile
+    AutoCreate,     // 19..23: -XX:+AutoCreateSharedArchive -XX:SharedArchiveFile
+    // 13..23 without a base archive (a jlinked runtime): the loaded classes'
+    // list (-XX:DumpLoadedClassList), a static archive made from it
+    // afterwards (-Xshare:dump), then -XX:SharedArchiveFile
+    StaticFromList,
+    // 24 and later: the ahead-of-time cache, recorded (-XX:AOTMode=record),
+    // made afterwards (-XX:AOTMode=create), then -XX:AOTCache
+    AotCache,
 };
 
 // The feature release of a version: 8 for 1.8.0_151, 17 for 17.0.2.
 std::int32_t featureRelease(const JavaVersion& version);
-ArchiveMechanism archiveMechanism(std::int32_t feature);
+// hasBaseArchive: the runtime has its own archive (classes*.jsa beside the
+// JVM library), which a dynamic archive is made on top of.
+ArchiveMechanism archiveMechanism(std::int32_t feature, bool hasBaseArchive = true);
 
 // FNV-1a, 64 bits: the fingerprint in an archive's name.
 class Fnv1a64 {

@@ -68,11 +68,12 @@ std::int32_t JavaVm::defaultThreadStackSize() const {
     return initArgs.javaStackSize > 0 ? initArgs.javaStackSize : 0;
 }
 
-bool JavaVm::create(std::vector<std::string>& options) {
+bool JavaVm::create(std::vector<std::string>& options, void* vfprintfHook) {
     // The option texts are owned by options; the array lives for this call.
     std::vector<JavaVMOption> array;
-    array.reserve(options.size() + 2);
+    array.reserve(options.size() + 3);
     for (std::string& option : options) array.push_back({option.data(), nullptr});
+    if (vfprintfHook != nullptr) array.push_back({const_cast<char*>("vfprintf"), vfprintfHook});
     array.push_back({const_cast<char*>("abort"), reinterpret_cast<void*>(&abortHook)});
     array.push_back({const_cast<char*>("exit"), reinterpret_cast<void*>(&exitHook)});
 

@@ -41,9 +41,9 @@ public:
     bool loadLibrary(const WideString& path);
     // The library's default thread stack size in bytes; 0 when it names none.
     std::int32_t defaultThreadStackSize() const;
-    // Creates the VM with options, then the hooks "abort" and "exit", on the
-    // calling thread; false after the error line.
-    bool create(std::vector<std::string>& options);
+    // Creates the VM with options, then the hooks ("vfprintf" when given,
+    // "abort" and "exit"), on the calling thread; false after the error line.
+    bool create(std::vector<std::string>& options, void* vfprintfHook = nullptr);
     // Waits until every non-daemon Java thread has ended, destroys the VM
     // and runs the end action. Does nothing more the second time.
     void destroy();

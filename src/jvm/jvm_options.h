@@ -20,11 +20,25 @@ struct OutputFiles {
     bool errorAppend = false;
 };
 
+// What the helper does, in the order of its arguments.
+struct ArchiveHelperJob {
+    WideString java;              // the runtime's java command
+    WideString temporary;         // the file the creation writes
+    WideString finalPrefix;       // the archive's final name before "<size><extension>"
+    WideString extension;         // ".jsa" or ".aot"
+    WideStringList removeAfter;   // the recording and the slot's reservation
+    WideStringList javaArguments; // for the creation
+};
+
 // The archive the JVM writes at exit under a temporary name, and its final
-// name without "<size>.jsa"; empty when none is written.
+// name without "<size>.jsa"; empty when none is written. A two-step archive
+// instead has the JVM write a recording, and a helper makes the archive from
+// it once the VM has ended.
 struct ArchivePublication {
     WideString beingCreated;
     WideString finalPrefix;
+    WideString recording;
+    ArchiveHelperJob creation;
 };
 
 struct JvmOptions {
@@ -36,6 +50,8 @@ struct JvmOptions {
     // From the last -Xss; 0 asks the VM for its default.
     std::uint32_t mainThreadStackSize = 0;
     ArchivePublication archive;
+    // The VM's "vfprintf" hook, or null for none.
+    void* vfprintfHook = nullptr;
 };
 
 }  // namespace kite

@@ -101,7 +101,7 @@ bool callMain(MainThread& thread, JNIEnv* env) {
 
 // Everything on the Java main thread, up to its detach.
 std::uint32_t javaMainThread(MainThread& thread) {
-    if (!thread.javaVm.create(thread.jvm.options)) return 1;
+    if (!thread.javaVm.create(thread.jvm.options, thread.jvm.vfprintfHook)) return 1;
     redirectOutputStreams(thread.platform, thread.javaVm.env(), thread.jvm.output);
     const bool mainCalled = callMain(thread, thread.javaVm.env());
     // A runtime from the IBM registry key keeps the Java main thread: the

@@ -16,6 +16,7 @@
 #include "discovery/runtime_discovery.h"
 #include "foundation/message_catalog.h"
 #include "instance/instance_guard.h"
+#include "jvm/archive_creation.h"
 #include "jvm/class_data_archive.h"
 #include "jvm/java_vm.h"
 #include "jvm/main_invocation.h"
@@ -131,7 +132,6 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
 }
 
 std::int32_t Launch::main() {
-    platform_.env.initLocale();
     const bool started = start();
     if (!settings_.service.serviceMode) return started ? run({}, {}) : -1;
     WideString module;
@@ -148,6 +148,10 @@ std::int32_t Launch::main() {
 }  // namespace
 
 std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, MessageSink* messages) {
+    platform.env.initLocale();
+    // This executable started again to make a class-data archive.
+    if (WideStringList words; parseCommandLine(platform, words), isArchiveHelperStart(platform, words))
+        return runArchiveHelper(platform, words);
     Launch launch(platform, serviceControl, messages);
     return launch.main();
 }

@@ -2,6 +2,7 @@
 // narrow encoding, environment variables, current folder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -30,6 +31,11 @@ public:
     virtual void writeStdout(const WideString& text) = 0;
     // Diagnostic trace output (standard error).
     virtual void writeStderr(const WideString& text) = 0;
+
+    // Writes bytes the JVM prints through its output hook to stream (a FILE*
+    // of the JVM's C runtime: its standard output or error) to the same
+    // standard stream of this process, at once and unbuffered.
+    virtual void writeVmStream(void* stream, const char* data, std::size_t size) = 0;
 
     // The process's narrow encoding (ANSI code page of the thread locale on
     // Windows, the locale's code set on Linux).

@@ -37,6 +37,14 @@ public:
     // wait, returns its exit code once it has ended; 0 when the start or the
     // exit code query fails, and 0 at once without wait.
     virtual std::int32_t startPairedProcess(const WideString& program, bool wait) = 0;
+    // Starts program with arguments (after the program name, which the call
+    // puts first) with standard input, output and error on the null device,
+    // no console window and no other handle or descriptor inherited, in a
+    // process group of its own. When markerVariable is not empty it is set to
+    // "1" in the child's environment only. With wait, exitCode receives the
+    // child's exit code once it has ended. Fails when it cannot be started.
+    virtual Status startQuietProcess(const WideString& program, const WideStringList& arguments,
+                                     const WideString& markerVariable, bool wait, std::int32_t& exitCode) = 0;
     // The single-instance objects named instanceName: created when none
     // exist yet (isPrimary true), otherwise opened (isPrimary false); no
     // channel when they can be neither created nor opened.

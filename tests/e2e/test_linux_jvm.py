@@ -492,7 +492,15 @@ class ClassDataArchive(JavaLaunch):
             with self.subTest(home.name):
                 launcher, _ = self.archive_launcher(home)
                 first = self.start(launcher, wrapper=group_writes)
-                self.assertIn("class data archive: created", first.stderr)
+                if home == TEMURIN25_HOME:
+                    # The ahead-of-time cache is made by a helper after the start.
+                    self.assertIn("bin/java makes", first.stderr)
+                    deadline = time.monotonic() + 120
+                    while not (self.archives() and all(n.endswith(".aot") for n in self.archives())):
+                        self.assertLess(time.monotonic(), deadline, self.archives())
+                        time.sleep(0.2)
+                else:
+                    self.assertIn("class data archive: created", first.stderr)
                 for folder in (self.cache, self.folder.parent, self.folder):
                     self.assertEqual(oct(folder.stat().st_mode & 0o777), oct(0o700), folder)
                 [archive] = self.archives()
@@ -584,6 +592,217 @@ class ClassDataArchive(JavaLaunch):
         self.assertEqual((third.returncode, third.stdout), (0, b"exiting\n"), third.stderr)
         self.assertIn(b" used\n", third.stderr)
         self.assertEqual(len(self.archives()), 1)
+
+
+TEMURIN25_PRESENT = (TEMURIN25_HOME / "lib" / "server" / "libjvm.so").exists()
+PROBE_SOURCE = """public class Probe {
+    public static void main(String[] args) {
+        System.out.println("version VERSION " + String.join(",", args));
+        System.err.println("to standard error");
+        System.exit(Integer.parseInt(args[0]));
+    }
+}
+"""
+
+
+class AheadOfTimeCache(JavaLaunch):
+    """"Class Data Archive" on 24 and later: a start records, a quiet helper
+    makes the ahead-of-time cache afterwards, later starts map it. The JVM's
+    class-load log (to a file) tells where Probe came from; every start's
+    output and exit code are compared with a start without the setting."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        if not TEMURIN25_PRESENT:
+            print(f"\nSKIPPED: the ahead-of-time cache cases need Temurin 25 at {TEMURIN25_HOME}; none there")
+            raise unittest.SkipTest(f"no Temurin 25 at {TEMURIN25_HOME}")
+
+    def setUp(self):
+        self.sandbox = harness.Sandbox(self)
+        self.cache = self.sandbox.path("cache")
+        self.folder = self.cache / "Kite Test" / "aot"
+        self.class_log = self.sandbox.path("classes.log")
+        self.app_jar = self.sandbox.path("lib/probe.jar")
+        self.build_probe("1")
+
+    def build_probe(self, version, home=TEMURIN25_HOME):
+        source = self.sandbox.path(f"src{version}/Probe.java")
+        source.parent.mkdir(parents=True, exist_ok=True)
+        source.write_text(PROBE_SOURCE.replace("VERSION", version))
+        out = source.parent / "classes"
+        subprocess.run([str(home / "bin" / "javac"), "-d", str(out), str(source)], check=True)
+        self.app_jar.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run([str(home / "bin" / "jar"), "cf", str(self.app_jar), "-C", str(out), "."], check=True)
+
+    def probe_launcher(self, archive=True, vm_parameters="", class_path=None, home=TEMURIN25_HOME):
+        parameters = f"-Xlog:class+load:file={self.class_log} {vm_parameters}".strip()
+        jre = {"JRE Path": str(home), "Virtual Machine Parameters": parameters}
+        if archive:
+            jre["Class Data Archive"] = "Yes"
+        launcher = self.launcher("Probe", class_path=class_path or str(self.app_jar), jre=jre)
+        ini = launcher.folder / "app.ini"
+        ini.write_text("[Product Information]\r\nProduct Name=Kite Test\r\nProduct Code=aot\r\n" + ini.read_text())
+        return launcher
+
+    def start(self, launcher, code="3", trace=False):
+        env = {"XDG_CACHE_HOME": str(self.cache), **({"KITE_TRACE": "1"} if trace else {})}
+        return launcher.run([code, "x"], extra_env=env, timeout=120)
+
+    def assert_as_without(self, result, plain, version="1"):
+        self.assertEqual((result.code, result.stdout, result.stderr), (plain.code, plain.stdout, plain.stderr))
+        self.assertEqual(result.stdout, f"version {version} 3,x\n")
+
+    def from_cache(self) -> bool:
+        line = next(line for line in self.class_log.read_text().splitlines() if " Probe " in line)
+        return "source: shared objects file" in line
+
+    def files(self):
+        return sorted(path.name for path in self.folder.glob("*")) if self.folder.exists() else []
+
+    def wait_for_cache(self):
+        """The helper makes the cache after the start has ended: wait until it
+        is there and the recording and reservation are gone."""
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline:
+            names = self.files()
+            if names and all(name.endswith(".aot") for name in names):
+                return names
+            time.sleep(0.2)
+        self.fail(f"no cache made: {self.files()}")
+
+    def test_recorded_created_used_and_silent(self):
+        plain = self.start(self.probe_launcher(archive=False))
+        launcher = self.probe_launcher()
+        first = self.start(launcher)
+        self.assert_as_without(first, plain)
+        self.assertFalse(self.from_cache())
+        [cache] = self.wait_for_cache()
+        self.assertRegex(cache, r"^app-[0-9a-f]{8}-[0-9a-f]{16}-(\d+)\.aot$")
+        self.assertEqual(int(cache.split("-")[-1][:-4]), (self.folder / cache).stat().st_size)
+        self.assertEqual(oct((self.folder / cache).stat().st_mode & 0o022), "0o0")
+        for _ in range(2):
+            self.assert_as_without(self.start(launcher), plain)
+            self.assertTrue(self.from_cache())
+        traced = self.start(launcher, trace=True)
+        self.assertIn(f"-XX:AOTCache={self.folder / cache}\n", traced.stderr)
+
+    def test_changed_class_is_seen_on_the_next_start(self):
+        launcher = self.probe_launcher()
+        self.start(launcher)
+        [old] = self.wait_for_cache()
+        time.sleep(0.01)
+        self.build_probe("2")
+        changed = self.start(launcher)
+        self.assertEqual(changed.stdout, "version 2 3,x\n")
+        self.assertFalse(self.from_cache())
+        [new] = self.wait_for_cache()
+        self.assertNotEqual(new, old)
+        self.assertEqual(self.start(launcher).stdout, "version 2 3,x\n")
+        self.assertTrue(self.from_cache())
+
+    def test_damaged_cache_starts_normally_and_silently(self):
+        plain = self.start(self.probe_launcher(archive=False))
+        launcher = self.probe_launcher()
+
+        def truncate(path):
+            with open(path, "r+b") as file:
+                file.truncate(path.stat().st_size // 2)
+
+        def overwrite_keeping_size(path):
+            # Its name still gives its size: the JVM itself must refuse it.
+            size = path.stat().st_size
+            with open(path, "r+b") as file:
+                file.write(b"\0" * 4096)
+                file.seek(size // 2)
+                file.write(b"\xff" * 4096)
+
+        def empty_under_its_name(path):
+            path.write_bytes(b"")
+
+        # A cut or emptied file is told by its name's size and made again; one
+        # damaged at its full size is left to the JVM, which refuses it.
+        for name, damage, made_again in [("truncated", truncate, True), ("emptied", empty_under_its_name, True),
+                                         ("overwritten", overwrite_keeping_size, False)]:
+            with self.subTest(name):
+                self.start(launcher)
+                [cache] = self.wait_for_cache()
+                damage(self.folder / cache)
+                self.assert_as_without(self.start(launcher), plain)
+                self.assertFalse(self.from_cache())
+                self.wait_for_cache()
+                self.assert_as_without(self.start(launcher), plain)
+                self.assertEqual(self.from_cache(), made_again)
+
+    def test_two_simultaneous_first_starts(self):
+        launcher = self.probe_launcher()
+        environment = {k: v for k, v in os.environ.items() if k not in harness.ISOLATED_VARIABLES}
+        environment.update(XDG_CACHE_HOME=str(self.cache), XDG_CONFIG_HOME=str(launcher.sandbox.path("config")))
+        starts = [subprocess.Popen([str(launcher.path), "3", "x"], env=environment, cwd=launcher.folder,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE) for _ in range(2)]
+        for start in starts:
+            out, err = start.communicate(timeout=120)
+            self.assertEqual((start.returncode, out, err), (3, b"version 1 3,x\n", b"to standard error\n"))
+        # Each start had its own cache made; the next start maps one and
+        # removes the other.
+        self.wait_for_cache()
+        self.start(launcher)
+        self.assertTrue(self.from_cache())
+        self.assertEqual(len(self.files()), 1, self.files())
+
+    def test_starts_that_must_not_record(self):
+        # -Xshare:auto with a cache ends the JVM; a folder with classes on the
+        # class path makes recording fail. Neither start tries, and each says
+        # nothing more than a start without the setting.
+        self.sandbox.path("classes/Probe.class").parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(self.sandbox.path("src1/classes/Probe.class"), self.sandbox.path("classes/Probe.class"))
+        cases = [("-Xshare:auto in the VM parameters", {"vm_parameters": "-Xshare:auto"}),
+                 ("a class folder alone", {"class_path": str(self.sandbox.path("classes"))}),
+                 ("a class folder after the jar", {"class_path": f"{self.app_jar};{self.sandbox.path('classes')}"})]
+        for name, settings in cases:
+            with self.subTest(name):
+                plain = self.start(self.probe_launcher(archive=False, **settings))
+                launcher = self.probe_launcher(**settings)
+                for _ in range(2):
+                    self.assert_as_without(self.start(launcher), plain)
+                traced = self.start(launcher, trace=True)
+                self.assertNotIn("AOT", traced.stderr.split("JVM options", 1)[1])
+                self.assertEqual(self.files(), [])
+
+
+class StaticArchiveForJlinkedRuntime(JavaLaunch):
+    """A runtime made by jlink without --generate-cds-archive has no base
+    archive, which a dynamic archive needs: 17 gets a static archive made
+    from the list of the classes a start loaded; 25 its ahead-of-time cache."""
+
+    def test_archive_made_and_used(self):
+        homes = [JDK_HOME] + ([TEMURIN25_HOME] if TEMURIN25_PRESENT else [])
+        if not TEMURIN25_PRESENT:
+            print(f"\nSKIPPED for Temurin 25: none at {TEMURIN25_HOME}; only OpenJDK 17 checked")
+        for home in homes:
+            with self.subTest(home.name):
+                sandbox = harness.Sandbox(self)
+                runtime = sandbox.path("runtime")
+                subprocess.run([str(home / "bin" / "jlink"), "--add-modules", "java.base", "--output", str(runtime)],
+                               check=True)
+                self.assertEqual(list(runtime.glob("lib/server/*.jsa")), [])
+                cache = sandbox.path("cache")
+                log = sandbox.path("classes.log")
+                launcher = self.launcher("ExitApp", class_path=str(jar("exitcode")), jre={
+                    "JRE Path": str(runtime), "Class Data Archive": "Yes",
+                    "Virtual Machine Parameters": f"-Xlog:class+load:file={log}"})
+                env = {"XDG_CACHE_HOME": str(cache)}
+                for attempt in range(3):
+                    result = launcher.run(["5"], extra_env=env, timeout=120)
+                    self.assertEqual((result.code, result.stdout, result.stderr), (5, "exiting\n", ""))
+                    deadline = time.monotonic() + 120
+                    while time.monotonic() < deadline:
+                        names = [p.name for p in cache.rglob("*") if p.is_file()]
+                        if names and all(name.endswith((".jsa", ".aot")) for name in names):
+                            break
+                        time.sleep(0.2)
+                    line = next(line for line in log.read_text().splitlines() if " ExitApp " in line)
+                    self.assertEqual("source: shared objects file" in line, attempt > 0, line)
 
 
 class TraceOfAStart(JavaLaunch):

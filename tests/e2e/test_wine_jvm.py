@@ -237,39 +237,52 @@ class WineJvm(harness.WineSuite):
 
     def test_class_data_archive_options_by_runtime_version(self):
         # The runtime's "release" file gives its version; the double writes no
-        # archive, so every start asks for one under a temporary name.
+        # archive and records nothing, so every start asks for one under a
+        # temporary name and no helper is started after it.
         archive = r"C:\\users\\[^\\]+\\AppData\\Local\\Kite Test\\cds\\app-[0-9a-f]{8}-[0-9a-f]{16}"
-        creation = [("12.0.2", []),
-                    ("17.0.15", ["-XX:ArchiveClassesAtExit=TMP", "-Xlog:cds*=off"]),
-                    ("21.0.1", ["-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=TMP", "-Xlog:cds*=off"]),
-                    ("25.0.3", ["-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=TMP", "-Xlog:cds*=off",
-                                "-Xlog:aot*=off"])]
-        for version, expected in creation:
-            with self.subTest(version=version):
+        record_aot = ["-XX:AOTMode=record", "-XX:AOTConfiguration=REC", "-Xlog:cds*=off"]
+        # (version, base archive present, options for a start without archive, name of a whole archive and
+        # the options that use it)
+        creation = [("12.0.2", True, [], None),
+                    ("17.0.15", True, ["-XX:ArchiveClassesAtExit=TMP", "-Xlog:cds*=off"], None),
+                    ("17.0.15", False, ["-XX:DumpLoadedClassList=REC", "-Xlog:cds*=off", "+vfprintf"],
+                     ("jsa", ["-XX:SharedArchiveFile=WHOLE", "-Xlog:cds*=off"])),
+                    ("21.0.1", True, ["-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=TMP", "-Xlog:cds*=off"],
+                     ("jsa", ["-XX:SharedArchiveFile=WHOLE", "-Xlog:cds*=off"])),
+                    ("24.0.2", True, [*record_aot, "+vfprintf"], ("aot", ["-XX:AOTCache=WHOLE", "-Xlog:cds*=off"])),
+                    ("25.0.3", False, [*record_aot, "-Xlog:aot*=off", "+vfprintf"],
+                     ("aot", ["-XX:AOTCache=WHOLE", "-Xlog:cds*=off", "-Xlog:aot*=off"]))]
+        for version, base_archive, expected, whole in creation:
+            with self.subTest(version=version, base_archive=base_archive):
                 app = self.app(["main=out ran"], jre={"Class Data Archive": "YES", "Virtual Machine Parameters": "-Xmx64m"})
                 app.sandbox.write("jre/release", f'JAVA_VERSION="{version}"\n')
-                app.sandbox.write("jre/bin/client/classes.jsa", b"the runtime's own archive")
+                if base_archive:
+                    app.sandbox.write("jre/bin/client/classes.jsa", b"the runtime's own archive")
                 ini = app.launcher.folder / "app.ini"
                 ini.write_bytes(b"[Product Information]\r\nProduct Name=Kite Test\r\nProduct Code=cds\r\n" +
                                 ini.read_bytes())
                 self.assert_result(app.run(), 0, "ran\r\n")
-                added = app.options()[2:-2]  # after the class path and -Xmx64m, before the hooks
+                added = app.options()[2:-2]  # after the class path and -Xmx64m, before the hooks abort and exit
                 self.assertEqual(len(added), len(expected), added)
                 for option, pattern in zip(added, expected):
-                    self.assertRegex(option, "^" + re.escape(pattern).replace("TMP", archive + r"\.0\.jsa\.tmp") + "$")
+                    pattern = re.escape(pattern).replace("TMP", archive + r"\.0\.jsa\.tmp")
+                    self.assertRegex(option, "^" + pattern.replace("REC", archive + r"\.0\.rec\.tmp") + "$")
                 if not expected:
                     continue
-                # Nothing written: the empty temporary file is gone again.
+                # Nothing written or recorded: the temporary files are gone again.
                 folder = self.wine.appdata().parent / "Local" / "Kite Test" / "cds"
                 self.assertEqual([path.name for path in folder.iterdir() if path.suffix == ".tmp"], [])
-                if version == "21.0.1":
-                    # A whole archive (its size in its name) is used as it is, without AutoCreate.
-                    stem = added[1].rsplit("\\", 1)[1][:-len(".0.jsa.tmp")]
-                    (folder / f"{stem}-5.jsa").write_bytes(b"12345")
+                if whole:
+                    # A whole archive (its size in its name) is used as it is.
+                    extension, options = whole
+                    stem = next(o for o in added if ".0." in o).rsplit("\\", 1)[1].split(".0.")[0]
+                    (folder / f"{stem}-5.{extension}").write_bytes(b"12345")
                     app.record_file.unlink()  # the double appends to its record
                     self.assert_result(app.run(), 0, "ran\r\n")
-                    self.assertRegex(app.options()[2], "^-XX:SharedArchiveFile=" + archive + "-5\\.jsa$")
-                    self.assertEqual(app.options()[3:-2], ["-Xlog:cds*=off"])
+                    used = [re.escape(o).replace("WHOLE", archive + f"-5\\.{extension}") for o in options]
+                    self.assertEqual(len(app.options()[2:-2]), len(used), app.options())
+                    for option, pattern in zip(app.options()[2:-2], used):
+                        self.assertRegex(option, "^" + pattern + "$")
 
     def test_splash_screen_is_handed_to_the_runtimes_splash_library_before_the_vm(self):
         # The runtime's bin\splashscreen.dll is the recording double; every start goes on

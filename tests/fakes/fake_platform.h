@@ -98,6 +98,11 @@ public:
     std::int32_t lastError() override { return lastErrorCode; }
     void writeStdout(const WideString& text) override { stdoutText += toUtf8(text); }
     void writeStderr(const WideString& text) override { stderrText += toUtf8(text); }
+    // The JVM's stream is named by an address: vmStderr stands for its standard error.
+    static inline int vmStderr = 0;
+    void writeVmStream(void* stream, const char* data, std::size_t size) override {
+        (stream == &vmStderr ? stderrText : stdoutText).append(data, size);
+    }
     std::string narrowText(const WideString& text) override;
     WideString widenText(const std::string& text) override { return fromUtf8(text); }
     bool getEnvironment(const WideString& name, WideString& value) override;
@@ -179,6 +184,18 @@ public:
     // Paired starts: the programs started and the exit code they end with.
     std::vector<std::pair<WideString, bool>> pairedStarts;
     std::int32_t pairedExitCode = 0;
+    // Quiet starts: program, arguments, marker variable and wait; the exit
+    // code they end with, or quietStartError when they cannot start. run,
+    // when set, acts as the child (on the fake file system) and gives its code.
+    struct QuietStart {
+        WideString program;
+        WideStringList arguments;
+        WideString marker;
+        bool wait = false;
+    };
+    std::vector<QuietStart> quietStarts;
+    std::int32_t quietStartError = 0;
+    std::function<std::int32_t(const QuietStart&)> runQuietStart;
     // Single instance: what opening the objects of an instance name gives;
     // unset, no channel is ever made.
     std::function<InstanceChannelOpening(const WideString& name)> instanceChannels;
@@ -195,6 +212,14 @@ public:
     std::int32_t startPairedProcess(const WideString& program, bool wait) override {
         pairedStarts.emplace_back(program, wait);
         return wait && files_.files.count(files_.key(program)) ? pairedExitCode : 0;
+    }
+    Status startQuietProcess(const WideString& program, const WideStringList& arguments,
+                             const WideString& markerVariable, bool wait, std::int32_t& exitCode) override {
+        quietStarts.push_back({program, arguments, markerVariable, wait});
+        if (quietStartError != 0) return Status::fromCode(quietStartError);
+        const std::int32_t code = runQuietStart ? runQuietStart(quietStarts.back()) : 0;
+        if (wait) exitCode = code;
+        return {};
     }
     InstanceChannelOpening openInstanceChannel(const WideString& instanceName) override {
         return instanceChannels ? instanceChannels(instanceName) : InstanceChannelOpening{};

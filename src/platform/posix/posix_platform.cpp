@@ -222,6 +222,13 @@ void PosixPlatform::writeStderr(const WideString& text) {
     std::fflush(stderr);
 }
 
+void PosixPlatform::writeVmStream(void* stream, const char* data, std::size_t size) {
+    // The JVM and this process share the C library, and with it the FILE*.
+    std::FILE* file = static_cast<std::FILE*>(stream);
+    std::fwrite(data, 1, size, file);
+    std::fflush(file);
+}
+
 std::string PosixPlatform::narrowText(const WideString& text) {
     if (text.empty()) return {};
     if (localeIsUtf8()) return toUtf8(text);
@@ -630,6 +637,46 @@ std::int32_t PosixPlatform::startPairedProcess(const WideString& program, bool w
     // A child ended by a signal gives 128 + the signal number, as shells report it.
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return 0;
+}
+
+Status PosixPlatform::startQuietProcess(const WideString& program, const WideStringList& arguments,
+                                        const WideString& markerVariable, bool wait, std::int32_t& exitCode) {
+    std::vector<std::string> texts{systemPath(program)};
+    for (const WideString& argument : arguments) texts.push_back(toUtf8(argument));
+    std::vector<char*> argv;
+    for (std::string& text : texts) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    std::string marker = markerVariable.empty() ? std::string() : toUtf8(markerVariable) + "=1";
+    std::vector<char*> envp;
+    for (char** entry = environ; *entry != nullptr; ++entry) envp.push_back(*entry);
+    if (!marker.empty()) envp.push_back(marker.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (posix_spawn_file_actions_init(&actions) != 0) return Status::fromCode(ENOMEM);
+    if (posix_spawnattr_init(&attributes) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return Status::fromCode(ENOMEM);
+    }
+    for (int fd = 0; fd < 3; ++fd) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    // The JVM's own descriptors (the application's files and sockets) are
+    // not all close-on-exec; the child must hold none of them.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // Its own session: no terminal, and no signal sent to this process's group.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    pid_t child = 0;
+    const int started = posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (started != 0) return Status::fromCode(started);
+    if (!wait) return {};
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return Status::fromCode(errno);
+    }
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    return {};
 }
 
 InstanceChannelOpening PosixPlatform::openInstanceChannel(const WideString& instanceName) {

@@ -29,6 +29,7 @@ public:
     std::int32_t lastError() override;
     void writeStdout(const WideString& text) override;
     void writeStderr(const WideString& text) override;
+    void writeVmStream(void* stream, const char* data, std::size_t size) override;
     std::string narrowText(const WideString& text) override;
     WideString widenText(const std::string& text) override;
     bool getEnvironment(const WideString& name, WideString& value) override;
@@ -68,6 +69,8 @@ public:
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
                                               std::uint32_t stackSize) override;
     std::int32_t startPairedProcess(const WideString& program, bool wait) override;
+    Status startQuietProcess(const WideString& program, const WideStringList& arguments,
+                             const WideString& markerVariable, bool wait, std::int32_t& exitCode) override;
     InstanceChannelOpening openInstanceChannel(const WideString& instanceName) override;
     void sleepMilliseconds(std::uint32_t ms) override;
     [[noreturn]] void sleepForever() override;

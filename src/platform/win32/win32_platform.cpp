@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "foundation/utf.h"
 #include "platform/common/date_pictures.h"
 #include "platform/win32/module_file_name.h"
@@ -189,6 +192,23 @@ std::int32_t Win32Platform::lastError() { return static_cast<std::int32_t>(GetLa
 void Win32Platform::writeStdout(const WideString& text) { writeHandle(STD_OUTPUT_HANDLE, text); }
 
 void Win32Platform::writeStderr(const WideString& text) { writeHandle(STD_ERROR_HANDLE, text); }
+
+void Win32Platform::writeVmStream(void* stream, const char* data, std::size_t size) {
+    // The FILE* belongs to the JVM's C runtime (the Universal CRT for the
+    // runtimes that install the hook), not to this executable's: it is
+    // compared with that runtime's own standard error, and the bytes go to
+    // the process's handle. Anything else is the JVM's standard output.
+    DWORD which = STD_OUTPUT_HANDLE;
+    if (HMODULE crt = GetModuleHandleW(L"ucrtbase.dll")) {
+        using IobFunction = void* (*)(unsigned);
+        auto iob = reinterpret_cast<IobFunction>(reinterpret_cast<void*>(GetProcAddress(crt, "__acrt_iob_func")));
+        if (iob != nullptr && iob(2) == stream) which = STD_ERROR_HANDLE;
+    }
+    HANDLE out = GetStdHandle(which);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(out, data, static_cast<DWORD>(size), &written, nullptr);
+}
 
 std::string Win32Platform::narrowText(const WideString& text) {
     if (text.empty()) return {};
@@ -480,6 +500,81 @@ std::int32_t Win32Platform::startPairedProcess(const WideString& program, bool w
     DWORD code = 0;
     if (!GetExitCodeProcess(processHandle.get(), &code)) return 0;
     return static_cast<std::int32_t>(code);
+}
+
+namespace {
+
+// One argument quoted for CommandLineToArgvW and the C runtime's parser.
+void appendQuotedArgument(std::wstring& line, const WideString& argument) {
+    if (!line.empty()) line += L' ';
+    if (!argument.empty() && argument.find_first_of(u" \t\n\v\"") == WideString::npos) {
+        line.append(argument.begin(), argument.end());
+        return;
+    }
+    line += L'"';
+    std::size_t backslashes = 0;
+    for (char16_t c : argument) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        line.append(c == u'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        line += static_cast<wchar_t>(c);
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+}  // namespace
+
+Status Win32Platform::startQuietProcess(const WideString& program, const WideStringList& arguments,
+                                        const WideString& markerVariable, bool wait, std::int32_t& exitCode) {
+    std::wstring commandLine;
+    appendQuotedArgument(commandLine, program);
+    for (const WideString& argument : arguments) appendQuotedArgument(commandLine, argument);
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    KernelHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                 OPEN_EXISTING, 0, nullptr));
+    if (!nul.valid()) return lastFailure();
+    // Only the null device is handed on, not every inheritable handle.
+    SIZE_T listSize = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::vector<unsigned char> listBuffer(listSize);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuffer.data());
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &listSize)) return lastFailure();
+    HANDLE handles[] = {nul.get()};
+    const bool listed = UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, sizeof handles,
+                                                  nullptr, nullptr) != FALSE;
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = nul.get();
+    startup.StartupInfo.hStdOutput = nul.get();
+    startup.StartupInfo.hStdError = nul.get();
+    if (listed) startup.lpAttributeList = list;
+    // The marker reaches the child through this process's environment,
+    // which is taken away again at once.
+    const bool marked = !markerVariable.empty();
+    if (marked) SetEnvironmentVariableW(wide(markerVariable), L"1");
+    PROCESS_INFORMATION process{};
+    const DWORD flags = CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT |
+                        (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    const BOOL created = CreateProcessW(wide(program), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                                       nullptr, &startup.StartupInfo, &process);
+    const Status failure = created ? Status() : lastFailure();
+    if (marked) SetEnvironmentVariableW(wide(markerVariable), nullptr);
+    DeleteProcThreadAttributeList(list);
+    if (!created) return failure;
+    KernelHandle processHandle(process.hProcess);
+    KernelHandle threadHandle(process.hThread);
+    if (!wait) return {};
+    WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(processHandle.get(), &code)) return lastFailure();
+    exitCode = static_cast<std::int32_t>(code);
+    return {};
 }
 
 InstanceChannelOpening Win32Platform::openInstanceChannel(const WideString& instanceName) {
