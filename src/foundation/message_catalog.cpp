@@ -70,6 +70,10 @@ constexpr Entry kCatalog[] = {
     {MessageId::PrimaryUnreachable,
      u"Das Programm l\u00e4uft bereits, die laufende Instanz ist aber nicht erreichbar.",
      u"The program is already running, but the running instance cannot be reached."},
+    {MessageId::VmEndedStart, u"Die Java VM hat den Start mit dem Exit-Code %d beendet.",
+     u"The Java VM ended the start with exit code %d."},
+    {MessageId::MainThrewUncaught, u"Die Java-Anwendung wurde durch eine nicht abgefangene Ausnahme beendet.",
+     u"The Java application ended with an uncaught exception."},
     {MessageId::DialogTitle, u"JRE nicht gefunden", u"JRE not found"},
     {MessageId::DialogFrame, u"Kein JRE", u"No JRE"},
     {MessageId::DialogHint, u"Wenn Sie ein JRE installiert haben, k\u00f6nnen Sie unten danach suchen:",
@@ -201,12 +205,15 @@ namespace {
 
 ErrorLog* errorLog = nullptr;
 MessageSink* messageSink = nullptr;
+ErrorDetails* errorDetails = nullptr;
 WideString messageProduct;
 bool messageService = false;
 
 }  // namespace
 
 void setErrorLog(ErrorLog* log) { errorLog = log; }
+
+void setErrorDetails(ErrorDetails* details) { errorDetails = details; }
 
 void setMessageSink(MessageSink* sink) {
     messageSink = sink;
@@ -222,9 +229,9 @@ WideString errorLine(const WideString& text) { return u"Error: " + text + u" \n"
 
 void printError(Environment& console, const WideString& text) {
     if (messageSink != nullptr && !messageService) {
-        messageSink->deliverError(text, messageProduct);
+        messageSink->deliverError(text, messageProduct, errorDetails != nullptr ? errorDetails->details() : WideString());
     } else {
-        ConsoleMessageSink(console).deliverError(text, messageProduct);
+        ConsoleMessageSink(console).deliverError(text, messageProduct, {});
     }
     if (errorLog != nullptr) errorLog->write(errorLine(text));
 }

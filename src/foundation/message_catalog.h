@@ -44,6 +44,9 @@ enum class MessageId : std::uint16_t {
     PathNotRepresentable = 231,
     InstanceFolderNotPrivate = 232,
     PrimaryUnreachable = 233,
+    // The windowed builds' boxes for a start the JVM ended.
+    VmEndedStart = 234,
+    MainThrewUncaught = 235,
     // The runtime-not-found dialog (items of the Windows template) and the
     // Linux prompt that stands in for it.
     DialogTitle = 240,
@@ -119,6 +122,18 @@ public:
 // Makes log receive every later error line (null: none). Set by the process
 // entry before any other thread exists.
 void setErrorLog(ErrorLog* log);
+
+// What a message box shows below an error message: the JVM's own text of
+// the failure (windowed builds).
+class ErrorDetails {
+public:
+    virtual ~ErrorDetails() = default;
+    virtual WideString details() = 0;
+};
+
+// Makes details supply the text below every later error message (null:
+// none). Set before the JVM is created and cleared once it is gone.
+void setErrorDetails(ErrorDetails* details);
 
 // Makes sink receive every later error message (null: the console line on
 // standard output). Set by the process entry before any other thread exists.

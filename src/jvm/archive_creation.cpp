@@ -146,6 +146,7 @@ bool RecordingLineFilter::pass(const std::string& piece) {
 namespace {
 
 Environment* hookOutput = nullptr;
+bool hookFilters = false;
 RecordingLineFilter hookFilter;
 
 jint JNICALL filterVmOutput(std::FILE* stream, const char* format, va_list arguments) {
@@ -163,7 +164,7 @@ jint JNICALL filterVmOutput(std::FILE* stream, const char* format, va_list argum
     }
     va_end(again);
     if (length < 0) return length;
-    if (hookOutput != nullptr && hookFilter.pass(piece)) hookOutput->writeVmStream(stream, piece.data(), piece.size());
+    if (hookOutput != nullptr && (!hookFilters || hookFilter.pass(piece))) hookOutput->writeVmStream(stream, piece.data(), piece.size());
     return length;
 }
 
@@ -171,6 +172,13 @@ jint JNICALL filterVmOutput(std::FILE* stream, const char* format, va_list argum
 
 void* recordingOutputHook(Environment& output) {
     hookOutput = &output;
+    hookFilters = true;
+    return reinterpret_cast<void*>(&filterVmOutput);
+}
+
+void* vmOutputHook(Environment& output) {
+    hookOutput = &output;
+    hookFilters = false;
     return reinterpret_cast<void*>(&filterVmOutput);
 }
 

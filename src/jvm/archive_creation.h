@@ -55,6 +55,10 @@ int runArchiveHelper(Platform& platform, const WideStringList& arguments);
 // unchanged, except the one line with which an ahead-of-time recording
 // ends (" AOTConfiguration recorded: <file>"). output receives the rest.
 void* recordingOutputHook(Environment& output);
+// The "vfprintf" hook of a windowed start: the JVM's own messages reach the
+// process's standard handles, which a windowed start points at its capture,
+// instead of the JVM's C runtime, which read them before they were set.
+void* vmOutputHook(Environment& output);
 // The filter itself, for one piece of the JVM's output: false when the
 // piece is dropped.
 class RecordingLineFilter {

@@ -17,7 +17,7 @@ struct MainThread {
     JavaVm& javaVm;
     JvmOptions& jvm;
     const WideString& mainClass;
-    const std::function<void()>& mainStarting;
+    const MainEvents& events;
     MainOutcome outcome;
 };
 
@@ -93,9 +93,10 @@ bool callMain(MainThread& thread, JNIEnv* env) {
             return false;
         }
     }
-    if (thread.mainStarting) thread.mainStarting();
+    if (thread.events.starting) thread.events.starting();
     callMainMethod(env, mainClass, main, arguments);
     thread.outcome.threw = env->ExceptionOccurred() != nullptr;
+    if (thread.events.returned) thread.events.returned(thread.outcome.threw);
     return true;
 }
 
@@ -117,11 +118,11 @@ std::uint32_t javaMainThread(MainThread& thread) {
 }  // namespace
 
 MainOutcome runJavaMain(Platform& platform, JavaVm& javaVm, JvmOptions& jvm, const WideString& mainClass,
-                        const std::function<void()>& mainStarting) {
+                        const MainEvents& events) {
     if (jvm.mainThreadStackSize == 0) {
         jvm.mainThreadStackSize = static_cast<std::uint32_t>(javaVm.defaultThreadStackSize());
     }
-    MainThread thread{platform, javaVm, jvm, mainClass, mainStarting, {}};
+    MainThread thread{platform, javaVm, jvm, mainClass, events, {}};
     auto body = [&thread] { return javaMainThread(thread); };
     if (auto started = platform.processes.startThread(body, jvm.mainThreadStackSize)) {
         started->join();

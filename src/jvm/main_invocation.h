@@ -21,11 +21,19 @@ struct MainOutcome {
     bool threw = false;
 };
 
+// What the launch learns on the Java main thread, each when set.
+struct MainEvents {
+    // main is called next.
+    std::function<void()> starting;
+    // main has returned (threw: with an exception pending); the thread
+    // detaches next.
+    std::function<void(bool threw)> returned;
+};
+
 // Runs the Java main thread on a thread of its own with the stack size of
 // jvm (the VM's default when none is set), or on the calling thread when no
-// thread can be started, and waits for it. mainStarting runs just before
-// main is called. mainClass has '/' in place of '.'.
+// thread can be started, and waits for it. mainClass has '/' in place of '.'.
 MainOutcome runJavaMain(Platform& platform, JavaVm& javaVm, JvmOptions& jvm, const WideString& mainClass,
-                        const std::function<void()>& mainStarting);
+                        const MainEvents& events);
 
 }  // namespace kite

@@ -7,7 +7,7 @@
 //  4. the library path and the JVM library (jvm/java_vm), then the options
 //     (jvm/option_assembly);
 //  5. the Java main thread (jvm/main_invocation): the VM, the output files
-//     and main;
+//     and main; a windowed start keeps the JVM's output (jvm/start_output);
 //  6. the teardown: the VM is destroyed, the guard released.
 // In service mode the service host (service/) runs steps 4 and 5 when the
 // service manager starts the service.
@@ -21,6 +21,7 @@
 #include "jvm/java_vm.h"
 #include "jvm/main_invocation.h"
 #include "jvm/option_assembly.h"
+#include "jvm/start_output.h"
 #include "platform/platform.h"
 #include "platform/service_control.h"
 #include "service/service_host.h"
@@ -52,10 +53,11 @@ void traceJvmOptions(Platform& platform, const Trace& trace, const std::vector<s
 // run during that teardown and then finds a live listener.
 class Launch {
 public:
-    Launch(Platform& platform, ServiceControl& serviceControl, MessageSink* messages)
+    Launch(Platform& platform, ServiceControl& serviceControl, MessageSink* messages, OutputCapture* output)
         : platform_(platform),
           trace_(platform.env, platform.fs),
           javaVm_(platform, trace_),
+          startOutput_(platform, output),
           guard_(platform, javaVm_, settings_.mainClass),
           serviceHost_(serviceControl),
           serviceAdapter_(serviceHost_, platform, javaVm_, settings_,
@@ -87,6 +89,7 @@ private:
     LaunchSettings settings_;
     ChosenRuntime runtime_;
     JavaVm javaVm_;
+    StartOutput startOutput_;
     InstanceGuard guard_;
     JvmOptions jvm_;
     ServiceHost serviceHost_;
@@ -124,10 +127,21 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
     // The archive the JVM writes is published once the VM has ended, at
     // DestroyJavaVM or in the exit hook.
     javaVm_.setEndAction([this] { publishClassDataArchive(platform_, trace_, jvm_.archive); });
-    // A later start of a single-instance application waits for main.
-    const MainOutcome outcome =
-        runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, [this] { guard_.signalMainStarted(); });
+    // A windowed start (never a service) keeps what the JVM prints.
+    if (!settings_.service.serviceMode && startOutput_.begin(jvm_.output, settings_.product.name)) {
+        if (jvm_.vfprintfHook == nullptr) jvm_.vfprintfHook = vmOutputHook(platform_.env);
+        javaVm_.setExitListener(&startOutput_);
+    }
+    MainEvents events;
+    events.starting = [this] {
+        // A later start of a single-instance application waits for main.
+        guard_.signalMainStarted();
+        startOutput_.mainStarting();
+    };
+    events.returned = [this](bool threw) { startOutput_.mainReturned(threw); };
+    const MainOutcome outcome = runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, events);
     if (!outcome.called) return -1;
+    if (outcome.threw && !settings_.service.serviceMode) startOutput_.reportUncaught();
     return outcome.threw ? 1 : 0;
 }
 
@@ -147,12 +161,13 @@ std::int32_t Launch::main() {
 
 }  // namespace
 
-std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, MessageSink* messages) {
+std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, MessageSink* messages,
+                          OutputCapture* output) {
     platform.env.initLocale();
     // This executable started again to make a class-data archive.
     if (WideStringList words; parseCommandLine(platform, words), isArchiveHelperStart(platform, words))
         return runArchiveHelper(platform, words);
-    Launch launch(platform, serviceControl, messages);
+    Launch launch(platform, serviceControl, messages, output);
     return launch.main();
 }
 

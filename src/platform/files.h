@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "foundation/wide_string.h"
 #include "platform/os_style.h"
@@ -79,6 +80,8 @@ public:
     // access for the current user only. A symbolic link (on Windows any
     // reparse point) at path is not followed: nothing is written then.
     virtual Status appendToFile(const WideString& path, const WideString& text) = 0;
+    // The same for bytes, written as they are.
+    virtual Status appendBytes(const WideString& path, std::string_view bytes) = 0;
     // Bytes the caller may still write on the volume holding path; false when unknown.
     virtual bool freeSpace(const WideString& path, std::uint64_t& bytes) = 0;
     // The short (8.3) form of an existing path, as the file system keeps it.

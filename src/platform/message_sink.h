@@ -13,8 +13,10 @@ public:
     virtual ~MessageSink() = default;
     // One error message: text is the catalog text without the "Error: "
     // frame; productName is the "Product Name" setting, empty when it is
-    // missing or the settings are not read yet.
-    virtual void deliverError(const WideString& text, const WideString& productName) = 0;
+    // missing or the settings are not read yet; details is the JVM's own
+    // text of the failure, empty when there is none (only a message box
+    // shows it).
+    virtual void deliverError(const WideString& text, const WideString& productName, const WideString& details) = 0;
 };
 
 }  // namespace kite

@@ -352,10 +352,14 @@ std::unique_ptr<ThreadHandle> FakeProcesses::startThread(std::function<std::uint
 void FakeProcesses::sleepForever() { throw std::runtime_error("sleepForever called"); }
 
 Status FakeFileSystem::appendToFile(const WideString& path, const WideString& text) {
+    return appendBytes(path, toUtf8(text));
+}
+
+Status FakeFileSystem::appendBytes(const WideString& path, std::string_view bytes) {
     const WideString k = key(path);
     if (directories.count(k)) return Status::failure(5);
     if (auto it = pathAccesses.find(k); it != pathAccesses.end() && it->second.isLink) return Status::failure(40);
-    files[k] += toUtf8(text);
+    files[k] += bytes;
     return {};
 }
 

@@ -56,6 +56,7 @@ public:
     std::int32_t createNewFile(const WideString& path) override;
     Status renameFile(const WideString& from, const WideString& to) override;
     Status appendToFile(const WideString& path, const WideString& text) override;
+    Status appendBytes(const WideString& path, std::string_view bytes) override;
     bool freeSpace(const WideString&, std::uint64_t& bytes) override { bytes = freeBytes; return true; }
     bool shortPathName(const WideString& path, WideString& out) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;

@@ -18,8 +18,8 @@ namespace {
 using testing::FakePlatform;
 
 TEST(MessageCatalog, EveryIdInUseHasATextAndGapsAreEmpty) {
-    for (int id = 200; id <= 233; ++id) {
-        const bool inUse = id == 202 || id == 203 || (id >= 206 && id <= 233 && id != 223 && id != 224);
+    for (int id = 200; id <= 239; ++id) {
+        const bool inUse = id == 202 || id == 203 || (id >= 206 && id <= 235 && id != 223 && id != 224);
         EXPECT_EQ(!MessageCatalog::text(static_cast<MessageId>(id)).empty(), inUse) << id;
     }
 }
@@ -55,8 +55,8 @@ TEST(PrintError, WritesTheFrameWithTheTextsOwnLineBreaks) {
 
 // What a windowed build's message box would show.
 struct RecordingSink : MessageSink {
-    void deliverError(const WideString& text, const WideString& productName) override {
-        delivered.push_back(productName + u"|" + text);
+    void deliverError(const WideString& text, const WideString& productName, const WideString& details) override {
+        delivered.push_back(productName + u"|" + text + (details.empty() ? u"" : u"|" + details));
     }
     std::vector<WideString> delivered;
 };

@@ -5,7 +5,7 @@
 
 namespace kite {
 
-void ConsoleMessageSink::deliverError(const WideString& text, const WideString&) {
+void ConsoleMessageSink::deliverError(const WideString& text, const WideString&, const WideString&) {
     console_.writeStdout(errorLine(text));
 }
 

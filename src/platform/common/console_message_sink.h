@@ -10,7 +10,7 @@ class Environment;
 class ConsoleMessageSink : public MessageSink {
 public:
     explicit ConsoleMessageSink(Environment& console) : console_(console) {}
-    void deliverError(const WideString& text, const WideString& productName) override;
+    void deliverError(const WideString& text, const WideString& productName, const WideString& details) override;
 
 private:
     Environment& console_;

@@ -526,9 +526,12 @@ Status PosixPlatform::renameFile(const WideString& from, const WideString& to) {
 // user's alone. O_NOFOLLOW makes a symbolic link at the path fail with
 // ELOOP, so that no one can send the lines into another file of the user's.
 Status PosixPlatform::appendToFile(const WideString& path, const WideString& text) {
+    return appendBytes(path, toUtf8(text));
+}
+
+Status PosixPlatform::appendBytes(const WideString& path, std::string_view bytes) {
     Descriptor fd(open(systemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (fd.get() < 0) return Status::failure(errno);
-    const std::string bytes = toUtf8(text);
     const ssize_t written = write(fd.get(), bytes.data(), bytes.size());
     if (written < 0) return Status::failure(errno);
     return Status::fromCode(written == static_cast<ssize_t>(bytes.size()) ? 0 : ENOSPC);

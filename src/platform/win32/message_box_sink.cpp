@@ -44,11 +44,18 @@ WideString executableName() {
 
 }  // namespace
 
-void MessageBoxSink::deliverError(const WideString& text, const WideString& productName) {
-    if (stdoutRedirected()) console_.deliverError(text, productName);
+MessageBoxSink::MessageBoxSink(Environment& console) : console_(console), stdoutRedirected_(stdoutRedirected()) {}
+
+void MessageBoxSink::deliverError(const WideString& text, const WideString& productName, const WideString& details) {
+    if (stdoutRedirected_) console_.deliverError(text, productName, details);
     if (!windowsVisible()) return;
     const WideString caption = productName.empty() ? executableName() : productName;
-    MessageBoxW(nullptr, wide(text), wide(caption), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    WideString shown = text;
+    if (!details.empty()) {
+        while (!shown.empty() && shown.back() == u'\n') shown.pop_back();
+        shown += u"\n\n" + details;
+    }
+    MessageBoxW(nullptr, wide(shown), wide(caption), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 }  // namespace kite

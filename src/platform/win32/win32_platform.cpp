@@ -21,8 +21,7 @@ constexpr std::int32_t kStoppedOnSymlink = 681;
 // The failure of the system call that just failed.
 Status lastFailure() { return Status::failure(static_cast<std::int32_t>(GetLastError())); }
 
-void writeHandle(DWORD which, const WideString& text) {
-    HANDLE out = GetStdHandle(which);
+void writeHandle(HANDLE out, const WideString& text) {
     if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
     DWORD mode = 0;
     DWORD written = 0;
@@ -189,9 +188,14 @@ Status Win32Platform::modulePath(WideString& out) {
 
 std::int32_t Win32Platform::lastError() { return static_cast<std::int32_t>(GetLastError()); }
 
-void Win32Platform::writeStdout(const WideString& text) { writeHandle(STD_OUTPUT_HANDLE, text); }
+Win32Platform::Win32Platform()
+    : Platform(*this, *this, *this, *this, *this, *this),
+      ownStdout_(GetStdHandle(STD_OUTPUT_HANDLE)),
+      ownStderr_(GetStdHandle(STD_ERROR_HANDLE)) {}
 
-void Win32Platform::writeStderr(const WideString& text) { writeHandle(STD_ERROR_HANDLE, text); }
+void Win32Platform::writeStdout(const WideString& text) { writeHandle(ownStdout_, text); }
+
+void Win32Platform::writeStderr(const WideString& text) { writeHandle(ownStderr_, text); }
 
 void Win32Platform::writeVmStream(void* stream, const char* data, std::size_t size) {
     // The FILE* belongs to the JVM's C runtime (the Universal CRT for the
@@ -641,13 +645,16 @@ Status Win32Platform::renameFile(const WideString& from, const WideString& to) {
 // itself instead of its target; such an entry is refused before anything
 // is written.
 Status Win32Platform::appendToFile(const WideString& path, const WideString& text) {
+    return appendBytes(path, toUtf8(text));
+}
+
+Status Win32Platform::appendBytes(const WideString& path, std::string_view bytes) {
     KernelHandle file(CreateFileW(wide(path), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.valid()) return lastFailure();
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(file.get(), &information)) return lastFailure();
     if (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return Status::failure(kStoppedOnSymlink);
-    const std::string bytes = toUtf8(text);
     DWORD written = 0;
     if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) return lastFailure();
     return Status::fromCode(written == bytes.size() ? 0 : ERROR_DISK_FULL);

@@ -15,7 +15,7 @@ class Win32Platform : public FileSystem,
                       public ClockAndMemory,
                       public Platform {
 public:
-    Win32Platform() : Platform(*this, *this, *this, *this, *this, *this) {}
+    Win32Platform();
     std::uint16_t imageMachine() const override { return sizeof(void*) == 4 ? 0x014C : 0x8664; }
     OsStyle style() const override { return OsStyle::Windows; }
     void initLocale() override;
@@ -51,6 +51,7 @@ public:
     std::int32_t createNewFile(const WideString& path) override;
     Status renameFile(const WideString& from, const WideString& to) override;
     Status appendToFile(const WideString& path, const WideString& text) override;
+    Status appendBytes(const WideString& path, std::string_view bytes) override;
     bool freeSpace(const WideString& path, std::uint64_t& bytes) override;
     bool shortPathName(const WideString& path, WideString& out) override;
     WideString profileString(const WideString& file, const WideString& section, const WideString& key) override;
@@ -77,6 +78,11 @@ private:
     const ini::Document& profile(const WideString& path);
 
     ini::ProfileCache profiles_;
+    // The standard handles the process started with: the launcher's own
+    // lines go there even after a windowed start has pointed the missing
+    // ones at its pipe for the JVM.
+    void* ownStdout_;
+    void* ownStderr_;
 };
 
 }  // namespace kite
