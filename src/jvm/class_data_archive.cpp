@@ -333,7 +333,7 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     }
     const bool twoStep = isTwoStep(mechanism);
     if (!found.empty() && twoStep) {
-        jvm.options.push_back(twoStepOptions(mechanism, {}, {}, platform.env.narrowText(found)).use);
+        jvm.options.push_back(twoStepOptions(platform.env, mechanism, {}, {}, found).use);
         trace.write([&] { return u"class data archive: " + found + u" used"; });
     } else if (!found.empty()) {
         jvm.options.push_back(platform.env.narrowText(u"-XX:SharedArchiveFile=" + found));
@@ -382,7 +382,7 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
         if (twoStep) {
             const WideString recording = reservation.substr(0, reservation.size() - 4) + u".rec.tmp";
             platform.fs.deleteFile(recording);
-            const TwoStepOptions steps = twoStepOptions(mechanism, platform.env.narrowText(recording), temporary, {});
+            const TwoStepOptions steps = twoStepOptions(platform.env, mechanism, recording, temporary, {});
             for (const std::string& option : steps.record) jvm.options.push_back(option);
             for (const WideString& option : steps.create) creationOptions.append(option);
             jvm.archive.recording = recording;
