@@ -44,6 +44,8 @@ enum class MessageId : std::uint16_t {
     PathNotRepresentable = 231,
     InstanceFolderNotPrivate = 232,
     PrimaryUnreachable = 233,
+    NoSecondaryMain = 234,
+    RestartFailed = 235,
     // The runtime-not-found dialog (items of the Windows template) and the
     // Linux prompt that stands in for it.
     DialogTitle = 240,

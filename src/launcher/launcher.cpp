@@ -8,7 +8,11 @@
 //     (jvm/option_assembly);
 //  5. the Java main thread (jvm/main_invocation): the VM, the output files
 //     and main;
-//  6. the teardown: the VM is destroyed, the guard released.
+//  6. the teardown: the VM is destroyed, the guard released;
+//  7. the restart (instance/restart): when the application ended with the
+//     "Restart Code", the executable starts again as a new process. On
+//     System.exit this happens in the VM's exit hook, the guard released
+//     first, just before the process ends.
 // In service mode the service host (service/) runs steps 4 and 5 when the
 // service manager starts the service.
 #include "launcher/launcher.h"
@@ -16,6 +20,7 @@
 #include "discovery/runtime_discovery.h"
 #include "foundation/message_catalog.h"
 #include "instance/instance_guard.h"
+#include "instance/restart.h"
 #include "jvm/archive_creation.h"
 #include "jvm/class_data_archive.h"
 #include "jvm/java_vm.h"
@@ -50,13 +55,13 @@ void traceJvmOptions(Platform& platform, const Trace& trace, const std::vector<s
 // destroyed in reverse order, and the destructor's body runs first: the VM is
 // destroyed while the service objects still live, since its exit hook may
 // run during that teardown and then finds a live listener.
-class Launch {
+class Launch : private VmExitListener {
 public:
     Launch(Platform& platform, ServiceControl& serviceControl, MessageSink* messages)
         : platform_(platform),
           trace_(platform.env, platform.fs),
           javaVm_(platform, trace_),
-          guard_(platform, javaVm_, settings_.mainClass),
+          guard_(platform, trace_, javaVm_, settings_.mainClass),
           serviceHost_(serviceControl),
           serviceAdapter_(serviceHost_, platform, javaVm_, settings_,
                           [this](const WideStringList& arguments, const std::vector<std::string>& leadingOptions) {
@@ -76,8 +81,20 @@ public:
     Launch& operator=(const Launch&) = delete;
 
     std::int32_t main();
+    // The restart to make once the launch has ended: none unless main was
+    // called.
+    RestartSettings restartSettings() const { return applicationRan_ ? settings_.restart : RestartSettings{}; }
 
 private:
+    // System.exit with the restart code: the new process is started from the
+    // exit hook, which the process does not leave.
+    void onVmExit(std::int32_t exitCode) override {
+        if (!settings_.restart.enabled || exitCode != settings_.restart.code) return;
+        guard_.release();
+        restartIfAsked(platform_, trace_, settings_.restart, exitCode);
+    }
+    void onVmAbort() override {}
+
     bool start();
     std::int32_t run(const WideStringList& serviceArguments, const std::vector<std::string>& leadingOptions);
 
@@ -91,6 +108,7 @@ private:
     JvmOptions jvm_;
     ServiceHost serviceHost_;
     ServiceAdapter serviceAdapter_;
+    bool applicationRan_ = false;
 };
 
 // Everything before the JVM library is loaded. True when the start goes on
@@ -121,6 +139,8 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
     if (!assembleJvmOptions(platform_, trace_, settings_, runtime_, arguments_, jvm_)) return -1;
     traceJvmOptions(platform_, trace_, jvm_.options);
     javaVm_.setKeepThreadsAttached(runtime_.ibm);
+    // Never set in service mode, where the service adapter listens.
+    if (settings_.restart.enabled) javaVm_.setExitListener(this);
     // The archive the JVM writes is published once the VM has ended, at
     // DestroyJavaVM or in the exit hook.
     javaVm_.setEndAction([this] { publishClassDataArchive(platform_, trace_, jvm_.archive); });
@@ -128,6 +148,7 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
     const MainOutcome outcome =
         runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, [this] { guard_.signalMainStarted(); });
     if (!outcome.called) return -1;
+    applicationRan_ = true;
     return outcome.threw ? 1 : 0;
 }
 
@@ -152,8 +173,17 @@ std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, Me
     // This executable started again to make a class-data archive.
     if (WideStringList words; parseCommandLine(platform, words), isArchiveHelperStart(platform, words))
         return runArchiveHelper(platform, words);
-    Launch launch(platform, serviceControl, messages);
-    return launch.main();
+    std::int32_t exitCode = 0;
+    RestartSettings restart;
+    {
+        Launch launch(platform, serviceControl, messages);
+        exitCode = launch.main();
+        restart = launch.restartSettings();
+    }
+    // The VM has ended and the single-instance objects are released, so the
+    // new process can become the primary.
+    restartIfAsked(platform, Trace(platform.env, platform.fs), restart, exitCode);
+    return exitCode;
 }
 
 }  // namespace kite
