@@ -44,9 +44,11 @@ enum class MessageId : std::uint16_t {
     PathNotRepresentable = 231,
     InstanceFolderNotPrivate = 232,
     PrimaryUnreachable = 233,
+    NoSecondaryMain = 234,
+    RestartFailed = 235,
     // The windowed builds' boxes for a start the JVM ended.
-    VmEndedStart = 234,
-    MainThrewUncaught = 235,
+    VmEndedStart = 236,
+    MainThrewUncaught = 237,
     // The runtime-not-found dialog (items of the Windows template) and the
     // Linux prompt that stands in for it.
     DialogTitle = 240,

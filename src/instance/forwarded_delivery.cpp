@@ -1,6 +1,7 @@
 // The primary's delivery of one forwarded start: the main class's static
 // secondaryMain is called with the secondary's arguments on a thread attached
-// to the VM, and the secondary gets its exit code from the reply.
+// to the VM, and the secondary gets its exit code from the reply, or a
+// refusal when there is no secondaryMain.
 #include <jni.h>
 
 #include "instance/argument_area.h"
@@ -14,25 +15,33 @@ namespace kite {
 
 namespace {
 
-// Everything after the attach, up to and including the call. Returns with a
-// Java exception possibly pending; the caller describes it.
-void callSecondaryMain(Platform& platform, const WideString& mainClassName, JNIEnv* env, ForwardedStart& start) {
+// Everything after the attach, up to and including the call. False when the
+// main class or its secondaryMain cannot be found, with no exception pending;
+// otherwise returns with a Java exception possibly pending, which the caller
+// describes.
+bool callSecondaryMain(Platform& platform, const WideString& mainClassName, JNIEnv* env, ForwardedStart& start) {
     jclass mainClass = env->FindClass(platform.env.narrowText(mainClassName).c_str());
-    if (mainClass == nullptr) return;
     bool returning = false;
-    jmethodID method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");
-    if (env->ExceptionOccurred() != nullptr) env->ExceptionClear();
-    if (method == nullptr) {
-        // The failed look-up of this one stays pending and is described.
-        method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
-        returning = true;
+    jmethodID method = nullptr;
+    if (mainClass != nullptr) {
+        method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");
+        if (env->ExceptionOccurred() != nullptr) env->ExceptionClear();
+        if (method == nullptr) {
+            method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
+            returning = true;
+        }
     }
-    if (method == nullptr) return;
+    if (method == nullptr) {
+        // The look-up's NoSuchMethodError (or NoClassDefFoundError) is the
+        // expected answer here, not a fault of the application.
+        if (env->ExceptionOccurred() != nullptr) env->ExceptionClear();
+        return false;
+    }
 
     ArgumentArea area{};
     start.readArgumentArea(area);
     jobjectArray arguments = makeJavaStringArray(readArgumentArea(area.data(), area.size()), env);
-    if (arguments == nullptr) return;
+    if (arguments == nullptr) return true;
     if (returning) {
         const jint value = env->CallStaticIntMethod(mainClass, method, arguments);
         start.reply(value);
@@ -41,6 +50,7 @@ void callSecondaryMain(Platform& platform, const WideString& mainClassName, JNIE
         start.reply(0);
         env->CallStaticVoidMethod(mainClass, method, arguments);
     }
+    return true;
 }
 
 }  // namespace
@@ -51,7 +61,21 @@ void InstanceGuard::deliver(ForwardedStart& start) {
     // exists: the delivery then ends without a reply.
     JNIEnv* env = javaVm_.attachCurrentThread();
     if (env == nullptr) return;
-    callSecondaryMain(platform_, mainClass_, env, start);
+    if (!callSecondaryMain(platform_, mainClass_, env, start)) {
+        // The secondary ends at once with its error line; the primary says
+        // why in the trace, once.
+        start.refuse();
+        if (!noReceiverTraced_.exchange(true)) {
+            trace_.write([&] {
+                WideString dotted = mainClass_;
+                for (char16_t& c : dotted) {
+                    if (c == u'/') c = u'.';
+                }
+                return u"single instance: the main class " + traceQuoted(dotted) +
+                       u" has no static secondaryMain(String[]); later starts are refused";
+            });
+        }
+    }
     if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
     // A runtime from the IBM registry key keeps its threads attached.
     javaVm_.detachCurrentThread();

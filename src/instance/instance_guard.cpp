@@ -28,8 +28,8 @@ WideString instanceNameFor(const WideString& executablePath) {
 
 }  // namespace
 
-InstanceGuard::InstanceGuard(Platform& platform, JavaVm& javaVm, const WideString& mainClass)
-    : platform_(platform), javaVm_(javaVm), mainClass_(mainClass) {}
+InstanceGuard::InstanceGuard(Platform& platform, const Trace& trace, JavaVm& javaVm, const WideString& mainClass)
+    : platform_(platform), trace_(trace), javaVm_(javaVm), mainClass_(mainClass) {}
 
 InstanceGuard::~InstanceGuard() = default;
 
@@ -89,7 +89,19 @@ bool InstanceGuard::setUp(const WideStringList& arguments) {
     return forwarded == ForwardResult::Forwarded;
 }
 
-std::int32_t InstanceGuard::waitForPrimary() { return channel_ ? channel_->waitForReply() : 0; }
+std::int32_t InstanceGuard::waitForPrimary() {
+    if (!channel_) return 0;
+    const PrimaryReply reply = channel_->waitForReply();
+    if (!reply.refused) return reply.exitCode;
+    printMessage(platform_, MessageId::NoSecondaryMain, {});
+    return -1;
+}
+
+void InstanceGuard::release() {
+    channel_.reset();
+    singleInstance_ = false;
+    isPrimary_ = false;
+}
 
 void InstanceGuard::signalMainStarted() {
     if (channel_) channel_->signalMainStarted();

@@ -41,20 +41,19 @@ bool isTwoStep(ArchiveMechanism mechanism) {
     return mechanism == ArchiveMechanism::StaticFromList || mechanism == ArchiveMechanism::AotCache;
 }
 
-TwoStepOptions twoStepOptions(ArchiveMechanism mechanism, const std::string& configuration,
-                              const WideString& temporary, const std::string& archive) {
-    WideString wideConfiguration(configuration.begin(), configuration.end());
+TwoStepOptions twoStepOptions(Environment& text, ArchiveMechanism mechanism, const WideString& configuration,
+                              const WideString& temporary, const WideString& archive) {
     TwoStepOptions options;
     if (mechanism == ArchiveMechanism::AotCache) {
-        options.record = {"-XX:AOTMode=record", "-XX:AOTConfiguration=" + configuration};
-        options.create = {u"-XX:AOTMode=create", u"-XX:AOTConfiguration=" + wideConfiguration,
+        options.record = {"-XX:AOTMode=record", text.narrowText(u"-XX:AOTConfiguration=" + configuration)};
+        options.create = {u"-XX:AOTMode=create", u"-XX:AOTConfiguration=" + configuration,
                           u"-XX:AOTCache=" + temporary};
-        options.use = "-XX:AOTCache=" + archive;
+        options.use = text.narrowText(u"-XX:AOTCache=" + archive);
     } else if (mechanism == ArchiveMechanism::StaticFromList) {
-        options.record = {"-XX:DumpLoadedClassList=" + configuration};
-        options.create = {u"-Xshare:dump", u"-XX:SharedClassListFile=" + wideConfiguration,
+        options.record = {text.narrowText(u"-XX:DumpLoadedClassList=" + configuration)};
+        options.create = {u"-Xshare:dump", u"-XX:SharedClassListFile=" + configuration,
                           u"-XX:SharedArchiveFile=" + temporary};
-        options.use = "-XX:SharedArchiveFile=" + archive;
+        options.use = text.narrowText(u"-XX:SharedArchiveFile=" + archive);
     }
     return options;
 }

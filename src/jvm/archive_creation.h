@@ -29,9 +29,10 @@ struct TwoStepOptions {
 };
 bool isTwoStep(ArchiveMechanism mechanism);
 // configuration: the recording; temporary: where the creation writes;
-// archive: the finished archive the later starts map.
-TwoStepOptions twoStepOptions(ArchiveMechanism mechanism, const std::string& configuration,
-                              const WideString& temporary, const std::string& archive);
+// archive: the finished archive the later starts map. The JVM's options are
+// narrowed through text; the java command's arguments stay wide.
+TwoStepOptions twoStepOptions(Environment& text, ArchiveMechanism mechanism, const WideString& configuration,
+                              const WideString& temporary, const WideString& archive);
 
 // The first class-path entry that is a folder holding anything: the JVM
 // refuses to archive (dynamic) or record (ahead-of-time) with one on the

@@ -209,31 +209,29 @@ WideString hexDigits(std::uint64_t value, int digits) {
 void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const ProductSettings& product,
                                 const ChosenRuntime& runtime, SettingsStore& store, const WideStringList& classPath,
                                 JvmOptions& jvm) {
-    Platform& platform_ = platform;
-    std::vector<std::string>& jvmOptions = jvm.options;
     WideString value;
     store.getValue(u"Java Runtime Environment", u"Class Data Archive", value);
     if (!isYes(value)) return;
-    const OsStyle style = platform_.style();
+    const OsStyle style = platform.style();
 
     // Registered runtimes come with their version; the others have a
     // "release" file in their home.
     JavaVersion version = runtime.version;
-    if (version.count == 0) version.parse(releaseVersion(platform_, runtimeHomeOf(style, runtime.jvmLibraryPath)), 0);
+    if (version.count == 0) version.parse(releaseVersion(platform, runtimeHomeOf(style, runtime.jvmLibraryPath)), 0);
     // A dynamic archive sits on top of the runtime's own (classes.jsa beside
     // the JVM library); a runtime made by jlink may have none.
     WideStringList baseArchives;
     const std::size_t libraryFolder = lastPathSeparator(style, runtime.jvmLibraryPath);
     const bool hasBaseArchive =
         libraryFolder != WideString::npos &&
-        platform_.fs.findFiles(runtime.jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives);
+        platform.fs.findFiles(runtime.jvmLibraryPath.substr(0, libraryFolder + 1) + u"classes*.jsa", baseArchives);
     const ArchiveMechanism mechanism = archiveMechanism(featureRelease(version), hasBaseArchive);
     trace.write([&] {
         return u"class data archive: runtime version " + version.toText() +
                (hasBaseArchive ? u"" : u" without base archive") + u", mechanism " + mechanismName(mechanism);
     });
     if (mechanism == ArchiveMechanism::None) return;
-    if (choosesSharing(jvmOptions)) {
+    if (choosesSharing(jvm.options)) {
         trace.write([] {
             return WideString(u"class data archive: the VM parameters decide class sharing, none added");
         });
@@ -245,13 +243,13 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     Fnv1a64 fingerprint;
     FileStatus status;
     fingerprint.addText(runtime.jvmLibraryPath);
-    if (platform_.fs.fileStatus(runtime.jvmLibraryPath, status)) {
+    if (platform.fs.fileStatus(runtime.jvmLibraryPath, status)) {
         fingerprint.addNumber(status.size);
         fingerprint.addNumber(status.modified);
     }
     for (const WideString& entry : classPath) {
         status = {};
-        const bool exists = platform_.fs.fileStatus(entry, status).ok();
+        const bool exists = platform.fs.fileStatus(entry, status).ok();
         fingerprint.addNumber(exists ? 1 : 0);
         fingerprint.addNumber(status.size);
         fingerprint.addNumber(status.modified);
@@ -259,7 +257,7 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     // The JVM refuses to archive or record classes with a folder holding
     // anything on the class path, wherever it stands, and says so on
     // standard output (a recording start even ends with 1).
-    if (const WideString folder = filledFolderOnClassPath(platform_.fs, style, classPath); !folder.empty()) {
+    if (const WideString folder = filledFolderOnClassPath(platform.fs, style, classPath); !folder.empty()) {
         trace.write([&] {
             return u"class data archive: class path entry " + folder + u" is a folder with files, none used";
         });
@@ -272,16 +270,16 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     // the VM parameters, without the JVM's logging (which would write the
     // application's log files).
     WideStringList creationOptions;
-    for (const std::string& option : jvmOptions) {
+    for (const std::string& option : jvm.options) {
         if (option.starts_with("-Xlog") || option.starts_with("-verbose")) continue;
         if (option.starts_with("-Djava.class.path=")) {
             creationOptions.append(u"-cp");
-            creationOptions.append(platform_.env.widenText(option.substr(18)));
+            creationOptions.append(platform.env.widenText(option.substr(18)));
         } else {
-            creationOptions.append(platform_.env.widenText(option));
+            creationOptions.append(platform.env.widenText(option));
         }
     }
-    for (const std::string& option : jvmOptions) {
+    for (const std::string& option : jvm.options) {
         // The library path does not change what an archive holds.
         if (!option.starts_with("-Djava.library.path=")) fingerprint.addBytes(option.data(), option.size() + 1);
     }
@@ -289,7 +287,7 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     const WideString folder = archiveFolder(platform, trace, product);
     if (folder.empty()) return;
     WideString executable;
-    if (!platform_.env.modulePath(executable)) return;
+    if (!platform.env.modulePath(executable)) return;
     WideString stem = executable.substr(lastPathSeparator(style, executable) + 1);
     const std::size_t dot = stem.rfind(u'.');
     if (dot != WideString::npos && dot > 0) stem.resize(dot);
@@ -309,7 +307,7 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     // The archive to use, if a whole one is there; archives of other class
     // paths, options or library versions, and damaged ones, are removed.
     WideStringList names;
-    platform_.fs.findFiles(base + ownPrefix + u"*", names);
+    platform.fs.findFiles(base + ownPrefix + u"*", names);
     WideString found;
     for (const WideString& name : names) {
         if (name.size() <= ownPrefix.size() || name.ends_with(u".tmp")) continue;
@@ -318,14 +316,14 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
         const bool ours = rest.ends_with(extension) && dash == wanted.size() && rest.starts_with(wanted);
         const WideString size = ours ? rest.substr(dash + 1, rest.size() - dash - 1 - extension.size()) : WideString();
         // One that someone else could have changed is not mapped, whatever it holds.
-        const WideString reason = ours && found.empty() ? distrust(platform_.fs, base + name, false) : WideString();
+        const WideString reason = ours && found.empty() ? distrust(platform.fs, base + name, false) : WideString();
         status = {};
-        if (found.empty() && reason.empty() && allDigits(size) && platform_.fs.fileStatus(base + name, status) &&
+        if (found.empty() && reason.empty() && allDigits(size) && platform.fs.fileStatus(base + name, status) &&
             decimal(status.size) == size) {
             found = base + name;
             continue;
         }
-        platform_.fs.deleteFile(base + name);
+        platform.fs.deleteFile(base + name);
         trace.write([&] {
             return u"class data archive: removed " + base + name +
                    (!reason.empty() ? u" (" + reason + u")"
@@ -335,14 +333,14 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
     }
     const bool twoStep = isTwoStep(mechanism);
     if (!found.empty() && twoStep) {
-        jvmOptions.push_back(twoStepOptions(mechanism, {}, {}, platform_.env.narrowText(found)).use);
+        jvm.options.push_back(twoStepOptions(platform.env, mechanism, {}, {}, found).use);
         trace.write([&] { return u"class data archive: " + found + u" used"; });
     } else if (!found.empty()) {
-        jvmOptions.push_back(platform_.env.narrowText(u"-XX:SharedArchiveFile=" + found));
+        jvm.options.push_back(platform.env.narrowText(u"-XX:SharedArchiveFile=" + found));
         trace.write([&] { return u"class data archive: " + found + u" used"; });
     } else {
         std::uint64_t freeBytes = 0;
-        if (platform_.fs.freeSpace(folder, freeBytes) && freeBytes < kMinimumFreeBytes) {
+        if (platform.fs.freeSpace(folder, freeBytes) && freeBytes < kMinimumFreeBytes) {
             trace.write([&] {
                 return u"class data archive: only " + decimal(freeBytes) + u" bytes free in " + folder +
                        u", none created";
@@ -357,7 +355,7 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
         std::int32_t result = 0;
         for (int slot = 0; slot < kTemporarySlots; ++slot) {
             reservation = base + ownPrefix + wanted + u"." + decimal(static_cast<std::uint64_t>(slot)) + u".tmp";
-            result = platform_.fs.createNewFile(reservation);
+            result = platform.fs.createNewFile(reservation);
             if (result != kErrorAlreadyExists) break;
         }
         const WideString temporary = reservation.substr(0, reservation.size() - 4) + u".jsa.tmp";
@@ -370,22 +368,22 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
         }
         // Temporary files of starts that ended before renaming theirs.
         FileStatus own;
-        if (platform_.fs.fileStatus(reservation, own)) {
+        if (platform.fs.fileStatus(reservation, own)) {
             for (const WideString& name : names) {
                 if (!name.ends_with(u".tmp") || base + name == reservation) continue;
                 status = {};
-                if (platform_.fs.fileStatus(base + name, status) && status.modified + kStaleTemporaryAge < own.modified)
-                    platform_.fs.deleteFile(base + name);
+                if (platform.fs.fileStatus(base + name, status) && status.modified + kStaleTemporaryAge < own.modified)
+                    platform.fs.deleteFile(base + name);
             }
         }
-        platform_.fs.deleteFile(temporary);  // a stale one of a killed start
+        platform.fs.deleteFile(temporary);  // a stale one of a killed start
         jvm.archive.beingCreated = temporary;
         jvm.archive.finalPrefix = base + ownPrefix + wanted + u"-";
         if (twoStep) {
             const WideString recording = reservation.substr(0, reservation.size() - 4) + u".rec.tmp";
-            platform_.fs.deleteFile(recording);
-            const TwoStepOptions steps = twoStepOptions(mechanism, platform_.env.narrowText(recording), temporary, {});
-            for (const std::string& option : steps.record) jvmOptions.push_back(option);
+            platform.fs.deleteFile(recording);
+            const TwoStepOptions steps = twoStepOptions(platform.env, mechanism, recording, temporary, {});
+            for (const std::string& option : steps.record) jvm.options.push_back(option);
             for (const WideString& option : steps.create) creationOptions.append(option);
             jvm.archive.recording = recording;
             // The recording start drops the line that announces the recording.
@@ -401,18 +399,18 @@ void addClassDataArchiveOptions(Platform& platform, const Trace& trace, const Pr
                        u", the archive is made from it after the end";
             });
         } else if (mechanism == ArchiveMechanism::DynamicAtExit) {
-            jvmOptions.push_back(platform_.env.narrowText(u"-XX:ArchiveClassesAtExit=" + temporary));
+            jvm.options.push_back(platform.env.narrowText(u"-XX:ArchiveClassesAtExit=" + temporary));
         } else {
-            jvmOptions.push_back("-XX:+AutoCreateSharedArchive");
-            jvmOptions.push_back(platform_.env.narrowText(u"-XX:SharedArchiveFile=" + temporary));
+            jvm.options.push_back("-XX:+AutoCreateSharedArchive");
+            jvm.options.push_back(platform.env.narrowText(u"-XX:SharedArchiveFile=" + temporary));
         }
         if (!twoStep)
             trace.write([&] { return u"class data archive: none yet, the JVM writes " + temporary + u" at exit"; });
     }
     // Notes about archives (classes skipped, archive rejected) go to
     // standard output by default: off, for the application's sake.
-    jvmOptions.push_back("-Xlog:cds*=off");
-    if (featureRelease(version) >= 25) jvmOptions.push_back("-Xlog:aot*=off");
+    jvm.options.push_back("-Xlog:cds*=off");
+    if (featureRelease(version) >= 25) jvm.options.push_back("-Xlog:aot*=off");
 }
 
 namespace {
@@ -445,25 +443,24 @@ void publishClassDataArchive(Platform& platform, const Trace& trace, ArchivePubl
     if (archive.beingCreated.empty()) return;
     const WideString temporary = std::move(archive.beingCreated);
     archive.beingCreated.clear();
-    Platform& platform_ = platform;
     // The slot's reservation: temporary without ".jsa.tmp", plus ".tmp".
     const WideString reservation = temporary.substr(0, temporary.size() - 8) + u".tmp";
     struct Release {
         Platform& platform;
         const WideString& path;
         ~Release() { platform.fs.deleteFile(path); }
-    } release{platform_, reservation};
+    } release{platform, reservation};
     FileStatus status;
-    if (!platform_.fs.fileStatus(temporary, status) || status.size == 0) {
-        platform_.fs.deleteFile(temporary);
+    if (!platform.fs.fileStatus(temporary, status) || status.size == 0) {
+        platform.fs.deleteFile(temporary);
         trace.write([] { return WideString(u"class data archive: the JVM wrote none"); });
         return;
     }
     // 17 leaves its archives read-only; 25 creates them with the process's
     // default permissions, which may let the group write. Such an archive
     // would be refused by the next start.
-    if (const Status closed = platform_.fs.revokeOthersWrite(temporary); !closed) {
-        platform_.fs.deleteFile(temporary);
+    if (const Status closed = platform.fs.revokeOthersWrite(temporary); !closed) {
+        platform.fs.deleteFile(temporary);
         trace.write([&] {
             return u"class data archive: " + temporary + u" cannot be closed to others (error " +
                    traceNumber(closed.code()) + u"), removed";
@@ -471,8 +468,8 @@ void publishClassDataArchive(Platform& platform, const Trace& trace, ArchivePubl
         return;
     }
     const WideString final = archive.finalPrefix + decimal(status.size) + u".jsa";
-    if (const Status renamed = platform_.fs.renameFile(temporary, final); !renamed) {
-        platform_.fs.deleteFile(temporary);
+    if (const Status renamed = platform.fs.renameFile(temporary, final); !renamed) {
+        platform.fs.deleteFile(temporary);
         trace.write([&] {
             return u"class data archive: " + temporary + u" cannot become " + final + u" (error " +
                    traceNumber(renamed.code()) + u"), removed";

@@ -19,7 +19,8 @@ namespace kite {
 
 class Platform;
 
-// Receiver of the JVM's exit and abort events (service mode only).
+// Receiver of the JVM's exit and abort events: the service adapter in
+// service mode, the launch's restart otherwise.
 class VmExitListener {
 public:
     virtual ~VmExitListener() = default;
@@ -64,7 +65,7 @@ public:
     JNIEnv_* attachCurrentThread();
     void detachCurrentThread();
 
-    // Receives the VM's exit and abort (service mode).
+    // Receives the VM's exit and abort.
     void setExitListener(VmExitListener* listener) { exitListener_ = listener; }
     // Runs once the VM has ended: after DestroyJavaVM returned, or in the exit
     // hook when the application calls System.exit. Runs once.

@@ -44,7 +44,8 @@ struct ArchivePublication {
 struct JvmOptions {
     // In the narrow encoding the JVM reads them in.
     std::vector<std::string> options;
-    // The arguments of main: the command line's, then the "Cmd" words.
+    // The arguments of main: the "Leading Cmd" words, the command line's,
+    // then the "Cmd" words.
     WideStringList mainArguments;
     OutputFiles output;
     // From the last -Xss; 0 asks the VM for its default.

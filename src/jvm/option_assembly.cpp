@@ -1,5 +1,6 @@
 // Everything the JVM receives from the settings after its library is loaded:
-// the class path, the VM parameters, the output files and the "Cmd" words.
+// the class path, the VM parameters, sun.java.command, the output files and
+// the arguments of main with the "Leading Cmd" and "Cmd" words.
 #include "jvm/option_assembly.h"
 
 #include "foundation/message_catalog.h"
@@ -24,7 +25,41 @@ void readFileName(Platform& platform, SettingsStore& store, const WideString& ke
     if (!out.empty()) expandEnvironment(platform, out);
 }
 
+// Appends the words of a command-line setting ("Leading Cmd", "Cmd"), its
+// environment references expanded; empty words are dropped.
+void appendSettingWords(Platform& platform, SettingsStore& store, const WideString& key, WideStringList& out) {
+    WideString text;
+    store.getValue(kApplication, key, text);
+    if (text.empty()) return;
+    expandEnvironment(platform, text);
+    WideStringList words;
+    splitCommandLine(text, words);
+    for (const WideString& word : words) {
+        if (!word.empty()) out.append(word);
+    }
+}
+
+bool setsJavaCommand(const std::vector<std::string>& options) {
+    const std::string property = "-Dsun.java.command";
+    for (const std::string& option : options) {
+        if (option.compare(0, property.size(), property) == 0 &&
+            (option.size() == property.size() || option[property.size()] == '=')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
+
+WideString javaCommandText(const WideString& mainClass, const WideStringList& mainArguments) {
+    WideString text = mainClass;
+    for (char16_t& c : text) {
+        if (c == u'/') c = u'.';
+    }
+    for (const WideString& argument : mainArguments) text += u' ' + argument;
+    return text;
+}
 
 bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSettings& settings,
                         const ChosenRuntime& runtime, const WideStringList& arguments, JvmOptions& jvm) {
@@ -65,6 +100,18 @@ bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSett
         expandEnvironment(platform, option);
         jvm.options.push_back(platform.env.narrowText(option));
     }
+
+    // The arguments of main: the "Leading Cmd" words, the command line's,
+    // then the "Cmd" words.
+    appendSettingWords(platform, store, u"Leading Cmd", jvm.mainArguments);
+    for (const WideString& argument : arguments) jvm.mainArguments.append(argument);
+    appendSettingWords(platform, store, u"Cmd", jvm.mainArguments);
+    // What the java command sets, read by tools (jps, jcmd) and by
+    // applications that restart themselves.
+    if (!setsJavaCommand(jvm.options)) {
+        jvm.options.push_back("-Dsun.java.command=" +
+                              platform.env.narrowText(javaCommandText(settings.mainClass, jvm.mainArguments)));
+    }
     addClassDataArchiveOptions(platform, trace, settings.product, runtime, store, classPath, jvm);
 
     OutputFiles& output = jvm.output;
@@ -75,17 +122,6 @@ bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSett
     store.getValue(kApplication, u"Error Append", value);
     output.errorAppend = isExactYes(value);
 
-    jvm.mainArguments = arguments;
-    WideString cmd;
-    store.getValue(kApplication, u"Cmd", cmd);
-    if (!cmd.empty()) {
-        expandEnvironment(platform, cmd);
-        WideStringList words;
-        splitCommandLine(cmd, words);
-        for (const WideString& word : words) {
-            if (!word.empty()) jvm.mainArguments.append(word);
-        }
-    }
     showSplashScreen(platform, trace, settings.service.serviceMode, runtime.jvmLibraryPath, jvm.options, store);
     return true;
 }

@@ -25,14 +25,20 @@ class SettingsStore;
 bool setUpLibraryPath(Platform& platform, const Trace& trace, const LaunchSettings& settings,
                       const WideString& jvmLibraryPath, std::vector<std::string>& options);
 
-// Appends the class path, the VM parameters and the class-data archive
-// options to jvm.options, and fills in the rest of jvm: the arguments of main
-// (arguments, then the "Cmd" words), the output files and the main thread's
-// stack size; shows the splash screen. Needs the JVM library loaded. False
+// Appends the class path, the VM parameters, -Dsun.java.command (unless the
+// VM parameters set it) and the class-data archive options to jvm.options,
+// and fills in the rest of jvm: the arguments of main (the "Leading Cmd"
+// words, arguments, then the "Cmd" words), the output files and the main
+// thread's stack size; shows the splash screen. Needs the JVM library loaded. False
 // after the error line; without a class path the VM would look for the main
 // class in the current folder, so the start ends there.
 bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSettings& settings,
                         const ChosenRuntime& runtime, const WideStringList& arguments, JvmOptions& jvm);
+
+// The value of sun.java.command as the java command sets it: the main class
+// with dots (mainClass has '/' in place of '.'), then each argument of main
+// after one blank.
+WideString javaCommandText(const WideString& mainClass, const WideStringList& mainArguments);
 
 // --- runtime paths (library_path.cpp) -------------------------------------------
 // The path with its last count separator-delimited components removed; a

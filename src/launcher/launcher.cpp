@@ -8,7 +8,11 @@
 //     (jvm/option_assembly);
 //  5. the Java main thread (jvm/main_invocation): the VM, the output files
 //     and main; a windowed start keeps the JVM's output (jvm/start_output);
-//  6. the teardown: the VM is destroyed, the guard released.
+//  6. the teardown: the VM is destroyed, the guard released;
+//  7. the restart (instance/restart): when the application ended with the
+//     "Restart Code", the executable starts again as a new process. On
+//     System.exit this happens in the VM's exit hook, the guard released
+//     first, just before the process ends.
 // In service mode the service host (service/) runs steps 4 and 5 when the
 // service manager starts the service.
 #include "launcher/launcher.h"
@@ -16,6 +20,7 @@
 #include "discovery/runtime_discovery.h"
 #include "foundation/message_catalog.h"
 #include "instance/instance_guard.h"
+#include "instance/restart.h"
 #include "jvm/archive_creation.h"
 #include "jvm/class_data_archive.h"
 #include "jvm/java_vm.h"
@@ -51,14 +56,14 @@ void traceJvmOptions(Platform& platform, const Trace& trace, const std::vector<s
 // destroyed in reverse order, and the destructor's body runs first: the VM is
 // destroyed while the service objects still live, since its exit hook may
 // run during that teardown and then finds a live listener.
-class Launch {
+class Launch : private VmExitListener {
 public:
     Launch(Platform& platform, ServiceControl& serviceControl, MessageSink* messages, OutputCapture* output)
         : platform_(platform),
           trace_(platform.env, platform.fs),
           javaVm_(platform, trace_),
           startOutput_(platform, output),
-          guard_(platform, javaVm_, settings_.mainClass),
+          guard_(platform, trace_, javaVm_, settings_.mainClass),
           serviceHost_(serviceControl),
           serviceAdapter_(serviceHost_, platform, javaVm_, settings_,
                           [this](const WideStringList& arguments, const std::vector<std::string>& leadingOptions) {
@@ -78,8 +83,22 @@ public:
     Launch& operator=(const Launch&) = delete;
 
     std::int32_t main();
+    // The restart to make once the launch has ended: none unless main was
+    // called.
+    RestartSettings restartSettings() const { return applicationRan_ ? settings_.restart : RestartSettings{}; }
 
 private:
+    // System.exit: the start output's box for a start that ended before
+    // main shows first. With the restart code the new process is started from
+    // the exit hook, which the process does not leave.
+    void onVmExit(std::int32_t exitCode) override {
+        startOutput_.onVmExit(exitCode);
+        if (!settings_.restart.enabled || exitCode != settings_.restart.code) return;
+        guard_.release();
+        restartIfAsked(platform_, trace_, settings_.restart, exitCode);
+    }
+    void onVmAbort() override { startOutput_.onVmAbort(); }
+
     bool start();
     std::int32_t run(const WideStringList& serviceArguments, const std::vector<std::string>& leadingOptions);
 
@@ -94,6 +113,7 @@ private:
     JvmOptions jvm_;
     ServiceHost serviceHost_;
     ServiceAdapter serviceAdapter_;
+    bool applicationRan_ = false;
 };
 
 // Everything before the JVM library is loaded. True when the start goes on
@@ -124,14 +144,14 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
     if (!assembleJvmOptions(platform_, trace_, settings_, runtime_, arguments_, jvm_)) return -1;
     traceJvmOptions(platform_, trace_, jvm_.options);
     javaVm_.setKeepThreadsAttached(runtime_.ibm);
+    // A windowed start (never a service) keeps what the JVM prints.
+    const bool capturing = !settings_.service.serviceMode && startOutput_.begin(jvm_.output, settings_.product.name);
+    if (capturing && jvm_.vfprintfHook == nullptr) jvm_.vfprintfHook = vmOutputHook(platform_.env);
+    // Never set in service mode, where the service adapter listens.
+    if (settings_.restart.enabled || capturing) javaVm_.setExitListener(this);
     // The archive the JVM writes is published once the VM has ended, at
     // DestroyJavaVM or in the exit hook.
     javaVm_.setEndAction([this] { publishClassDataArchive(platform_, trace_, jvm_.archive); });
-    // A windowed start (never a service) keeps what the JVM prints.
-    if (!settings_.service.serviceMode && startOutput_.begin(jvm_.output, settings_.product.name)) {
-        if (jvm_.vfprintfHook == nullptr) jvm_.vfprintfHook = vmOutputHook(platform_.env);
-        javaVm_.setExitListener(&startOutput_);
-    }
     MainEvents events;
     events.starting = [this] {
         // A later start of a single-instance application waits for main.
@@ -142,6 +162,7 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
     const MainOutcome outcome = runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, events);
     if (!outcome.called) return -1;
     if (outcome.threw && !settings_.service.serviceMode) startOutput_.reportUncaught();
+    applicationRan_ = true;
     return outcome.threw ? 1 : 0;
 }
 
@@ -167,8 +188,17 @@ std::int32_t launcherMain(Platform& platform, ServiceControl& serviceControl, Me
     // This executable started again to make a class-data archive.
     if (WideStringList words; parseCommandLine(platform, words), isArchiveHelperStart(platform, words))
         return runArchiveHelper(platform, words);
-    Launch launch(platform, serviceControl, messages, output);
-    return launch.main();
+    std::int32_t exitCode = 0;
+    RestartSettings restart;
+    {
+        Launch launch(platform, serviceControl, messages, output);
+        exitCode = launch.main();
+        restart = launch.restartSettings();
+    }
+    // The VM has ended and the single-instance objects are released, so the
+    // new process can become the primary.
+    restartIfAsked(platform, Trace(platform.env, platform.fs), restart, exitCode);
+    return exitCode;
 }
 
 }  // namespace kite

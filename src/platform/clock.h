@@ -32,6 +32,9 @@ public:
     virtual bool formatTime(const WideString& picture, const LocalTime& time, WideString& out) = 0;
     virtual bool formatDate(const WideString& picture, const LocalTime& time, WideString& out) = 0;
     virtual MemoryFigures memoryFigures() = 0;
+    // The wall-clock time in whole seconds since 1970-01-01 00:00 UTC; the
+    // same in every process of the machine.
+    virtual std::int64_t secondsSinceEpoch() = 0;
 };
 
 }  // namespace kite

@@ -37,6 +37,18 @@ public:
     // Sends the secondary its exit code. Without a reply the secondary waits
     // until the primary has ended.
     virtual void reply(std::int32_t value) = 0;
+    // Tells the secondary that nothing takes its arguments (the main class
+    // has no secondaryMain): it ends at once with an error line. Travels
+    // beside the exit code, so every 32-bit value stays a valid reply.
+    virtual void refuse() = 0;
+};
+
+// A secondary's answer from the primary.
+struct PrimaryReply {
+    // The exit code of the second start when not refused.
+    std::int32_t exitCode = 0;
+    // The primary has nothing to deliver the arguments to.
+    bool refused = false;
 };
 
 // How a secondary's hand-over ended.
@@ -63,7 +75,7 @@ public:
     virtual ForwardResult forward(const ArgumentArea& area) = 0;
     // Waits for the primary's reply and returns it; without a reply, the
     // primary's exit code once it has ended, or 0 when that cannot be read.
-    virtual std::int32_t waitForReply() = 0;
+    virtual PrimaryReply waitForReply() = 0;
 };
 
 // What opening the single-instance objects of an instance name gave.

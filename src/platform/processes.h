@@ -37,6 +37,11 @@ public:
     // wait, returns its exit code once it has ended; 0 when the start or the
     // exit code query fails, and 0 at once without wait.
     virtual std::int32_t startPairedProcess(const WideString& program, bool wait) = 0;
+    // Starts the launcher's own executable again in a new process, with this
+    // process's command line unchanged, its current environment and its
+    // standard handles or descriptors (no other descriptor on Linux), and
+    // does not wait for it. Fails when it cannot be started.
+    virtual Status restartOwnExecutable() = 0;
     // Starts program with arguments (after the program name, which the call
     // puts first) with standard input, output and error on the null device,
     // no console window and no other handle or descriptor inherited, in a

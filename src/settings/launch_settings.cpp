@@ -1,6 +1,8 @@
 // Reads the start-up keys of the settings file.
 #include "settings/launch_settings.h"
 
+#include <limits>
+
 #include "foundation/message_catalog.h"
 #include "settings/file_locations.h"
 #include "platform/platform.h"
@@ -41,7 +43,30 @@ constexpr ProviderFlags kVmProviders[] = {
     {u"any", true, false, true, false, true, false},
 };
 
+// Decimal digits only, at most maxDigits of them.
+bool parseDecimal(const WideString& text, std::size_t maxDigits, std::int64_t& value) {
+    if (text.empty() || text.size() > maxDigits) return false;
+    value = 0;
+    for (char16_t c : text) {
+        if (c < u'0' || c > u'9') return false;
+        value = value * 10 + (c - u'0');
+    }
+    return true;
+}
+
 }  // namespace
+
+bool parseRestartCode(const WideString& text, std::int32_t& code) {
+    const bool negative = !text.empty() && text[0] == u'-';
+    std::int64_t value = 0;
+    // Ten digits hold every 32-bit value; the range is checked below.
+    if (!parseDecimal(negative ? text.substr(1) : text, 10, value)) return false;
+    if (negative) value = -value;
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        return false;
+    code = static_cast<std::int32_t>(value);
+    return true;
+}
 
 bool readLaunchSettings(Platform& platform, LaunchSettings& settings) {
     RuntimeRequirements& requirements = settings.requirements;
@@ -141,6 +166,9 @@ bool readLaunchSettings(Platform& platform, LaunchSettings& settings) {
     store.getValue(kApplication, u"Pair Product", settings.pair.product);
     store.getValue(kApplication, u"Pair Return Code", value);
     settings.pair.returnCode = isYes(value);
+    // A service is restarted by the service manager, never by Kite.
+    store.getValue(kApplication, u"Restart Code", value);
+    settings.restart.enabled = !settings.service.serviceMode && parseRestartCode(value, settings.restart.code);
     requirements.pairedExecutable = !settings.pair.product.empty();
     requirements.mayAskUser = !settings.service.serviceMode;
     return true;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "discovery/runtime_requirements.h"
+#include <cstdint>
+
 #include "foundation/wide_string.h"
 
 namespace kite {
@@ -29,6 +31,12 @@ struct PairSettings {
     bool returnCode = false;  // "Pair Return Code"
 };
 
+// "Restart Code": the exit code on which the executable starts again.
+struct RestartSettings {
+    bool enabled = false;
+    std::int32_t code = 0;
+};
+
 struct LaunchSettings {
     ProductSettings product;
     // "Main Class", with '/' in place of '.'.
@@ -39,11 +47,16 @@ struct LaunchSettings {
     bool overrideWorkingDir = false;
     WideString systemPath;   // "System Path"
     WideString libraryPath;  // "Library Path"
+    RestartSettings restart;  // "Restart Code", outside service mode
 };
 
 // Reads the start-up keys from the settings file beside the executable.
 // False after the error line when "Main Class" is missing (or the file
 // cannot be named).
 bool readLaunchSettings(Platform& platform, LaunchSettings& settings);
+
+// Reads "Restart Code": an optional '-' and decimal digits that fit 32 bits.
+// False (no restart) for anything else, the empty value included.
+bool parseRestartCode(const WideString& text, std::int32_t& code);
 
 }  // namespace kite

@@ -31,6 +31,8 @@ START_FAILURE = 255
 # The lines of a second start that cannot use the guard.
 FOLDER_NOT_PRIVATE = ("Error: Der Ordner {} geh\u00f6rt einem anderen Benutzer oder ist f\u00fcr andere Benutzer "
                       "zug\u00e4nglich; die Einzelinstanz kann nicht gepr\u00fcft werden. \n")
+NO_SECONDARY_MAIN = ("Error: Das Programm l\u00e4uft bereits und nimmt die Argumente eines weiteren Aufrufs "
+                     "nicht an. \n")
 PRIMARY_UNREACHABLE = ("Error: Das Programm l\u00e4uft bereits, die laufende Instanz ist aber nicht "
                        "erreichbar. \n")
 
@@ -158,23 +160,20 @@ class LinuxSingleInstance(unittest.TestCase):
         primary.communicate(timeout=60)
         self.assertEqual(primary.returncode, 0)
 
-    def test_without_secondary_main_the_second_start_lasts_as_long_as_the_primary(self):
+    def test_without_secondary_main_second_starts_end_at_once_with_an_error(self):
         instance = Instance(self, "SingleNone")
-        primary = instance.start(["3000", "7"])
-        began = time.monotonic()
-        result = instance.run(["x"])
-        # The primary's exit code cannot be read on Linux: the second start ends with 0.
-        self.assertEqual(result.code, 0)
-        primary.communicate(timeout=60)
-        self.assertEqual(primary.returncode, 7)
-        self.assertGreater(time.monotonic() - began, 1.5)
-
-    def test_missing_secondary_main_is_printed_by_the_primary(self):
-        instance = Instance(self, "SingleNone")
-        primary = instance.start(["2000", "0"])
-        instance.run(["x"])
+        instance.env["KITE_TRACE"] = "1"
+        primary = instance.start(["600000", "7"])
+        for args in (["x"], ["y", "z"]):
+            result = instance.run(args)
+            self.assertEqual((result.code, result.stdout), (START_FAILURE, NO_SECONDARY_MAIN))
+        # The primary still runs: nothing waited for its end.
+        self.assertIsNone(primary.poll())
+        primary.kill()
         _, err = primary.communicate(timeout=60)
-        self.assertIn("java.lang.NoSuchMethodError: secondaryMain", err)
+        # Traced once, and no Java error printed for the expected look-up.
+        self.assertEqual(err.count("has no static secondaryMain(String[])"), 1, err)
+        self.assertNotIn("NoSuchMethodError", err)
 
     def test_a_wrong_message_is_dropped_without_delivery(self):
         instance = Instance(self, "SingleInt")
@@ -220,33 +219,26 @@ class LinuxSingleInstance(unittest.TestCase):
         primary.communicate(timeout=60)
         self.assertEqual(primary.returncode, 0)
 
-    def test_connections_of_second_starts_that_went_away_are_closed(self):
+    def test_connections_of_refused_second_starts_are_closed(self):
         instance = Instance(self, "SingleNone")
         primary = instance.popen(["120000", "0"])
         self.assertTrue(primary.stdout.readline().startswith("main "))
         before = Instance.open_sockets(primary)
-        # Complete messages that get no reply (no secondaryMain): the primary
-        # keeps each connection while its second start waits, so that it
-        # lasts as long as the primary, and lets go of it once the second
-        # start has gone.
+        # Without secondaryMain each message is answered with the refusal
+        # (exit code 0, kind 1), and the primary lets go of the connection,
+        # whether its second start stays or has gone.
         staying = instance.peer(argument_area("y"))
         for _ in range(20):
             instance.peer(argument_area("x")).close()
-        # Each delivery reports the missing method before it lets go.
-        reported = 0
-        while reported < 21:
-            line = primary.stderr.readline()
-            self.assertTrue(line)
-            reported += "NoSuchMethodError: secondaryMain" in line
+        self.assertEqual(staying.recv(5), (0).to_bytes(4, "little") + b"\x01")
+        self.assertEqual(staying.recv(1), b"")
         for _ in range(600):
-            if Instance.open_sockets(primary) <= before + 1:
+            if Instance.open_sockets(primary) <= before:
                 break
             time.sleep(0.1)
-        self.assertEqual(Instance.open_sockets(primary), before + 1)
-        self.assertEqual(select.select([staying], [], [], 0)[0], [])
+        self.assertEqual(Instance.open_sockets(primary), before)
         primary.kill()
         primary.communicate(timeout=60)
-        self.assertEqual(staying.recv(4), b"")
 
     def test_a_guard_held_without_listener_is_reported(self):
         instance = Instance(self, "SingleNone")

@@ -96,6 +96,24 @@ class WineJvm(harness.WineSuite):
         self.assertEqual(plain.record()[-3:], ["detached=main", "destroy_called thread=unattached",
                                                "destroy_returned"])
 
+    def test_restart_code_starts_the_executable_again_at_most_five_times(self):
+        app = self.app(["main=exit 9"], application={"Restart Code": "9", "Leading Cmd": "first"})
+        trace = app.sandbox.path("trace.txt")
+        result = app.run(["a b"], extra_env={"KITE_TRACE": "1", "KITE_TRACE_FILE": app.winpath("trace.txt")})
+        self.assertEqual(result.code, 9)
+        # The sixth run traces that it starts no seventh, as its last act.
+        for _ in range(1200):
+            if trace.exists() and "no restart" in trace.read_text(encoding="utf-8"):
+                break
+            time.sleep(0.1)
+        text = trace.read_text(encoding="utf-8")
+        self.assertEqual(text.count("the executable starts again"), 5, text)
+        self.assertEqual(text.count("5 restarts within 60 s already; no restart"), 1, text)
+        self.assertEqual(app.record().count("main_called thread=main"), 6)
+        # Every run gets the same arguments and the same sun.java.command.
+        self.assertEqual(app.facts("arg"), ["s=2", "=first", "=a b"] * 6)
+        self.assertEqual(app.facts("option=-Dsun.java.command="), ["com.example.App first a b"] * 6)
+
     def test_system_exit_and_throwing_main(self):
         app = self.app(["main=out exiting", "main=exit 3"])
         self.assert_result(app.run(), 3, "exiting\r\n")

@@ -170,6 +170,8 @@ public:
         return formatDatePicture(picture, time, out);
     }
     MemoryFigures memoryFigures() override { return memory; }
+    std::int64_t secondsSinceEpoch() override { return seconds; }
+    std::int64_t seconds = 1700000000;
 };
 
 class FakeProcesses : public Processes {
@@ -195,6 +197,9 @@ public:
         bool wait = false;
     };
     std::vector<QuietStart> quietStarts;
+    // Starts of the own executable again, and the error they fail with (0: none).
+    int restarts = 0;
+    std::int32_t restartError = 0;
     std::int32_t quietStartError = 0;
     std::function<std::int32_t(const QuietStart&)> runQuietStart;
     // Single instance: what opening the objects of an instance name gives;
@@ -213,6 +218,10 @@ public:
     std::int32_t startPairedProcess(const WideString& program, bool wait) override {
         pairedStarts.emplace_back(program, wait);
         return wait && files_.files.count(files_.key(program)) ? pairedExitCode : 0;
+    }
+    Status restartOwnExecutable() override {
+        ++restarts;
+        return Status::fromCode(restartError);
     }
     Status startQuietProcess(const WideString& program, const WideStringList& arguments,
                              const WideString& markerVariable, bool wait, std::int32_t& exitCode) override {

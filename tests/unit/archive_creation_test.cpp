@@ -50,6 +50,22 @@ TEST(RecordingLineFilter, DropsOnlyTheRecordingLine) {
     }
 }
 
+// The recording's name reaches the JVM narrowed and the java command wide:
+// a user folder with letters beyond ASCII names the same file in both.
+TEST(TwoStepOptions, TheRecordingKeepsItsNameInBothSteps) {
+    FakePlatform platform;
+    platform.narrowLimit = 0xFF;
+    const WideString recording = u"C:\\Users\\J\u00fcrgen\\app-1.rec.tmp";
+    for (ArchiveMechanism mechanism : {ArchiveMechanism::AotCache, ArchiveMechanism::StaticFromList}) {
+        const TwoStepOptions steps = twoStepOptions(platform, mechanism, recording, u"C:\\c\\t.tmp", u"C:\\c\\a");
+        const std::string& recorded = steps.record.back();
+        EXPECT_EQ(platform.widenText(recorded.substr(recorded.find('=') + 1)), recording);
+        ASSERT_EQ(steps.create.size(), 3u);
+        const WideString& created = steps.create[1];
+        EXPECT_EQ(created.substr(created.find(u'=') + 1), recording);
+    }
+}
+
 TEST(FilledFolderOnClassPath, AnyFolderWithAnEntryWherever) {
     FakePlatform platform(OsStyle::Posix);
     platform.addFile(u"/app/a.jar", "jar");

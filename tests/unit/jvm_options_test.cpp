@@ -61,9 +61,15 @@ struct Assembly {
         platform.addFile(style == OsStyle::Windows ? u"C:\\App\\app.ini" : u"/opt/app/app.ini", ini);
         platform.memory = {2147483647u, 1073741824u};
     }
+    // The options without -Dsun.java.command, which every assembly adds
+    // and JavaCommand tests on its own.
     std::vector<std::string> options() {
         ok = assembly.assemble();
-        return assembly.jvm.options;
+        std::vector<std::string> options;
+        for (const std::string& option : assembly.jvm.options) {
+            if (option.rfind("-Dsun.java.command=", 0) != 0) options.push_back(option);
+        }
+        return options;
     }
     FakePlatform platform;
     AssemblyUnderTest assembly;
@@ -140,6 +146,40 @@ TEST(JvmOptions, VmParametersOutputFilesAndCmd) {
     EXPECT_EQ(a.assembly.jvm.output.errorFile, u"err.txt");
     EXPECT_TRUE(a.assembly.jvm.output.errorAppend);
     EXPECT_EQ(a.assembly.jvm.mainArguments, (WideStringList{u"first", u"-a", u"b c", u"%UNDEFINED%"}));
+}
+
+TEST(JvmOptions, LeadingCmdCmdAndJavaCommand) {
+    const struct {
+        std::string application;
+        std::string vmParameters;
+        WideStringList arguments;
+        WideStringList mainArguments;
+        std::vector<std::string> javaCommand;  // the -Dsun.java.command options, in order
+    } cases[] = {
+        {"", "", {}, {}, {"-Dsun.java.command=com.example.App"}},
+        {"", "", {u"a b", u""}, {u"a b", u""}, {"-Dsun.java.command=com.example.App a b "}},
+        {"Leading Cmd=--main \"x y\" %W%\nCmd=-z\n", "", {u"f"}, {u"--main", u"x y", u"w1", u"f", u"-z"},
+         {"-Dsun.java.command=com.example.App --main x y w1 f -z"}},
+        // The publisher's value stands, with or without a value of its own.
+        {"", "-Dsun.java.command=custom", {u"f"}, {u"f"}, {"-Dsun.java.command=custom"}},
+        {"", "-Dsun.java.command", {}, {}, {"-Dsun.java.command"}},
+        // Another property that only starts alike does not count.
+        {"", "-Dsun.java.commander=1", {}, {}, {"-Dsun.java.commander=1", "-Dsun.java.command=com.example.App"}},
+    };
+    for (const auto& c : cases) {
+        Assembly a("[Class Path]\nClass Path=D:\\a.jar\n[Java Runtime Environment]\nVirtual Machine Parameters=" +
+                   c.vmParameters + "\n[Application]\n" + c.application);
+        a.platform.environment[u"W"] = u"w1";
+        a.assembly.settings.mainClass = u"com/example/App";
+        a.assembly.arguments = c.arguments;
+        ASSERT_TRUE(a.assembly.assemble()) << c.application;
+        EXPECT_EQ(a.assembly.jvm.mainArguments, c.mainArguments) << c.application;
+        std::vector<std::string> javaCommand;
+        for (const std::string& option : a.assembly.jvm.options) {
+            if (option.rfind("-Dsun.java.command", 0) == 0) javaCommand.push_back(option);
+        }
+        EXPECT_EQ(javaCommand, c.javaCommand) << c.application << c.vmParameters;
+    }
 }
 
 TEST(JvmOptions, ParametersFromAPlusSectionStartWithoutAnEmptyOption) {

@@ -18,9 +18,9 @@ const WideString kJre = u"Software\\JavaSoft\\Java Runtime Environment\\";
 
 // A Windows machine with runtimes registered under vendor keys.
 struct Machine {
-    Machine() : launcher(platform) {
-        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.requirements.jdkWanted = launcher.requirements.jreWanted = true;
+    Machine() : discovery(platform) {
+        discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        discovery.requirements.jdkWanted = discovery.requirements.jreWanted = true;
     }
     // Registers key\version with JavaHome = home and creates the given JVM layouts under runtimeHome.
     void add(const WideString& key, const WideString& version, const WideString& home, const WideString& runtimeHome,
@@ -29,11 +29,11 @@ struct Machine {
         for (const char16_t* layout : layouts) platform.addFile(runtimeHome + u"bin\\" + layout + u"\\jvm.dll", "MZ");
     }
     WideString choose() {
-        EXPECT_TRUE(launcher.discover());
-        return launcher.runtime.jvmLibraryPath;
+        EXPECT_TRUE(discovery.discover());
+        return discovery.runtime.jvmLibraryPath;
     }
     FakePlatform platform;
-    testing::DiscoveryUnderTest launcher;
+    testing::DiscoveryUnderTest discovery;
 };
 
 TEST(FindJvmLibrary, LayoutOrderPerJvmType) {
@@ -71,21 +71,21 @@ TEST(FindJvmLibrary, LayoutOrderPerJvmType) {
 TEST(RuntimeSelection, RankingFavourServerAndVersion) {
     {  // FavorServer: the JavaSoft JRE counts as server only without a client JVM.
         Machine m;
-        m.launcher.requirements.jvmType = JvmType::FavorServer;
+        m.discovery.requirements.jvmType = JvmType::FavorServer;
         m.add(kJdk, u"1.7", u"C:\\jdk7", u"C:\\jdk7\\jre\\", {u"server"});
         m.add(kJre, u"1.8", u"C:\\jre8", u"C:\\jre8\\", {u"client", u"server"});
         EXPECT_EQ(m.choose(), u"C:\\jdk7\\jre\\bin\\server\\jvm.dll");
     }
     for (JvmType type : {JvmType::Default, JvmType::Server}) {
         Machine m;
-        m.launcher.requirements.jvmType = type;
+        m.discovery.requirements.jvmType = type;
         m.add(kJdk, u"1.7", u"C:\\jdk7", u"C:\\jdk7\\jre\\", {u"server"});
         m.add(kJre, u"1.8", u"C:\\jre8\\", u"C:\\jre8\\", {u"client", u"server"});
         EXPECT_EQ(m.choose().substr(0, 8), u"C:\\jre8\\");
     }
     {  // favor_JRE: the favoured kind wins over the higher version.
         Machine m;
-        m.launcher.requirements.jdkWanted = false;
+        m.discovery.requirements.jdkWanted = false;
         m.add(kJdk, u"1.8", u"C:\\jdk8", u"C:\\jdk8\\jre\\", {u"client"});
         m.add(kJre, u"1.7", u"C:\\jre7", u"C:\\jre7\\", {u"client"});
         EXPECT_EQ(m.choose(), u"C:\\jre7\\bin\\client\\jvm.dll");
@@ -98,8 +98,8 @@ TEST(RuntimeSelection, RankingFavourServerAndVersion) {
     }
     {  // only_JRE never yields a JDK entry.
         Machine m;
-        m.launcher.requirements.jdkWanted = false;
-        m.launcher.requirements.bothSources = false;
+        m.discovery.requirements.jdkWanted = false;
+        m.discovery.requirements.bothSources = false;
         m.add(kJdk, u"9", u"C:\\jdk9", u"C:\\jdk9\\jre\\", {u"client"});
         m.add(kJre, u"1.6", u"C:\\jre6", u"C:\\jre6\\", {u"client"});
         EXPECT_EQ(m.choose(), u"C:\\jre6\\bin\\client\\jvm.dll");
@@ -115,27 +115,27 @@ TEST(RuntimeSelection, BoundsAndPreferences) {
     {
         Machine m;
         machine(m);
-        m.launcher.requirements.preferredVersions = {u"1.7", u"1.8"};
+        m.discovery.requirements.preferredVersions = {u"1.7", u"1.8"};
         EXPECT_EQ(m.choose(), u"C:\\jre7\\bin\\client\\jvm.dll");
     }
     {
         Machine m;
         machine(m);
-        m.launcher.requirements.preferredVersions = {u"1.5", u"", u"1.7"};  // the empty entry matches the best
+        m.discovery.requirements.preferredVersions = {u"1.5", u"", u"1.7"};  // the empty entry matches the best
         EXPECT_EQ(m.choose(), u"C:\\jre8\\bin\\client\\jvm.dll");
     }
     {  // Bounds are inclusive.
         Machine m;
         machine(m);
-        m.launcher.requirements.minVersion.parse(u"1.6", 0);
-        m.launcher.requirements.maxVersion.parse(u"1.7", 65535);
+        m.discovery.requirements.minVersion.parse(u"1.6", 0);
+        m.discovery.requirements.maxVersion.parse(u"1.7", 65535);
         EXPECT_EQ(m.choose(), u"C:\\jre7\\bin\\client\\jvm.dll");
     }
     {  // Outside the bounds and without a dialog nothing is found.
         Machine m;
         machine(m);
-        m.launcher.requirements.minVersion.parse(u"9", 0);
-        EXPECT_FALSE(m.launcher.discover());
+        m.discovery.requirements.minVersion.parse(u"9", 0);
+        EXPECT_FALSE(m.discovery.discover());
         EXPECT_EQ(m.platform.dialogCalls, 1);
         EXPECT_EQ(testing::utf8(m.platform.dialogMessage),
                   "Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren Sie "
@@ -149,15 +149,15 @@ TEST(RuntimeSelection, SourcesInOrder) {
         Machine m;
         m.add(kJre, u"1.8", u"C:\\jre8", u"C:\\jre8\\", {u"client"});
         m.platform.addFile(u"C:\\old\\bin\\client\\jvm.dll", "not an image");
-        m.launcher.requirements.jrePath = u"C:\\old";
-        m.launcher.requirements.maxVersion.parse(u"1.5", 65535);
-        m.launcher.requirements.pairedExecutable = true;
+        m.discovery.requirements.jrePath = u"C:\\old";
+        m.discovery.requirements.maxVersion.parse(u"1.5", 65535);
+        m.discovery.requirements.pairedExecutable = true;
         EXPECT_EQ(m.choose(), u"C:\\old\\bin\\client\\jvm.dll");
-        EXPECT_FALSE(m.launcher.runtime.launchPairProduct);
+        EXPECT_FALSE(m.discovery.runtime.launchPairProduct);
     }
     {  // A JRE Path without a library falls through; the private runtime beside the exe is next.
         Machine m;
-        m.launcher.requirements.jrePath = u"C:\\empty\\";
+        m.discovery.requirements.jrePath = u"C:\\empty\\";
         m.add(kJre, u"1.8", u"C:\\jre8", u"C:\\jre8\\", {u"client"});
         m.platform.addFile(u"C:\\App\\jre\\bin\\java.dll");
         m.platform.addFile(u"C:\\App\\jre\\bin\\server\\jvm.dll");
@@ -166,15 +166,15 @@ TEST(RuntimeSelection, SourcesInOrder) {
     {  // Without a private runtime no lookup is made relative to the current folder.
         Machine m;
         m.platform.addFile(u"bin\\client\\jvm.dll");
-        EXPECT_FALSE(m.launcher.discover());
+        EXPECT_FALSE(m.discovery.discover());
     }
     {  // The other view is searched only with a paired product, and a hit there starts it.
         Machine m;
         m.add(kJre, u"11", u"C:\\jre11", u"C:\\jre11\\", {u"server"}, true);
-        EXPECT_FALSE(m.launcher.discover());
-        m.launcher.requirements.pairedExecutable = true;
+        EXPECT_FALSE(m.discovery.discover());
+        m.discovery.requirements.pairedExecutable = true;
         EXPECT_EQ(m.choose(), u"C:\\jre11\\bin\\server\\jvm.dll");
-        EXPECT_TRUE(m.launcher.runtime.launchPairProduct);
+        EXPECT_TRUE(m.discovery.runtime.launchPairProduct);
     }
     {  // The dialog's folder is used, and handed on to be remembered.
         Machine m;
@@ -182,14 +182,14 @@ TEST(RuntimeSelection, SourcesInOrder) {
         m.platform.dialogLibrary = u"D:\\jre\\bin\\client\\jvm.dll";
         m.platform.dialogFolder = u"D:\\jre\\";
         EXPECT_EQ(m.choose(), u"D:\\jre\\bin\\client\\jvm.dll");
-        EXPECT_EQ(m.launcher.runtime.pickedFolder, u"D:\\jre\\");
+        EXPECT_EQ(m.discovery.runtime.pickedFolder, u"D:\\jre\\");
     }
 }
 
 TEST(RuntimeSelection, VendorKeysFollowTheProviderFlags) {
     Machine m;
-    m.launcher.requirements.vendors.sunAllowed = m.launcher.requirements.vendors.sunFavoured = false;
-    m.launcher.requirements.vendors.jrockitAllowed = m.launcher.requirements.vendors.jrockitFavoured = true;
+    m.discovery.requirements.vendors.sunAllowed = m.discovery.requirements.vendors.sunFavoured = false;
+    m.discovery.requirements.vendors.jrockitAllowed = m.discovery.requirements.vendors.jrockitFavoured = true;
     m.add(kJre, u"1.8", u"C:\\jre8", u"C:\\jre8\\", {u"client"});
     m.add(u"Software\\JRockit\\Java Development Kit\\", u"1.6", u"C:\\jr6", u"C:\\jr6\\jre\\", {u"jrockit"});
     EXPECT_EQ(m.choose(), u"C:\\jr6\\jre\\bin\\jrockit\\jvm.dll");
@@ -225,7 +225,7 @@ TEST(RuntimeSelection, EmptyJavaHomeIsNoRuntime) {
     Machine m;
     m.platform.addRegistryString(kJre + u"1.8", u"JavaHome", u"");
     m.platform.addFile(u"bin\\client\\jvm.dll");
-    EXPECT_FALSE(m.launcher.discover());
+    EXPECT_FALSE(m.discovery.discover());
 }
 
 std::string peHeader(std::uint16_t machine, std::uint32_t offset = 0x80) {
@@ -264,11 +264,11 @@ TEST(ImageCheck, OtherMachineStartsThePairedProductOnlyWhenOneIsSet) {
          {std::tuple{0x8664, true, true}, {0x8664, false, false}, {0x014C, true, false}}) {
         FakePlatform platform;
         platform.addFile(u"C:\\jre\\bin\\client\\jvm.dll", peHeader(static_cast<std::uint16_t>(machine)));
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.jrePath = u"C:\\jre\\";
-        if (pair) launcher.requirements.pairedExecutable = true;
-        ASSERT_TRUE(launcher.discover());
-        EXPECT_EQ(launcher.runtime.launchPairProduct, expected) << machine << pair;
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.jrePath = u"C:\\jre\\";
+        if (pair) discovery.requirements.pairedExecutable = true;
+        ASSERT_TRUE(discovery.discover());
+        EXPECT_EQ(discovery.runtime.launchPairProduct, expected) << machine << pair;
     }
 }
 
@@ -315,17 +315,17 @@ TEST(RuntimeSelection, LinuxRuntimeFoldersStandInForTheRegistry) {
         {u"26", u"any", nullptr},
     };
     for (const auto& c : cases) {
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.jdkWanted = launcher.requirements.jreWanted = true;
-        launcher.requirements.minVersion.parse(c.min, 0);
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.jdkWanted = discovery.requirements.jreWanted = true;
+        discovery.requirements.minVersion.parse(c.min, 0);
         if (WideString(c.max) == u"any") {
-            launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+            discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
         } else {
-            launcher.requirements.maxVersion.parse(c.max, 65535);
+            discovery.requirements.maxVersion.parse(c.max, 65535);
         }
-        EXPECT_EQ(launcher.discover(), c.chosen != nullptr);
+        EXPECT_EQ(discovery.discover(), c.chosen != nullptr);
         if (c.chosen) {
-            EXPECT_EQ(launcher.runtime.jvmLibraryPath, c.chosen);
+            EXPECT_EQ(discovery.runtime.jvmLibraryPath, c.chosen);
         }
     }
 }
@@ -343,10 +343,10 @@ TEST(VersionRequirementText, NamesTheBounds) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.minVersion = c.min;
-        launcher.requirements.maxVersion = c.max;
-        EXPECT_EQ(testing::utf8(launcher.versionRequirementText()), c.text);
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.minVersion = c.min;
+        discovery.requirements.maxVersion = c.max;
+        EXPECT_EQ(testing::utf8(discovery.versionRequirementText()), c.text);
     }
 }
 

@@ -35,9 +35,9 @@ struct TracedPlatform : FakePlatform {
 
 // A Windows machine; runtimes are registered the way their installers do it.
 struct Machine {
-    explicit Machine(bool traced = false) : platform(traced), launcher(platform) {
-        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.requirements.jdkWanted = launcher.requirements.jreWanted = true;
+    explicit Machine(bool traced = false) : platform(traced), discovery(platform) {
+        discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        discovery.requirements.jdkWanted = discovery.requirements.jreWanted = true;
     }
     // key\version with its home value (JavaHome, or hotspot\MSI "Path"), and
     // a server JVM directly below the folder.
@@ -51,11 +51,11 @@ struct Machine {
         platform.addFile(base + u"bin\\server\\jvm.dll", "MZ");
     }
     WideString choose() {
-        EXPECT_TRUE(launcher.discover());
-        return launcher.runtime.jvmLibraryPath;
+        EXPECT_TRUE(discovery.discover());
+        return discovery.runtime.jvmLibraryPath;
     }
     TracedPlatform platform;
-    testing::DiscoveryUnderTest launcher;
+    testing::DiscoveryUnderTest discovery;
 };
 
 TEST(CurrentRuntimeKeys, EachKeyYieldsTheInstallationFolderAsHome) {
@@ -65,7 +65,7 @@ TEST(CurrentRuntimeKeys, EachKeyYieldsTheInstallationFolderAsHome) {
             Machine m;
             m.add(key, u"17.0.2+8", folder);
             WideString home;
-            EXPECT_TRUE(m.launcher.searchRegistry(false, home, true)) << utf8(key) << utf8(folder);
+            EXPECT_TRUE(m.discovery.searchRegistry(false, home, true)) << utf8(key) << utf8(folder);
             EXPECT_EQ(home, u"C:\\rt\\") << utf8(key);  // no jre\ appended, one backslash
         }
     }
@@ -82,7 +82,7 @@ TEST(CurrentRuntimeKeys, ValuesOutsideTheirPlaceAreNotRead) {
     m.platform.addRegistryString(kMicrosoftJdk + u"11\\hotspot\\MSI", u"JavaHome", u"C:\\m11");
     m.platform.addFile(u"C:\\m11\\bin\\server\\jvm.dll", "MZ");
     WideString home;
-    EXPECT_FALSE(m.launcher.searchRegistry(false, home, true));
+    EXPECT_FALSE(m.discovery.searchRegistry(false, home, true));
 }
 
 TEST(CurrentRuntimeKeys, KindAndVendorFlagsApplyAsForJavaSoft) {
@@ -99,16 +99,16 @@ TEST(CurrentRuntimeKeys, KindAndVendorFlagsApplyAsForJavaSoft) {
     };
     for (const auto& c : cases) {
         Machine m;
-        m.launcher.requirements.jdkWanted = c.jdk;
-        m.launcher.requirements.jreWanted = c.jre;
-        m.launcher.requirements.bothSources = c.both;
-        m.launcher.requirements.vendors.sunAllowed = c.sunAllowed;
-        m.launcher.requirements.vendors.sunFavoured = c.sunFavoured;
-        m.launcher.requirements.vendors.jrockitAllowed = m.launcher.requirements.vendors.jrockitFavoured = c.jrockitAllowed;
+        m.discovery.requirements.jdkWanted = c.jdk;
+        m.discovery.requirements.jreWanted = c.jre;
+        m.discovery.requirements.bothSources = c.both;
+        m.discovery.requirements.vendors.sunAllowed = c.sunAllowed;
+        m.discovery.requirements.vendors.sunFavoured = c.sunFavoured;
+        m.discovery.requirements.vendors.jrockitAllowed = m.discovery.requirements.vendors.jrockitFavoured = c.jrockitAllowed;
         m.add(kAdoptiumJdk, u"21.0.1.12", u"C:\\adoptium21");
         m.add(kJavaSoftJre, u"11", u"C:\\jre11");
         WideString home;
-        EXPECT_EQ(m.launcher.searchRegistry(false, home, true), c.chosen != nullptr) << c.name;
+        EXPECT_EQ(m.discovery.searchRegistry(false, home, true), c.chosen != nullptr) << c.name;
         if (c.chosen) {
             EXPECT_EQ(home, c.chosen) << c.name;
         }
@@ -122,26 +122,26 @@ TEST(CurrentRuntimeKeys, SearchedOnlyWhenTheHistoricKeysHoldNothingAcceptable) {
         m.add(kJavaSoftJdk, u"17", u"C:\\jdk17");
         EXPECT_EQ(m.choose(), u"C:\\jre8\\bin\\server\\jvm.dll");
         // A historic runtime outside the bounds lets the newer keys decide.
-        m.launcher.requirements.minVersion.parse(u"9", 0);
+        m.discovery.requirements.minVersion.parse(u"9", 0);
         EXPECT_EQ(m.choose(), u"C:\\jdk17\\bin\\server\\jvm.dll");
     }
     {  // The historic keys of the other view come before the newer keys of the own one.
         Machine m;
-        m.launcher.requirements.pairedExecutable = true;
+        m.discovery.requirements.pairedExecutable = true;
         m.platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8x64", true);
         m.platform.addFile(u"C:\\jre8x64\\bin\\server\\jvm.dll", "MZ");
         m.add(kMicrosoftJdk, u"17", u"C:\\ms17");
         EXPECT_EQ(m.choose(), u"C:\\jre8x64\\bin\\server\\jvm.dll");
-        EXPECT_TRUE(m.launcher.runtime.launchPairProduct);
+        EXPECT_TRUE(m.discovery.runtime.launchPairProduct);
     }
     {  // Within the newer keys the ranking and the preferences apply as usual.
         Machine m;
         m.add(kAdoptOpenJdk, u"11.0.18.10", u"C:\\aoj11");
         m.add(kAdoptiumJre, u"17.0.2+8", u"C:\\a17");
         EXPECT_EQ(m.choose(), u"C:\\a17\\bin\\server\\jvm.dll");
-        m.launcher.requirements.preferredVersions = {u"11"};
+        m.discovery.requirements.preferredVersions = {u"11"};
         EXPECT_EQ(m.choose(), u"C:\\aoj11\\bin\\server\\jvm.dll");
-        m.launcher.requirements.preferredVersions = {u"9", u"17.0.2"};
+        m.discovery.requirements.preferredVersions = {u"9", u"17.0.2"};
         EXPECT_EQ(m.choose(), u"C:\\a17\\bin\\server\\jvm.dll");
     }
 }
@@ -153,10 +153,10 @@ TEST(CurrentRuntimeKeys, Java8UnderAdoptiumAndAdoptOpenJdkCountsAs18) {
         m.platform.addRegistryString(key + u"8.0.392.8\\hotspot\\MSI", u"Path", u"C:\\jdk8");
         m.platform.addFile(u"C:\\jdk8\\jre\\bin\\server\\jvm.dll", "MZ");
         m.add(kAdoptiumJre, u"11.0.21.9", u"C:\\jre11");
-        m.launcher.requirements.maxVersion.parse(u"1.8", 65535);
+        m.discovery.requirements.maxVersion.parse(u"1.8", 65535);
         EXPECT_EQ(m.choose(), u"C:\\jdk8\\jre\\bin\\server\\jvm.dll") << utf8(key);
-        m.launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        m.launcher.requirements.preferredVersions = {u"1.8"};
+        m.discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        m.discovery.requirements.preferredVersions = {u"1.8"};
         EXPECT_EQ(m.choose(), u"C:\\jdk8\\jre\\bin\\server\\jvm.dll") << utf8(key);
     }
 }
@@ -183,8 +183,8 @@ TEST(JavaHomeSource, OnlyWhenEverySourceFoundNothing) {
         Machine m;
         m.add(kJavaSoftJdk, u"21", u"C:\\jdk21r");
         javaHome(m, u"C:\\jdk21", "21.0.1");
-        m.launcher.requirements.maxVersion.parse(u"17", 65535);
-        EXPECT_FALSE(m.launcher.discover());
+        m.discovery.requirements.maxVersion.parse(u"17", 65535);
+        EXPECT_FALSE(m.discovery.discover());
         EXPECT_EQ(m.platform.dialogCalls, 1);
     }
     {  // Without a release file the version is 0.0.0.0: only an open minimum admits it.
@@ -193,8 +193,8 @@ TEST(JavaHomeSource, OnlyWhenEverySourceFoundNothing) {
         EXPECT_EQ(m.choose(), u"C:\\old\\bin\\server\\jvm.dll");
         Machine bounded;
         javaHome(bounded, u"C:\\old", "");
-        bounded.launcher.requirements.minVersion.parse(u"1.6", 0);
-        EXPECT_FALSE(bounded.launcher.discover());
+        bounded.discovery.requirements.minVersion.parse(u"1.6", 0);
+        EXPECT_FALSE(bounded.discovery.discover());
     }
     {  // A JDK of the old layout: its JVM in jre\; and the JVM type is honoured.
         Machine m;
@@ -202,8 +202,8 @@ TEST(JavaHomeSource, OnlyWhenEverySourceFoundNothing) {
         m.platform.addFile(u"C:\\jdk8\\release", "JAVA_VERSION=\"1.8.0_202\"");
         m.platform.addFile(u"C:\\jdk8\\jre\\bin\\client\\jvm.dll", "MZ");
         EXPECT_EQ(m.choose(), u"C:\\jdk8\\jre\\bin\\client\\jvm.dll");
-        m.launcher.requirements.jvmType = JvmType::Server;
-        EXPECT_FALSE(m.launcher.discover());
+        m.discovery.requirements.jvmType = JvmType::Server;
+        EXPECT_FALSE(m.discovery.discover());
     }
 }
 
@@ -217,9 +217,9 @@ TEST(JavaHomeSource, ImageCheckAndLinux) {
         pe.replace(0x80, 6, std::string("PE\0\0\x64\x86", 6));
         m.platform.environment[u"JAVA_HOME"] = u"C:\\jdk64";
         m.platform.addFile(u"C:\\jdk64\\bin\\server\\jvm.dll", pe);
-        m.launcher.requirements.pairedExecutable = true;
+        m.discovery.requirements.pairedExecutable = true;
         EXPECT_EQ(m.choose(), u"C:\\jdk64\\bin\\server\\jvm.dll");
-        EXPECT_TRUE(m.launcher.runtime.launchPairProduct);
+        EXPECT_TRUE(m.discovery.runtime.launchPairProduct);
     }
     {  // Linux: after the runtime folders, before the prompt.
         FakePlatform platform(OsStyle::Posix);
@@ -228,13 +228,13 @@ TEST(JavaHomeSource, ImageCheckAndLinux) {
         platform.addFile(u"/opt/jdk-21/lib/server/libjvm.so");
         platform.addFile(u"/usr/lib/jvm/jdk-17/release", "JAVA_VERSION=\"17.0.9\"\n");
         platform.addFile(u"/usr/lib/jvm/jdk-17/lib/server/libjvm.so");
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        ASSERT_TRUE(launcher.discover());
-        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"/usr/lib/jvm/jdk-17/lib/server/libjvm.so");
-        launcher.requirements.minVersion.parse(u"18", 0);
-        ASSERT_TRUE(launcher.discover());
-        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"/opt/jdk-21/lib/server/libjvm.so");
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        ASSERT_TRUE(discovery.discover());
+        EXPECT_EQ(discovery.runtime.jvmLibraryPath, u"/usr/lib/jvm/jdk-17/lib/server/libjvm.so");
+        discovery.requirements.minVersion.parse(u"18", 0);
+        ASSERT_TRUE(discovery.discover());
+        EXPECT_EQ(discovery.runtime.jvmLibraryPath, u"/opt/jdk-21/lib/server/libjvm.so");
     }
 }
 
@@ -252,12 +252,12 @@ TEST(DiscoveryTrace, SilentWithoutTheVariable) {
         if (*value) platform.environment[u"KITE_TRACE"] = value;
         platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8");
         platform.addFile(u"C:\\jre8\\bin\\client\\jvm.dll", "MZ");
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.requirements.preferredVersions = {u"1.8"};
-        launcher.requirements.pairedExecutable = true;
-        EXPECT_TRUE(launcher.discover());
-        EXPECT_FALSE(launcher.trace.on());
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        discovery.requirements.preferredVersions = {u"1.8"};
+        discovery.requirements.pairedExecutable = true;
+        EXPECT_TRUE(discovery.discover());
+        EXPECT_FALSE(discovery.trace.on());
         EXPECT_EQ(platform.stderrText, "");
         EXPECT_EQ(platform.stdoutText, "");
     }
@@ -289,9 +289,9 @@ TEST(DiscoveryTrace, KiteTraceFileTakesTheLinesAppended) {
         platform.pathAccesses[platform.key(u"C:\\Logs\\link.txt")] = PathAccess{.isLink = true};
         platform.addRegistryString(kLegacyJre + u"1.8", u"JavaHome", u"C:\\jre8");
         platform.addFile(u"C:\\jre8\\bin\\client\\jvm.dll", "MZ");
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        EXPECT_TRUE(launcher.discover());
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        EXPECT_TRUE(discovery.discover());
         const std::string& file = platform.files[u"c:\\logs\\trace.txt"];
         EXPECT_TRUE(file.starts_with("earlier start\nkite: source \"JRE Path\": not set\n") == c.inFile) << file;
         const std::vector<std::string> lines = platform.stderrLines();
@@ -312,9 +312,9 @@ TEST(DiscoveryTrace, KiteTraceFileTakesTheLinesAppended) {
 
 TEST(DiscoveryTrace, OneLinePerDecisionOnStandardError) {
     Machine m(true);
-    m.launcher.requirements.minVersion.parse(u"9", 0);
-    m.launcher.requirements.maxVersion.parse(u"17", 65535);
-    m.launcher.requirements.preferredVersions = {u"11", u"17"};
+    m.discovery.requirements.minVersion.parse(u"9", 0);
+    m.discovery.requirements.maxVersion.parse(u"17", 65535);
+    m.discovery.requirements.preferredVersions = {u"11", u"17"};
     m.add(kLegacyJre, u"1.8", u"C:\\jre8");
     m.add(kJavaSoftJdk, u"17.0.2", u"C:\\jdk17");
     m.add(kAdoptiumJdk, u"21.0.1.12", u"C:\\a21");
@@ -362,8 +362,8 @@ TEST(DiscoveryTrace, OneLinePerDecisionOnStandardError) {
 
 TEST(DiscoveryTrace, FallbacksImageCheckAndDialog) {
     Machine m(true);
-    m.launcher.requirements.jrePath = u"C:\\empty";
-    m.launcher.requirements.pairedExecutable = true;
+    m.discovery.requirements.jrePath = u"C:\\empty";
+    m.discovery.requirements.pairedExecutable = true;
     m.platform.environment[u"JAVA_HOME"] = u"C:\\jdk21";
     m.platform.addFile(u"C:\\jdk21\\release", "JAVA_VERSION=\"21.0.1\"\n");
     m.platform.addFile(u"C:\\jdk21\\bin\\server\\jvm.dll", "not an image");
@@ -379,10 +379,10 @@ TEST(DiscoveryTrace, FallbacksImageCheckAndDialog) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     }
     Machine none(true);
-    none.launcher.requirements.minVersion.parse(u"9", 0);
+    none.discovery.requirements.minVersion.parse(u"9", 0);
     none.platform.dialogResult = 2;
     none.platform.environment[u"JAVA_HOME"] = u"C:\\jdk21";
-    EXPECT_FALSE(none.launcher.discover());
+    EXPECT_FALSE(none.discovery.discover());
     const auto tail = none.platform.stderrLines();
     ASSERT_GE(tail.size(), 3u);
     EXPECT_EQ(tail[tail.size() - 3],

@@ -33,16 +33,16 @@ struct Flags {
 };
 constexpr Flags kDefaults{true, true, true, true, true, false, false, false, false};
 
-void apply(testing::DiscoveryUnderTest& launcher, const Flags& f) {
-    launcher.requirements.jdkWanted = f.jdk;
-    launcher.requirements.jreWanted = f.jre;
-    launcher.requirements.bothSources = f.both;
-    launcher.requirements.vendors.sunAllowed = f.sunA;
-    launcher.requirements.vendors.sunFavoured = f.sunF;
-    launcher.requirements.vendors.jrockitAllowed = f.jrA;
-    launcher.requirements.vendors.jrockitFavoured = f.jrF;
-    launcher.requirements.vendors.ibmAllowed = f.ibmA;
-    launcher.requirements.vendors.ibmFavoured = f.ibmF;
+void apply(testing::DiscoveryUnderTest& discovery, const Flags& f) {
+    discovery.requirements.jdkWanted = f.jdk;
+    discovery.requirements.jreWanted = f.jre;
+    discovery.requirements.bothSources = f.both;
+    discovery.requirements.vendors.sunAllowed = f.sunA;
+    discovery.requirements.vendors.sunFavoured = f.sunF;
+    discovery.requirements.vendors.jrockitAllowed = f.jrA;
+    discovery.requirements.vendors.jrockitFavoured = f.jrF;
+    discovery.requirements.vendors.ibmAllowed = f.ibmA;
+    discovery.requirements.vendors.ibmFavoured = f.ibmF;
 }
 
 // Registers one runtime under a vendor key; its home gets the given layouts.
@@ -124,12 +124,12 @@ TEST(RegistrySearch, KeysFollowSourceAndProviderFlags) {
     for (const auto& c : cases) {
         for (std::size_t key = 0; key < kVendorKeys.size(); ++key) {
             FakePlatform platform;
-            testing::DiscoveryUnderTest launcher(platform);
-            launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-            apply(launcher, c.flags);
+            testing::DiscoveryUnderTest discovery(platform);
+            discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+            apply(discovery, c.flags);
             registerRuntime(platform, key, u"1.8", u"C:\\rt");
             WideString home;
-            EXPECT_EQ(launcher.searchRegistry(false, home), c.searched[key]) << c.name << " key " << key;
+            EXPECT_EQ(discovery.searchRegistry(false, home), c.searched[key]) << c.name << " key " << key;
             if (c.searched[key]) {
                 EXPECT_EQ(home, isJdk(key) ? u"C:\\rt\\jre\\" : u"C:\\rt\\");
             }
@@ -139,9 +139,9 @@ TEST(RegistrySearch, KeysFollowSourceAndProviderFlags) {
 
 TEST(RegistrySearch, VendorKeyEntries) {
     FakePlatform platform;
-    testing::DiscoveryUnderTest launcher(platform);
-    launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-    apply(launcher, kDefaults);
+    testing::DiscoveryUnderTest discovery(platform);
+    discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+    apply(discovery, kDefaults);
     registerRuntime(platform, 1, u"1.8", u"C:\\jre8\\");
     registerRuntime(platform, 1, u"1.8.0_151", u"C:\\jre8");
     registerRuntime(platform, 1, u"1.8.0_20", u"C:\\jre8u20");
@@ -156,7 +156,7 @@ TEST(RegistrySearch, VendorKeyEntries) {
     };
     auto scan = [&] {
         std::vector<JreCandidate> candidates;
-        launcher.scanVendorKey(candidates, kVendorKeys[1], false);
+        discovery.scanVendorKey(candidates, kVendorKeys[1], false);
         std::vector<Found> found;
         for (const auto& c : candidates) found.push_back({utf8(c.version.toText()), utf8(c.home), c.hasServerVm});
         return found;
@@ -171,11 +171,11 @@ TEST(RegistrySearch, VendorKeyEntries) {
     EXPECT_EQ(versions(all), "1.8 1.8.0.151 1.8.0.20 0.0.0.0 1.10 ");
     EXPECT_EQ(all[0].home, "C:\\jre8\\");
     EXPECT_EQ(all[1].home, "C:\\jre8\\");
-    launcher.requirements.minVersion.parse(u"1.8.0_20", 0);
-    launcher.requirements.maxVersion.parse(u"1.8", 65535);
+    discovery.requirements.minVersion.parse(u"1.8.0_20", 0);
+    discovery.requirements.maxVersion.parse(u"1.8", 65535);
     EXPECT_EQ(versions(scan()), "1.8.0.151 1.8.0.20 ");  // both bounds inclusive
-    launcher.requirements.minVersion.clear();
-    launcher.requirements.maxVersion.parse(u"1.7", 65535);
+    discovery.requirements.minVersion.clear();
+    discovery.requirements.maxVersion.parse(u"1.7", 65535);
     EXPECT_EQ(versions(scan()), "0.0.0.0 ");
 }
 
@@ -205,13 +205,13 @@ TEST(RegistrySearch, RuntimeKeyHomes) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.jvmType = c.type;
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.jvmType = c.type;
         platform.addRegistryString(kVendorKeys[c.key] + u"1.8", u"JavaHome", c.javaHome);
         for (const WideString& library : c.libraries) platform.addFile(library);
         WideString home;
         bool server = true;
-        EXPECT_EQ(launcher.checkRuntimeKey(kVendorKeys[c.key], u"1.8", home, server, false), c.found)
+        EXPECT_EQ(discovery.checkRuntimeKey(kVendorKeys[c.key], u"1.8", home, server, false), c.found)
             << utf8(c.javaHome);
         EXPECT_EQ(home, c.home);
         EXPECT_EQ(server, c.server) << utf8(c.javaHome);
@@ -231,12 +231,12 @@ TEST(RegistrySearch, ValueBytesThatAreNoPlainText) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
+        testing::DiscoveryUnderTest discovery(platform);
         platform.addRegistryBytes(kVendorKeys[1] + u"1.8", u"JavaHome", c.bytes);
         platform.addFile(u"D:\\bin\\client\\jvm.dll");
         WideString home;
         bool server = false;
-        EXPECT_EQ(launcher.checkRuntimeKey(kVendorKeys[1], u"1.8", home, server, false), c.found) << c.bytes.size();
+        EXPECT_EQ(discovery.checkRuntimeKey(kVendorKeys[1], u"1.8", home, server, false), c.found) << c.bytes.size();
     }
 }
 
@@ -267,11 +267,11 @@ TEST(RuntimeRanking, SortKeys) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.bothSources = c.both;
-        launcher.requirements.jvmType = c.type;
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.bothSources = c.both;
+        discovery.requirements.jvmType = c.type;
         std::vector<JreCandidate> candidates = c.in;
-        launcher.sortCandidates(candidates);
+        discovery.sortCandidates(candidates);
         std::string order;
         for (const auto& candidate : candidates) order += utf8(candidate.home) + " ";
         EXPECT_EQ(order, c.order) << c.name;
@@ -299,61 +299,61 @@ TEST(RuntimeRanking, PreferredVersionsInWrittenOrder) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.preferredVersions = c.preferred;
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.preferredVersions = c.preferred;
         std::vector<JreCandidate> candidates = installed;
         JreCandidate chosen;
-        ASSERT_TRUE(launcher.selectCandidate(candidates, chosen));
+        ASSERT_TRUE(discovery.selectCandidate(candidates, chosen));
         EXPECT_EQ(utf8(chosen.home), c.chosen);
     }
     FakePlatform platform;
-    testing::DiscoveryUnderTest launcher(platform);
+    testing::DiscoveryUnderTest discovery(platform);
     std::vector<JreCandidate> none;
     JreCandidate chosen;
-    EXPECT_FALSE(launcher.selectCandidate(none, chosen));
+    EXPECT_FALSE(discovery.selectCandidate(none, chosen));
 }
 
 TEST(RuntimeSelection, VendorFavourAndViews) {
-    auto start = [](FakePlatform& platform, testing::DiscoveryUnderTest& launcher) {
-        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        apply(launcher, kDefaults);
+    auto start = [](FakePlatform& platform, testing::DiscoveryUnderTest& discovery) {
+        discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        apply(discovery, kDefaults);
         (void)platform;
     };
     {  // favor_sun admits JRockit and IBM but ranks the JavaSoft runtime first.
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        start(platform, launcher);
-        launcher.requirements.vendors.jrockitAllowed = true;
-        launcher.requirements.vendors.ibmAllowed = true;
+        testing::DiscoveryUnderTest discovery(platform);
+        start(platform, discovery);
+        discovery.requirements.vendors.jrockitAllowed = true;
+        discovery.requirements.vendors.ibmAllowed = true;
         registerRuntime(platform, 4, u"1.6", u"C:\\ibm6");
         registerRuntime(platform, 2, u"1.8", u"C:\\jr8");
         registerRuntime(platform, 1, u"1.7", u"C:\\jre7");
-        ASSERT_TRUE(launcher.discover());
-        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"C:\\jre7\\bin\\client\\jvm.dll");
-        EXPECT_FALSE(launcher.runtime.ibm);
+        ASSERT_TRUE(discovery.discover());
+        EXPECT_EQ(discovery.runtime.jvmLibraryPath, u"C:\\jre7\\bin\\client\\jvm.dll");
+        EXPECT_FALSE(discovery.runtime.ibm);
     }
     {  // "any" favours none: the highest version wins.
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        start(platform, launcher);
-        apply(launcher, {true, true, true, true, false, true, false, true, false});
+        testing::DiscoveryUnderTest discovery(platform);
+        start(platform, discovery);
+        apply(discovery, {true, true, true, true, false, true, false, true, false});
         registerRuntime(platform, 4, u"1.9", u"C:\\ibm9");
         registerRuntime(platform, 1, u"1.8", u"C:\\jre8");
-        ASSERT_TRUE(launcher.discover());
-        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"C:\\ibm9\\bin\\client\\jvm.dll");
+        ASSERT_TRUE(discovery.discover());
+        EXPECT_EQ(discovery.runtime.jvmLibraryPath, u"C:\\ibm9\\bin\\client\\jvm.dll");
         // Only a runtime from the IBM key keeps the IBM thread rules.
-        EXPECT_TRUE(launcher.runtime.ibm);
+        EXPECT_TRUE(discovery.runtime.ibm);
     }
     {  // A choice in the native view keeps the other view unsearched.
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        start(platform, launcher);
-        launcher.requirements.pairedExecutable = true;
+        testing::DiscoveryUnderTest discovery(platform);
+        start(platform, discovery);
+        discovery.requirements.pairedExecutable = true;
         registerRuntime(platform, 1, u"1.6", u"C:\\jre6");
         registerRuntime(platform, 1, u"11", u"C:\\jre11", {u"server"}, true);
-        ASSERT_TRUE(launcher.discover());
-        EXPECT_EQ(launcher.runtime.jvmLibraryPath, u"C:\\jre6\\bin\\client\\jvm.dll");
-        EXPECT_FALSE(launcher.runtime.launchPairProduct);
+        ASSERT_TRUE(discovery.discover());
+        EXPECT_EQ(discovery.runtime.jvmLibraryPath, u"C:\\jre6\\bin\\client\\jvm.dll");
+        EXPECT_FALSE(discovery.runtime.launchPairProduct);
     }
 }
 
@@ -370,20 +370,20 @@ TEST(RuntimeSelection, NotFoundStepHandsOverToTheDialog) {
     };
     for (const auto& c : cases) {
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.requirements.jvmType = c.type;
-        launcher.requirements.pairedExecutable = true;
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        discovery.requirements.jvmType = c.type;
+        discovery.requirements.pairedExecutable = true;
         platform.dialogResult = c.dialog;
         platform.dialogLibrary = u"D:\\jre\\bin\\client\\jvm.dll";
         platform.dialogFolder = u"D:\\jre\\";
         platform.addFile(platform.dialogLibrary, peImage(0x8664));
-        EXPECT_EQ(launcher.discover(), c.result);
+        EXPECT_EQ(discovery.discover(), c.result);
         EXPECT_EQ(platform.dialogCalls, 1);
         EXPECT_TRUE(utf8(platform.dialogMessage).ends_with(c.message)) << utf8(platform.dialogMessage);
-        EXPECT_EQ(launcher.runtime.jvmLibraryPath, c.result ? platform.dialogLibrary : u"");
+        EXPECT_EQ(discovery.runtime.jvmLibraryPath, c.result ? platform.dialogLibrary : u"");
         // The library the user picked is image-checked like a configured one.
-        EXPECT_EQ(launcher.runtime.launchPairProduct, c.result);
+        EXPECT_EQ(discovery.runtime.launchPairProduct, c.result);
         EXPECT_TRUE(platform.stdoutText.empty());
     }
 }
@@ -415,24 +415,24 @@ TEST(ImageCheck, HeadersOnBothSystems) {
     for (const auto& c : cases) {
         FakePlatform platform(c.style);
         platform.ownMachine = c.own;
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.pairedExecutable = true;
-        launcher.runtime.jvmLibraryPath = c.style == OsStyle::Windows ? u"C:\\jre\\jvm.dll" : u"/jre/libjvm.so";
-        platform.addFile(launcher.runtime.jvmLibraryPath, c.bytes);
-        launcher.runtime.launchPairProduct = !c.pair;
-        launcher.checkJvmLibraryImage(launcher.runtime);
-        EXPECT_EQ(launcher.runtime.launchPairProduct, c.pair) << c.bytes.size() << " own " << c.own;
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.pairedExecutable = true;
+        discovery.runtime.jvmLibraryPath = c.style == OsStyle::Windows ? u"C:\\jre\\jvm.dll" : u"/jre/libjvm.so";
+        platform.addFile(discovery.runtime.jvmLibraryPath, c.bytes);
+        discovery.runtime.launchPairProduct = !c.pair;
+        discovery.checkJvmLibraryImage(discovery.runtime);
+        EXPECT_EQ(discovery.runtime.launchPairProduct, c.pair) << c.bytes.size() << " own " << c.own;
     }
     // A folder in the library's place, or no file at all.
     for (const bool folder : {true, false}) {
         FakePlatform platform;
-        testing::DiscoveryUnderTest launcher(platform);
-        launcher.requirements.pairedExecutable = true;
-        launcher.runtime.jvmLibraryPath = u"C:\\jre\\jvm.dll";
-        if (folder) platform.addDirectory(launcher.runtime.jvmLibraryPath);
-        launcher.runtime.launchPairProduct = true;
-        launcher.checkJvmLibraryImage(launcher.runtime);
-        EXPECT_FALSE(launcher.runtime.launchPairProduct);
+        testing::DiscoveryUnderTest discovery(platform);
+        discovery.requirements.pairedExecutable = true;
+        discovery.runtime.jvmLibraryPath = u"C:\\jre\\jvm.dll";
+        if (folder) platform.addDirectory(discovery.runtime.jvmLibraryPath);
+        discovery.runtime.launchPairProduct = true;
+        discovery.checkJvmLibraryImage(discovery.runtime);
+        EXPECT_FALSE(discovery.runtime.launchPairProduct);
     }
 }
 
@@ -489,27 +489,27 @@ TEST(LinuxRuntimeFolders, ReleaseFilesKindsAndLayouts) {
             for (const char* library : r.libraries) platform.addFile(testing::wide(home + library));
         }
         platform.addFile(u"/usr/lib/jvm/.java-17.jinfo", "name=x\n");
-        testing::DiscoveryUnderTest launcher(platform);
-        apply(launcher, c.flags);
-        launcher.requirements.jvmType = c.type;
-        launcher.requirements.minVersion.parse(c.min, 0);
-        launcher.requirements.maxVersion.set(65535, 65535, 65535, 65535);
-        launcher.requirements.preferredVersions = c.preferred;
+        testing::DiscoveryUnderTest discovery(platform);
+        apply(discovery, c.flags);
+        discovery.requirements.jvmType = c.type;
+        discovery.requirements.minVersion.parse(c.min, 0);
+        discovery.requirements.maxVersion.set(65535, 65535, 65535, 65535);
+        discovery.requirements.preferredVersions = c.preferred;
 
         std::vector<JreCandidate> candidates;
-        scanRuntimeFolders(platform, launcher.requirements, launcher.trace, u"/usr/lib/jvm", candidates);
+        scanRuntimeFolders(platform, discovery.requirements, discovery.trace, u"/usr/lib/jvm", candidates);
         std::string found;
         for (const auto& candidate : candidates) found += utf8(candidate.home).substr(13) + " ";
         EXPECT_EQ(found, c.found) << c.name;
 
-        EXPECT_EQ(launcher.discover(), c.chosen != nullptr) << c.name;
+        EXPECT_EQ(discovery.discover(), c.chosen != nullptr) << c.name;
         if (c.chosen) {
-            EXPECT_EQ(utf8(launcher.runtime.jvmLibraryPath), std::string("/usr/lib/jvm/") + c.chosen) << c.name;
+            EXPECT_EQ(utf8(discovery.runtime.jvmLibraryPath), std::string("/usr/lib/jvm/") + c.chosen) << c.name;
         }
         // Linux has no second view, even with a paired product.
-        launcher.requirements.pairedExecutable = true;
+        discovery.requirements.pairedExecutable = true;
         WideString home;
-        EXPECT_FALSE(launcher.searchRegistry(true, home));
+        EXPECT_FALSE(discovery.searchRegistry(true, home));
     }
 }
 

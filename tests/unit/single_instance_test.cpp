@@ -28,7 +28,7 @@ struct ChannelScript {
     WideString unsafeFolder;  // set: the folder of the objects is not the user's alone
     bool listens = true;     // startPrimary's result
     ForwardResult forwards = ForwardResult::Forwarded;  // forward's result
-    std::int32_t reply = 0;  // waitForReply's result
+    PrimaryReply reply;      // waitForReply's result
     WideString name;
     int startPrimaryCalls = 0;
     std::optional<ArgumentArea> forwarded;
@@ -46,7 +46,7 @@ public:
         script_->forwarded = area;
         return script_->forwards;
     }
-    std::int32_t waitForReply() override { return script_->reply; }
+    PrimaryReply waitForReply() override { return script_->reply; }
 
 private:
     std::shared_ptr<ChannelScript> script_;
@@ -71,7 +71,7 @@ struct Guarded {
     Trace trace{platform, platform};
     JavaVm javaVm{platform, trace};
     const WideString mainClass = u"App";
-    InstanceGuard guard{platform, javaVm, mainClass};
+    InstanceGuard guard{platform, trace, javaVm, mainClass};
     WideStringList arguments;
 };
 
@@ -186,14 +186,27 @@ TEST(SingleInstanceSetUp, SecondaryForwardsItsArgumentsOnlyWhenTheyFit) {
 }
 
 TEST(SingleInstanceSetUp, SecondaryNeverSearchesARuntimeAndEndsWithTheReply) {
-    Guarded g("Single Instance=yes\r\n");
-    g.script->primary = false;
-    g.script->reply = -7;
     // No runtime is configured: a search would end with its error line.
-    testing::FakeServiceControl control;
-    EXPECT_EQ(launcherMain(g.platform, control, nullptr), -7);
-    EXPECT_EQ(g.platform.dialogCalls, 0);
-    EXPECT_EQ(g.platform.stdoutText, "");
+    const struct {
+        PrimaryReply reply;
+        std::int32_t exitCode;
+        std::string output;
+    } cases[] = {
+        {{-7, false}, -7, ""},
+        // Every value is a reply of its own; only the refusal flag refuses.
+        {{-1, false}, -1, ""},
+        {{5, true}, -1,
+         "Error: Das Programm l\u00e4uft bereits und nimmt die Argumente eines weiteren Aufrufs nicht an. \n"},
+    };
+    for (const auto& c : cases) {
+        Guarded g("Single Instance=yes\r\n");
+        g.script->primary = false;
+        g.script->reply = c.reply;
+        testing::FakeServiceControl control;
+        EXPECT_EQ(launcherMain(g.platform, control, nullptr), c.exitCode) << c.reply.exitCode;
+        EXPECT_EQ(g.platform.dialogCalls, 0);
+        EXPECT_EQ(g.platform.stdoutText, c.output);
+    }
 }
 
 std::vector<std::uint8_t> units(std::initializer_list<char16_t> list) {

@@ -47,6 +47,12 @@ constexpr std::size_t kMaxHeld = 64;
 // thread). Complete messages beyond this wait among the held connections.
 constexpr std::size_t kMaxDelivering = 16;
 
+// The reply is five bytes: the exit code (32 bits, little-endian), then its
+// kind: kReplyValue, or kReplyRefused when nothing takes the arguments.
+constexpr std::size_t kReplySize = 5;
+constexpr std::uint8_t kReplyValue = 0;
+constexpr std::uint8_t kReplyRefused = 1;
+
 // Connections accepted in one round of the listener, so that deadlines and
 // the teardown are looked at in between.
 constexpr std::size_t kAcceptsPerRound = 64;
@@ -189,15 +195,20 @@ public:
         state_->started.wait(guard, [this] { return state_->mainStarted; });
     }
     void readArgumentArea(ArgumentArea& area) override { area = area_; }
-    void reply(std::int32_t value) override {
+    void reply(std::int32_t value) override { sendReply(value, kReplyValue); }
+    void refuse() override { sendReply(0, kReplyRefused); }
+
+private:
+    // The reply: the 32-bit value, little-endian, then its kind.
+    void sendReply(std::int32_t value, std::uint8_t kind) {
         const auto bits = static_cast<std::uint32_t>(value);
-        const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-                                       static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+        const std::uint8_t bytes[kReplySize] = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+                                                static_cast<std::uint8_t>(bits >> 16),
+                                                static_cast<std::uint8_t>(bits >> 24), kind};
         sendAll(connection_.get(), bytes, sizeof bytes);
         replied_ = true;
     }
 
-private:
     std::shared_ptr<PrimaryState> state_;
     Descriptor connection_;
     const ArgumentArea area_;
@@ -290,12 +301,16 @@ public:
     // The connection closing without a reply means the primary has ended (or
     // dropped the message); the exit code of a process that is not our child
     // cannot be read, so the answer is 0 then.
-    std::int32_t waitForReply() override {
-        std::uint8_t bytes[4] = {};
-        if (!socket_.valid() || receiveAll(socket_.get(), bytes, sizeof bytes) != sizeof bytes) return 0;
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-                                         (static_cast<std::uint32_t>(bytes[2]) << 16) |
-                                         (static_cast<std::uint32_t>(bytes[3]) << 24));
+    // A kind other than the two known ones is read as a plain value.
+    PrimaryReply waitForReply() override {
+        std::uint8_t bytes[kReplySize] = {};
+        if (!socket_.valid() || receiveAll(socket_.get(), bytes, sizeof bytes) != sizeof bytes) return {};
+        PrimaryReply reply;
+        reply.exitCode = static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+            (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24));
+        reply.refused = bytes[4] == kReplyRefused;
+        return reply;
     }
 
 private:

@@ -2,7 +2,7 @@
 // after the instance name, in a folder only the user can enter, in place of
 // the shared block and thread messages. A secondary connects, sends its
 // argument area (the same 1040-byte format), shuts its sending side and reads
-// a 32-bit reply.
+// a five-byte reply: the 32-bit exit code and whether the start was refused.
 #pragma once
 
 #include <cstddef>

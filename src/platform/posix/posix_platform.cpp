@@ -368,6 +368,8 @@ bool PosixPlatform::formatDate(const WideString& picture, const LocalTime& time,
     return formatDatePicture(picture, time, out);
 }
 
+std::int64_t PosixPlatform::secondsSinceEpoch() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
 MemoryFigures PosixPlatform::memoryFigures() {
     MemoryFigures figures;
     const long pages = sysconf(_SC_PHYS_PAGES);
@@ -640,6 +642,24 @@ std::int32_t PosixPlatform::startPairedProcess(const WideString& program, bool w
     // A child ended by a signal gives 128 + the signal number, as shells report it.
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return 0;
+}
+
+Status PosixPlatform::restartOwnExecutable() {
+    WideString program;
+    if (const Status found = modulePath(program); !found) return found;
+    // The same argument vector, program name included, as this process received.
+    std::vector<char*> argv;
+    for (std::string& argument : rawArguments_) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) return Status::fromCode(ENOMEM);
+    // The JVM's own descriptors (the application's files and sockets) are
+    // not all close-on-exec; the new process gets the standard three only.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    pid_t child = 0;
+    const int started = posix_spawn(&child, systemPath(program).c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return Status::fromCode(started);
 }
 
 Status PosixPlatform::startQuietProcess(const WideString& program, const WideStringList& arguments,

@@ -29,6 +29,11 @@ DWORD loadField(const std::uint8_t* block, std::size_t offset) {
     return *reinterpret_cast<const volatile DWORD*>(block + offset);
 }
 
+// The reply message carries the exit code in wParam and its kind in
+// lParam: kReplyValue, or kReplyRefused when nothing takes the arguments.
+constexpr LPARAM kReplyValue = 0;
+constexpr LPARAM kReplyRefused = 1;
+
 // Gives the calling thread its message queue, so that messages posted to
 // it from now on are kept (a thread without a queue loses them).
 void ensureMessageQueue() {
@@ -66,8 +71,10 @@ public:
         std::memcpy(area.data(), shared_->block + kArgumentAreaOffset, area.size());
     }
     void reply(std::int32_t value) override {
-        PostThreadMessageW(senderThread_, shared_->messageId, static_cast<WPARAM>(static_cast<DWORD>(value)), 0);
+        PostThreadMessageW(senderThread_, shared_->messageId, static_cast<WPARAM>(static_cast<DWORD>(value)),
+                           kReplyValue);
     }
+    void refuse() override { PostThreadMessageW(senderThread_, shared_->messageId, 0, kReplyRefused); }
 
 private:
     std::shared_ptr<SharedObjects> shared_;
@@ -143,22 +150,23 @@ public:
                                                                                     : ForwardResult::Failed;
     }
 
-    std::int32_t waitForReply() override {
+    PrimaryReply waitForReply() override {
         const KernelHandle primary(
             OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, loadField(shared_->block, kProcessIdOffset)));
         // The primary's state cannot be read: nothing to wait for.
-        if (!primary.valid()) return 0;
-        std::int32_t result = 0;
+        if (!primary.valid()) return {};
+        PrimaryReply result;
         for (;;) {
             MSG message;
             if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) && message.message == messageId_) {
-                result = static_cast<std::int32_t>(static_cast<DWORD>(message.wParam));
+                result.exitCode = static_cast<std::int32_t>(static_cast<DWORD>(message.wParam));
+                result.refused = message.lParam == kReplyRefused;
                 break;
             }
             DWORD code = 0;
             if (!GetExitCodeProcess(primary.get(), &code)) break;  // 0 as well
             if (code != STILL_ACTIVE) {
-                result = static_cast<std::int32_t>(code);
+                result.exitCode = static_cast<std::int32_t>(code);
                 break;
             }
             Sleep(100);

@@ -303,6 +303,14 @@ bool Win32Platform::formatDate(const WideString& picture, const LocalTime& time,
     return formatWithPicture(GetDateFormatW, formatDatePicture, picture, time, out);
 }
 
+std::int64_t Win32Platform::secondsSinceEpoch() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    // 100-nanosecond ticks since 1601; 11644473600 s lie between 1601 and 1970.
+    return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
+}
+
 MemoryFigures Win32Platform::memoryFigures() {
     MemoryFigures figures;
     if constexpr (sizeof(void*) == 4) {
@@ -504,6 +512,25 @@ std::int32_t Win32Platform::startPairedProcess(const WideString& program, bool w
     DWORD code = 0;
     if (!GetExitCodeProcess(processHandle.get(), &code)) return 0;
     return static_cast<std::int32_t>(code);
+}
+
+Status Win32Platform::restartOwnExecutable() {
+    std::wstring program;
+    if (!moduleFileName(program)) return lastFailure();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // The command line buffer must be writable.
+    std::wstring commandLine = GetCommandLineW();
+    // No handle is inherited: a console child shares the console, a windowed
+    // one has none.
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return lastFailure();
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return {};
 }
 
 namespace {

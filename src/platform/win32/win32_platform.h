@@ -37,6 +37,7 @@ public:
     bool formatTime(const WideString& picture, const LocalTime& time, WideString& out) override;
     bool formatDate(const WideString& picture, const LocalTime& time, WideString& out) override;
     MemoryFigures memoryFigures() override;
+    std::int64_t secondsSinceEpoch() override;
     bool fileExists(const WideString& path) override;
     bool findFiles(const WideString& pattern, WideStringList& names) override;
     Status createDirectory(const WideString& path) override;
@@ -66,6 +67,7 @@ public:
     std::unique_ptr<ThreadHandle> startThread(std::function<std::uint32_t()> body,
                                               std::uint32_t stackSize) override;
     std::int32_t startPairedProcess(const WideString& program, bool wait) override;
+    Status restartOwnExecutable() override;
     Status startQuietProcess(const WideString& program, const WideStringList& arguments,
                              const WideString& markerVariable, bool wait, std::int32_t& exitCode) override;
     InstanceChannelOpening openInstanceChannel(const WideString& instanceName) override;
