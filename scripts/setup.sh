@@ -21,6 +21,7 @@ packages=(
   xvfb xdotool imagemagick
   python3 file binutils strace
   osslsigncode openssl
+  ant
 )
 
 SUDO=""

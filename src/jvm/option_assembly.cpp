@@ -25,17 +25,25 @@ void readFileName(Platform& platform, SettingsStore& store, const WideString& ke
     if (!out.empty()) expandEnvironment(platform, out);
 }
 
+enum class EmptyWords { dropped, quotedKept };
+
 // Appends the words of a command-line setting ("Leading Cmd", "Cmd"), its
-// environment references expanded; empty words are dropped.
-void appendSettingWords(Platform& platform, SettingsStore& store, const WideString& key, WideStringList& out) {
+// environment references expanded. "Cmd" drops every empty word. "Leading
+// Cmd" keeps a quoted empty word (""), as a start script's fixed options
+// hold one ("-cp \"\"" before the user's arguments: dropping it would make
+// the option take the user's first argument as its value); leading blanks
+// are trimmed first, as they are the only source of an unquoted empty word.
+void appendSettingWords(Platform& platform, SettingsStore& store, const WideString& key, EmptyWords empty,
+                        WideStringList& out) {
     WideString text;
     store.getValue(kApplication, key, text);
     if (text.empty()) return;
     expandEnvironment(platform, text);
+    if (empty == EmptyWords::quotedKept) text.erase(0, text.find_first_not_of(u' '));
     WideStringList words;
     splitCommandLine(text, words);
     for (const WideString& word : words) {
-        if (!word.empty()) out.append(word);
+        if (!word.empty() || empty == EmptyWords::quotedKept) out.append(word);
     }
 }
 
@@ -103,9 +111,9 @@ bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSett
 
     // The arguments of main: the "Leading Cmd" words, the command line's,
     // then the "Cmd" words.
-    appendSettingWords(platform, store, u"Leading Cmd", jvm.mainArguments);
+    appendSettingWords(platform, store, u"Leading Cmd", EmptyWords::quotedKept, jvm.mainArguments);
     for (const WideString& argument : arguments) jvm.mainArguments.append(argument);
-    appendSettingWords(platform, store, u"Cmd", jvm.mainArguments);
+    appendSettingWords(platform, store, u"Cmd", EmptyWords::dropped, jvm.mainArguments);
     // What the java command sets, read by tools (jps, jcmd) and by
     // applications that restart themselves.
     if (!setsJavaCommand(jvm.options)) {

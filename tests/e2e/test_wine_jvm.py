@@ -199,9 +199,9 @@ class WineJvm(harness.WineSuite):
         self.assertEqual(options[:1] + options[2:], [
             f"-Djava.library.path=D:\\native;{exe_dir}\\;{old_path};{home}\\lib",
             "-Xmx64m", "-Dkite.words=a b", "-Dkite.umlaut=Gr\u00fc\u00dfe", "-Xss8m",
-            "+abort", "+exit"])
+            "-Dsun.java.command=com.example.App", "+abort", "+exit"])
         self.assertEqual([line for line in app.record() if line.startswith(("version=", "options=", "ignore"))],
-                         ["version=0x10002", "options=8", "ignoreUnrecognized=0"])
+                         ["version=0x10002", "options=9", "ignoreUnrecognized=0"])
         # -Xss sizes the thread that creates the VM; the library's default is not asked for.
         self.assertGreaterEqual(int(app.facts("create_thread_stack=")[0]), 8 << 20)
         self.assertEqual(app.facts("default_args"), [])
@@ -220,7 +220,7 @@ class WineJvm(harness.WineSuite):
         app = self.app(["java_stack_size=6291456"], class_path=None, application={"Embedded Jar": "YES"})
         self.assert_result(app.run(), 0, "")
         self.assertEqual(app.options(), [f"-Djava.class.path={app.winpath('app', 'app.exe')}",
-                                         "+abort", "+exit"])
+                                         "-Dsun.java.command=com.example.App", "+abort", "+exit"])
         # Without -Xss the Java main thread gets the library's default stack size.
         self.assertEqual(app.facts("default_args "), ["version=0x10001 zeroed=1"])
         self.assertGreaterEqual(int(app.facts("create_thread_stack=")[0]), 6 << 20)
@@ -280,7 +280,9 @@ class WineJvm(harness.WineSuite):
                 ini.write_bytes(b"[Product Information]\r\nProduct Name=Kite Test\r\nProduct Code=cds\r\n" +
                                 ini.read_bytes())
                 self.assert_result(app.run(), 0, "ran\r\n")
-                added = app.options()[2:-2]  # after the class path and -Xmx64m, before the hooks abort and exit
+                # after the class path, -Xmx64m and the command, before the hooks abort and exit
+                self.assertEqual(app.options()[2], "-Dsun.java.command=com.example.App")
+                added = app.options()[3:-2]
                 self.assertEqual(len(added), len(expected), added)
                 for option, pattern in zip(added, expected):
                     pattern = re.escape(pattern).replace("TMP", archive + r"\.0\.jsa\.tmp")
@@ -298,8 +300,8 @@ class WineJvm(harness.WineSuite):
                     app.record_file.unlink()  # the double appends to its record
                     self.assert_result(app.run(), 0, "ran\r\n")
                     used = [re.escape(o).replace("WHOLE", archive + f"-5\\.{extension}") for o in options]
-                    self.assertEqual(len(app.options()[2:-2]), len(used), app.options())
-                    for option, pattern in zip(app.options()[2:-2], used):
+                    self.assertEqual(len(app.options()[3:-2]), len(used), app.options())
+                    for option, pattern in zip(app.options()[3:-2], used):
                         self.assertRegex(option, "^" + pattern + "$")
 
     def test_splash_screen_is_handed_to_the_runtimes_splash_library_before_the_vm(self):
@@ -383,7 +385,11 @@ class WineJvm(harness.WineSuite):
         root = app.winpath()
         short = r"\\[A-Z0-9_~]{1,8}(\.[A-Z0-9_~]{1,3})?"  # one component in its short form
         options = app.options()
-        self.assertTrue(all(option.isascii() and "?" not in option for option in options), options)
+        # The command holds main's arguments, which the options' ANSI text
+        # cannot carry (the java command's has the same loss); every path can.
+        self.assertEqual(options[2], "-Dsun.java.command=com.example.App ?????? ?? \u00e4")
+        self.assertTrue(all(option.isascii() and "?" not in option for option in options[:2] + options[3:]),
+                        options)
         self.assertRegex(options[0], "^-Djava\\.library\\.path=" + re.escape(root) + short + ";" +
                          re.escape(root) + short + r"\\;.*;" + re.escape(root) + short + r"\\lib$")
         class_path = options[1].split("=", 1)[1].split(";")
