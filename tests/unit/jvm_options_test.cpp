@@ -162,8 +162,8 @@ TEST(JvmOptions, LeadingCmdCmdAndJavaCommand) {
          {"-Dsun.java.command=com.example.App --main x y w1 f -z"}},
         // "Leading Cmd" keeps a quoted empty word (a start script's -cp ""),
         // but leading blanks give none; "Cmd" drops every empty word.
-        {"Leading Cmd=  -cp \"\" \"\"\nCmd=\"\" -z \"\"\n", "", {u"f"}, {u"-cp", u"", u"", u"f", u"-z"},
-         {"-Dsun.java.command=com.example.App -cp   f -z"}},
+        {"Leading Cmd=  -cp \"\" \"\"\nCmd=-y \"\" -z\n", "", {u"f"}, {u"-cp", u"", u"", u"f", u"-y", u"-z"},
+         {"-Dsun.java.command=com.example.App -cp   f -y -z"}},
         // The publisher's value stands, with or without a value of its own.
         {"", "-Dsun.java.command=custom", {u"f"}, {u"f"}, {"-Dsun.java.command=custom"}},
         {"", "-Dsun.java.command", {}, {}, {"-Dsun.java.command"}},

@@ -90,6 +90,7 @@ TEST(VmParameters, StackSizeOfTheJavaMainThread) {
         ASSERT_TRUE(assembly.assemble());
         std::vector<std::string> expected{"-Djava.class.path=D:\\a.jar"};
         expected.insert(expected.end(), c.options.begin(), c.options.end());
+        expected.push_back("-Dsun.java.command=");
         EXPECT_EQ(assembly.jvm.options, expected) << testing::utf8(c.text);
         EXPECT_EQ(assembly.jvm.mainThreadStackSize, c.stackSize) << testing::utf8(c.text);
     }
