@@ -127,6 +127,7 @@ bool StartOutput::begin(const OutputFiles& files, const WideString& productName)
 }
 
 void StartOutput::mainStarting() {
+    mainStarted_ = true;
     if (!active_) return;
     capture_->exclusive([this] {
         phase_ = Phase::Running;
@@ -146,7 +147,7 @@ void StartOutput::mainReturned(bool threw) {
 }
 
 void StartOutput::reportUncaught() {
-    if (capture_ == nullptr) return;
+    if (!windowed()) return;
     printMessage(platform_, MessageId::MainThrewUncaught, {});
 }
 
@@ -167,11 +168,11 @@ void StartOutput::received(const char* data, std::size_t size) {
 }
 
 void StartOutput::onVmExit(std::int32_t exitCode) {
-    if (!active_) return;
-    capture_->settle();
-    bool starting = false;
-    capture_->exclusive([&] { starting = phase_ == Phase::Starting; });
-    if (starting && exitCode != 0) printMessage(platform_, MessageId::VmEndedStart, {exitCode});
+    if (!windowed()) return;
+    // The box shows with or without the JVM's lines: streams that the starter
+    // redirected keep them, as the console line of every other error.
+    if (active_) capture_->settle();
+    if (!mainStarted_ && exitCode != 0) printMessage(platform_, MessageId::VmEndedStart, {exitCode});
 }
 
 void StartOutput::onVmAbort() {

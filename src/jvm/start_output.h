@@ -5,6 +5,7 @@
 // An exception that ends main is shown in a box of its own.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -65,6 +66,8 @@ public:
     StartOutput(const StartOutput&) = delete;
     StartOutput& operator=(const StartOutput&) = delete;
 
+    // A windowed build: its boxes show whether or not a stream is captured.
+    bool windowed() const { return capture_ != nullptr; }
     // Before the VM is created: captures the streams that no "Output File"
     // or "Error File" takes, and supplies the JVM's text to every error
     // message from now on. False when nothing is captured.
@@ -79,7 +82,8 @@ public:
 
     void received(const char* data, std::size_t size) override;
     // System.exit before main has started (the JDK's launcher class when the
-    // main class is missing) ends the start with a box.
+    // main class is missing) ends the start with a box, in a windowed build
+    // also when its streams were redirected and nothing is captured.
     void onVmExit(std::int32_t exitCode) override;
     void onVmAbort() override;
     WideString details() override;
@@ -90,6 +94,8 @@ private:
     Platform& platform_;
     OutputCapture* capture_;
     bool active_ = false;
+    // Set on the Java main thread, read in the VM's exit hook.
+    std::atomic<bool> mainStarted_ = false;
     Phase phase_ = Phase::Starting;
     // Before main: the newest bytes; after an exception: the first ones.
     std::string kept_;

@@ -145,10 +145,12 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
     traceJvmOptions(platform_, trace_, jvm_.options);
     javaVm_.setKeepThreadsAttached(runtime_.ibm);
     // A windowed start (never a service) keeps what the JVM prints.
-    const bool capturing = !settings_.service.serviceMode && startOutput_.begin(jvm_.output, settings_.product.name);
-    if (capturing && jvm_.vfprintfHook == nullptr) jvm_.vfprintfHook = vmOutputHook(platform_.env);
+    const bool windowed = !settings_.service.serviceMode && startOutput_.windowed();
+    if (windowed && startOutput_.begin(jvm_.output, settings_.product.name) && jvm_.vfprintfHook == nullptr) {
+        jvm_.vfprintfHook = vmOutputHook(platform_.env);
+    }
     // Never set in service mode, where the service adapter listens.
-    if (settings_.restart.enabled || capturing) javaVm_.setExitListener(this);
+    if (settings_.restart.enabled || windowed) javaVm_.setExitListener(this);
     // The archive the JVM writes is published once the VM has ended, at
     // DestroyJavaVM or in the exit hook.
     javaVm_.setEndAction([this] { publishClassDataArchive(platform_, trace_, jvm_.archive); });

@@ -112,6 +112,20 @@ TEST_F(Windowed, SystemExitBeforeMainShowsItsCodeOnceMainHasNotStarted) {
     EXPECT_EQ(sink.boxes.size(), 1u);
 }
 
+TEST_F(Windowed, RedirectedStreamsStillGetTheBoxesWithoutTheJvmsLines) {
+    capture.accepts = false;
+    EXPECT_FALSE(output.begin({}, u"Editor"));
+    output.onVmExit(1);
+    ASSERT_EQ(sink.boxes.size(), 1u);
+    EXPECT_EQ(sink.boxes[0], MessageCatalog::format(MessageId::VmEndedStart, {1}) + u"|");
+    output.mainStarting();
+    output.onVmExit(1);
+    output.reportUncaught();
+    ASSERT_EQ(sink.boxes.size(), 2u);
+    EXPECT_EQ(sink.boxes[1], MessageCatalog::text(MessageId::MainThrewUncaught) + u"|");
+    EXPECT_EQ(log(), "");
+}
+
 TEST_F(Windowed, AfterMainStartedTheOutputGoesToTheLogAndAnExceptionToItsBox) {
     ASSERT_TRUE(output.begin({}, u"Editor"));
     capture.write("before main\n");
