@@ -92,6 +92,7 @@ class WineDialog(unittest.TestCase):
         # The driver reads the folder browser's tree items inside the launcher's process:
         # it must be of the launcher's width.
         cls.driver_exe = harness.TARGET.tool("dialog_driver.exe")
+        cls.starter_exe = harness.TARGET.tool("bare_starter.exe")
         number = free_display()
         cls.display = f":{number}"
         cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
@@ -291,6 +292,98 @@ class WineDialog(unittest.TestCase):
                 result = self.finish()
                 self.assertEqual(result.code, 255)
                 self.assertEqual(result.stdout, harness.MAIN_CLASS_MISSING)
+
+    def windowed_start(self, script: list, jre: dict | None = None, extra_env: dict | None = None,
+                       redirected: bool = False) -> harness.WineLauncher:
+        """The windowed twin with the test double as its runtime's JVM library, started as the
+        shell starts it: without standard handles. Started from here directly, Wine would hand it
+        the test's files as its standard output and error, and it would leave them as they are
+        (redirected: so it is started)."""
+        sandbox = harness.Sandbox(self)
+        app = harness.WineLauncher(self.wine, sandbox, windowed=True)
+        sandbox.copy(harness.jvm_double(), "jre/bin/client/jvm.dll")
+        app.write_ini({"Product Information": PRODUCT, "Class Path": {"Class Path": "D:\\Libs\\app.jar"},
+                       "Java Runtime Environment": {"Main Class": "com.example.App",
+                                                    "JRE Path": harness.Wine.winpath(sandbox.path("jre")),
+                                                    **(jre or {})}})
+        script_file = sandbox.write("script.txt", "\n".join(script) + "\n")
+        env = {"KITE_DOUBLE_SCRIPT": str(script_file), "KITE_DOUBLE_RECORD": str(sandbox.path("record.txt")),
+               **(extra_env or {})}
+        self.addCleanup(shutil.rmtree, self.local_appdata() / PRODUCT["Product Name"], True)
+        command = app.command() if redirected else harness.Wine.command(self.starter_exe,
+                                                                        [harness.Wine.winpath(app.path)])
+        self.process = FileOutput(command, self.env(env), app.folder)
+        self.addCleanup(self.stop_process)
+        return app
+
+    def local_appdata(self) -> pathlib.Path:
+        return self.wine.appdata().parent / "Local"
+
+    def box_text(self) -> str:
+        """The text of the product's message box, once it shows; the box is then dismissed."""
+        caption = PRODUCT["Product Name"]
+        self.assertEqual(self.drive("--caption", caption, "find", "30000").code, 0, "no message box")
+        box = self.drive("--caption", caption, "box").stdout.replace("\r\n", "\n")
+        # Under load a press can reach the box before it takes commands.
+        for _ in range(3):
+            self.drive("--caption", caption, "command", "1")
+            if self.drive("--caption", caption, "gone", "5000").code == 0:
+                break
+        return box[box.index("text=") + len("text="):box.rindex("\nrect=")] if "text=" in box else box
+
+    def test_windowed_twin_shows_the_jvms_own_text_of_a_failed_start(self):
+        """What the JVM writes to standard error before main (the double writes to the process's
+        handle, as Java's System.err does) is shown below Kite's text: a refused VM option ends
+        the creation (255), a missing main class ends the VM through System.exit(1) (1)."""
+        cases = (
+            ("invalid option", ["main_class=com/example/App"], {"Virtual Machine Parameters": "-Xfoo"},
+             "JNI Fehler: konnte die Java VM nicht erzeugen", "Unrecognized option: -Xfoo", 255),
+            ("missing class", ["main_class=com/example/Other"], {},
+             "Die Java VM hat den Start mit dem Exit-Code 1 beendet.",
+             "Error: Could not find or load main class com.example.App\n"
+             "Caused by: java.lang.ClassNotFoundException: com.example.App", 1),
+        )
+        for name, script, jre, kite_text, jvm_text, code in cases:
+            with self.subTest(name):
+                self.windowed_start(script, jre)
+                text = self.box_text()
+                self.assertIn(kite_text, text)
+                self.assertIn(jvm_text, text)
+                self.assertLess(text.index(kite_text), text.index(jvm_text))
+                result = self.finish()
+                self.assertEqual(result.code, code)
+                self.assertEqual(result.stdout, "")
+                self.assertFalse((self.local_appdata() / PRODUCT["Product Name"]).exists())
+
+    def test_windowed_twin_with_redirected_streams_leaves_the_jvms_text_there(self):
+        """Standard output and error redirected by the starter keep the JVM's text and Kite's
+        line; the box of a start the VM ended shows all the same, without the JVM's lines."""
+        self.windowed_start(["main_class=com/example/Other"], redirected=True)
+        text = self.box_text()
+        self.assertEqual(text, "Die Java VM hat den Start mit dem Exit-Code 1 beendet.")
+        result = self.finish()
+        self.assertEqual(result.code, 1)
+        self.assertEqual(result.stdout, "Error: Die Java VM hat den Start mit dem Exit-Code 1 beendet. \n")
+        self.assertIn("Error: Could not find or load main class com.example.App", result.stderr)
+        self.assertFalse((self.local_appdata() / PRODUCT["Product Name"]).exists())
+
+    def test_windowed_twin_logs_what_main_writes_and_shows_an_uncaught_exception(self):
+        """From main's start on, the output goes to the log file; an exception that ends main
+        shows its first line in a box, and the start ends with 1."""
+        log = self.local_appdata() / PRODUCT["Product Name"] / "app.log"
+        app = self.windowed_start(["main_class=com/example/App", "main=err written by main", "main=out on stdout",
+                                   "main=throw java.lang.IllegalStateException kaputt"])
+        text = self.box_text()
+        self.assertIn("Die Java-Anwendung wurde durch eine nicht abgefangene Ausnahme beendet.", text)
+        self.assertIn('Exception in thread "main" java.lang.IllegalStateException: kaputt', text)
+        self.assertNotIn("written by main", text)
+        result = self.finish()
+        self.assertEqual(result.code, 1)
+        self.assertEqual(log.read_text(encoding="utf-8").splitlines(),
+                         ["written by main", "on stdout",
+                          'Exception in thread "main" java.lang.IllegalStateException: kaputt'])
+        self.assertIn("option_with_extra=vfprintf",
+                      (app.folder.parent / "record.txt").read_text(encoding="utf-8").splitlines())
 
     def test_close_box_and_cancel_end_the_start_without_writing(self):
         for how in ("close", "cancel"):
