@@ -85,6 +85,10 @@ void Win32OutputCapture::stop() {
         SetEvent(stopRequest_.get());
         WaitForSingleObject(thread_.get(), INFINITE);
         thread_.reset();
+        // No one reads any more: a write to the standard handles that still
+        // name the pipe fails at once instead of blocking once the pipe's
+        // buffer is full.
+        readEnd_.reset();
     }
     receiver_ = nullptr;
     LeaveCriticalSection(&settling_);
