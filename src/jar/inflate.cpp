@@ -19,8 +19,9 @@ constexpr std::uint16_t kLengthBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13
                                          31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t kLengthExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                          2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t kDistanceBase[] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                                           193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint16_t kDistanceBase[] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                           33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                           1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
 constexpr std::uint8_t kDistanceExtra[] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                            6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 // The order in which a dynamic block gives the lengths of the code-length code.
@@ -89,6 +90,10 @@ bool buildCode(std::span<const std::uint8_t> lengths, HuffmanCode& code) {
 }
 
 enum class Decoded { Symbol, Truncated, Corrupt };
+
+InflateResult failure(Decoded decoded) {
+    return decoded == Decoded::Truncated ? InflateResult::Truncated : InflateResult::Corrupt;
+}
 
 Decoded decodeSymbol(BitReader& bits, const HuffmanCode& code, std::uint16_t& symbol) {
     int value = 0;   // the code read so far
@@ -189,7 +194,7 @@ private:
         while (filled < total) {
             std::uint16_t symbol = 0;
             const Decoded decoded = decodeSymbol(bits_, lengthCode, symbol);
-            if (decoded != Decoded::Symbol) return decoded == Decoded::Truncated ? InflateResult::Truncated : InflateResult::Corrupt;
+            if (decoded != Decoded::Symbol) return failure(decoded);
             if (symbol < 16) {
                 lengths[filled++] = static_cast<std::uint8_t>(symbol);
                 continue;
@@ -225,7 +230,7 @@ private:
         for (;;) {
             std::uint16_t symbol = 0;
             Decoded decoded = decodeSymbol(bits_, literals, symbol);
-            if (decoded != Decoded::Symbol) return decoded == Decoded::Truncated ? InflateResult::Truncated : InflateResult::Corrupt;
+            if (decoded != Decoded::Symbol) return failure(decoded);
             if (symbol < 256) {
                 if (out_.size() >= maxOutput_) return InflateResult::TooLarge;
                 out_.push_back(static_cast<std::uint8_t>(symbol));
@@ -239,7 +244,7 @@ private:
             const std::size_t length = kLengthBase[lengthIndex] + extra;
 
             decoded = decodeSymbol(bits_, distances, symbol);
-            if (decoded != Decoded::Symbol) return decoded == Decoded::Truncated ? InflateResult::Truncated : InflateResult::Corrupt;
+            if (decoded != Decoded::Symbol) return failure(decoded);
             if (symbol >= std::size(kDistanceBase)) return InflateResult::Corrupt;
             if (!bits_.read(kDistanceExtra[symbol], extra)) return InflateResult::Truncated;
             const std::size_t distance = kDistanceBase[symbol] + extra;

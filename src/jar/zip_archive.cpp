@@ -212,7 +212,8 @@ ZipLookup readZipEntry(std::span<const std::uint8_t> file, std::string_view name
     const std::size_t local = directory.base + static_cast<std::size_t>(entry.localOffset);
     if (read32(file, local) != kLocalSignature) return broken("local header damaged");
     const std::size_t dataStart = local + kLocalSize + read16(file, local + 26) + read16(file, local + 28);
-    if (dataStart > dataLimit || dataLimit - dataStart < entry.compressedSize) return broken("entry data beyond the entries");
+    if (dataStart > dataLimit || dataLimit - dataStart < entry.compressedSize)
+        return broken("entry data beyond the entries");
     const std::span<const std::uint8_t> data = file.subspan(dataStart, static_cast<std::size_t>(entry.compressedSize));
 
     if (entry.method == 0) {

@@ -65,7 +65,9 @@ void appendManifestModuleOptions(Platform& platform, const Trace& trace, const C
     }
     const std::int32_t release = featureRelease(version);
     if (release < 9) {
-        trace.write([] { return WideString(u"main jar: runtime before 9 or of unknown version, manifest module options left out"); });
+        trace.write([] {
+            return WideString(u"main jar: runtime before 9 or of unknown version, manifest module options left out");
+        });
         return;
     }
     for (const WideString& item : jar.addOpens) {

@@ -102,7 +102,9 @@ void showSplashScreen(Platform& platform, const Trace& trace, bool serviceMode, 
     std::vector<std::uint8_t> entry;
     if (fromJar) {
         if (!readJarEntry(platform, trace, jar.path, image, kMaxSplashImage, entry)) {
-            trace.write([&] { return u"splash screen: image " + traceQuoted(image) + u" of the main jar not read, none shown"; });
+            trace.write([&] {
+                return u"splash screen: image " + traceQuoted(image) + u" of the main jar not read, none shown";
+            });
             return;
         }
     } else if (image.empty() || !platform.fs.fileStatus(image, status) || status.isFolder) {
@@ -136,17 +138,21 @@ void showSplashScreen(Platform& platform, const Trace& trace, bool serviceMode, 
         // The bytes from the jar; the names make SplashScreen.getImageURL
         // answer the jar's entry.
         const std::string jarName = platform.env.narrowText(jar.path);
-        if (entry.size() > static_cast<std::size_t>(INT_MAX) || loadMemory(entry.data(), static_cast<int>(entry.size())) == 0) {
+        // The entry is at most kMaxSplashImage bytes, which an int holds.
+        if (loadMemory(entry.data(), static_cast<int>(entry.size())) == 0) {
             trace.write([&] {
                 return u"splash screen: the splash library cannot show " + traceQuoted(image) + u" of the main jar" +
                        u" (no display, or not a PNG, GIF or JPEG image it can read)";
             });
             return;
         }
-        if (platform.env.widenText(jarName) == jar.path) setNames(platform.env.narrowText(image).c_str(), jarName.c_str());
+        if (platform.env.widenText(jarName) == jar.path) {
+            setNames(platform.env.narrowText(image).c_str(), jarName.c_str());
+        }
         openSplashClose = close;
         trace.write([&] {
-            return u"splash screen: " + traceQuoted(image) + u" of " + traceQuoted(jar.path) + u" shown through " + libraryPath;
+            return u"splash screen: " + traceQuoted(image) + u" of " + traceQuoted(jar.path) + u" shown through " +
+                   libraryPath;
         });
         return;
     }

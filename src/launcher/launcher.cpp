@@ -148,9 +148,9 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
     // DestroyJavaVM or in the exit hook.
     javaVm_.setEndAction([this] { publishClassDataArchive(platform_, trace_, jvm_.archive); });
     // A later start of a single-instance application waits for main.
+    const WideString mainJar = settings_.jar.jarMode ? settings_.jar.path : WideString();
     const MainOutcome outcome =
-        runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, settings_.jar.jarMode ? settings_.jar.path : WideString(),
-                    [this] { guard_.signalMainStarted(); });
+        runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, mainJar, [this] { guard_.signalMainStarted(); });
     if (!outcome.called) return -1;
     applicationRan_ = true;
     return outcome.threw ? 1 : 0;
