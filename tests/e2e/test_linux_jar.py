@@ -3,8 +3,8 @@ jars with the JDK's own javac and jar tools from tests/java/mainjar/ and
 tests/java/splash/, and compares the launcher's start with the java
 command's `java -jar` line for line: Main-Class, Add-Opens, a
 Launcher-Agent-Class that runs before main, the manifest's Class-Path,
-Enable-Native-Access (Temurin 25), sun.java.command as the application and
-jcmd see it; "Main Class" winning over the manifest; the manifest's
+Enable-Native-Access (Temurin 25), sun.java.command as the application sees
+it; "Main Class" winning over the manifest; the manifest's
 SplashScreen-Image on an X server of the suite's own; and broken jars."""
 
 import os
@@ -98,18 +98,6 @@ class MainJar(JarSuite):
                         result.stdout)
         self.assertIn("command=JarApp x\n", result.stdout)
         self.assertIn("kite:   --add-opens=java.base/java.lang=ALL-UNNAMED", result.stderr)
-
-    def test_jcmd_lists_the_jar(self):
-        launcher = self.launcher(JDK17_HOME)
-        process = subprocess.Popen([str(launcher.path), "wait"], cwd=launcher.folder, stdin=subprocess.PIPE,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        self.addCleanup(lambda: process.poll() is None and process.kill())
-        self.assertEqual(process.stdout.readline(), "agent=ran, redefinition false\n")
-        listed = subprocess.run([str(JDK17_HOME / "bin" / "jcmd"), "-l"], capture_output=True, text=True,
-                                timeout=60).stdout
-        self.assertIn(f"{process.pid} {launcher.folder / 'app.jar'} wait", listed.splitlines())
-        process.communicate(input="", timeout=60)
-        self.assertEqual(process.returncode, 0)
 
     def test_broken_jars_end_with_their_message(self):
         whole = (self.build / "app.jar").read_bytes()

@@ -25,11 +25,5 @@ public class JarApp {
         System.out.println("native access=" + nativeAccess);
         System.out.println("command=" + System.getProperty("sun.java.command"));
         System.out.println("arguments=" + String.join("|", args));
-        // Kept running for tools that list Java processes, until standard input ends.
-        if (args.length > 0 && args[0].equals("wait")) {
-            System.out.flush();
-            while (System.in.read() >= 0) {
-            }
-        }
     }
 }
