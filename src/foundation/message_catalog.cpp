@@ -88,6 +88,13 @@ constexpr Entry kCatalog[] = {
     {MessageId::DialogOk, u"Ok", u"OK"},
     {MessageId::DialogCancel, u"Abbrechen", u"Cancel"},
     {MessageId::PromptNoRuntime, u"Kein JRE: %s", u"No JRE: %s"},
+    {MessageId::MainJarUnreadable, u"Die Jar-Datei %s wurde nicht gefunden oder kann nicht gelesen werden.",
+     u"The jar file %s was not found or cannot be read."},
+    {MessageId::MainJarBroken, u"Die Jar-Datei %s ist besch\u00e4digt oder keine Jar-Datei.",
+     u"The jar file %s is damaged or not a jar file."},
+    {MessageId::MainJarNoMainClass,
+     u"Die Jar-Datei %s nennt keine Main-Class, und die INI-Datei keine Main Class.",
+     u"The jar file %s names no Main-Class, and the INI file gives no main class."},
 };
 
 constexpr auto kIds = [] {

@@ -59,6 +59,10 @@ enum class MessageId : std::uint16_t {
     DialogOk = 245,
     DialogCancel = 246,
     PromptNoRuntime = 247,
+    // "Main Jar".
+    MainJarUnreadable = 250,
+    MainJarBroken = 251,
+    MainJarNoMainClass = 252,
 };
 
 // The built-in catalogs. German is the default and stays unless the settings

@@ -17,6 +17,7 @@ struct MainThread {
     JavaVm& javaVm;
     JvmOptions& jvm;
     const WideString& mainClass;
+    const WideString& mainJar;
     const MainEvents& events;
     MainOutcome outcome;
 };
@@ -25,8 +26,10 @@ void describePendingException(JNIEnv* env) {
     if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
 }
 
-// The JDK's own launcher class loads the main class by its dotted name
-// (and prints its own errors); null when it is not available or fails.
+// The JDK's own launcher class loads the main class by its dotted name, or
+// from a jar's manifest as for java -jar, applying the manifest's module and
+// agent attributes (and prints its own errors); null when it is not
+// available or fails.
 jclass loadThroughLauncherHelper(MainThread& thread, JNIEnv* env) {
     if (thread.javaVm.findClassFromBootLoader() == nullptr) return nullptr;
     auto findClass = reinterpret_cast<FindClassFromBootLoaderFunction>(thread.javaVm.findClassFromBootLoader());
@@ -35,14 +38,19 @@ jclass loadThroughLauncherHelper(MainThread& thread, JNIEnv* env) {
     jmethodID checkAndLoadMain =
         env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
     if (checkAndLoadMain == nullptr) return nullptr;
-    WideString dottedName = thread.mainClass;
-    for (char16_t& c : dottedName) {
-        if (c == u'/') c = u'.';
-    }
-    jstring name = makeJavaString(dottedName, env);
-    if (name == nullptr) return nullptr;
     const jint loadByClassName = 1;
-    return static_cast<jclass>(env->CallStaticObjectMethod(helper, checkAndLoadMain, JNI_TRUE, loadByClassName, name));
+    const jint loadFromJar = 2;
+    WideString what = thread.mainJar;
+    if (what.empty()) {
+        what = thread.mainClass;
+        for (char16_t& c : what) {
+            if (c == u'/') c = u'.';
+        }
+    }
+    jstring name = makeJavaString(what, env);
+    if (name == nullptr) return nullptr;
+    const jint mode = thread.mainJar.empty() ? loadByClassName : loadFromJar;
+    return static_cast<jclass>(env->CallStaticObjectMethod(helper, checkAndLoadMain, JNI_TRUE, mode, name));
 }
 
 jclass loadThroughFindClass(MainThread& thread, JNIEnv* env) {
@@ -118,11 +126,11 @@ std::uint32_t javaMainThread(MainThread& thread) {
 }  // namespace
 
 MainOutcome runJavaMain(Platform& platform, JavaVm& javaVm, JvmOptions& jvm, const WideString& mainClass,
-                        const MainEvents& events) {
+                        const WideString& mainJar, const MainEvents& events) {
     if (jvm.mainThreadStackSize == 0) {
         jvm.mainThreadStackSize = static_cast<std::uint32_t>(javaVm.defaultThreadStackSize());
     }
-    MainThread thread{platform, javaVm, jvm, mainClass, events, {}};
+    MainThread thread{platform, javaVm, jvm, mainClass, mainJar, events, {}};
     auto body = [&thread] { return javaMainThread(thread); };
     if (auto started = platform.processes.startThread(body, jvm.mainThreadStackSize)) {
         started->join();

@@ -33,7 +33,10 @@ struct MainEvents {
 // Runs the Java main thread on a thread of its own with the stack size of
 // jvm (the VM's default when none is set), or on the calling thread when no
 // thread can be started, and waits for it. mainClass has '/' in place of '.'.
+// With mainJar set, the JDK's launcher class reads the main class from that
+// jar's manifest; mainClass (the manifest's Main-Class) serves a runtime
+// without that class.
 MainOutcome runJavaMain(Platform& platform, JavaVm& javaVm, JvmOptions& jvm, const WideString& mainClass,
-                        const MainEvents& events);
+                        const WideString& mainJar, const MainEvents& events);
 
 }  // namespace kite

@@ -4,6 +4,7 @@
 #include "jvm/option_assembly.h"
 
 #include "foundation/message_catalog.h"
+#include "discovery/runtime_candidates.h"
 #include "jvm/splash_screen.h"
 #include "settings/command_line.h"
 #include "settings/file_locations.h"
@@ -58,6 +59,34 @@ bool setsJavaCommand(const std::vector<std::string>& options) {
     return false;
 }
 
+// With "Main Class" set, the manifest's Add-Opens, Add-Exports and
+// Enable-Native-Access as the options the java command knows for them. The
+// VM reads module options from release 9 on and native access from 22 on
+// (where the manifest attribute came in); an older or unknown runtime would
+// refuse them, so it gets none and the trace says so.
+void appendManifestModuleOptions(Platform& platform, const Trace& trace, const ChosenRuntime& runtime,
+                                 const MainJarSettings& jar, std::vector<std::string>& options) {
+    if (jar.addOpens.empty() && jar.addExports.empty() && !jar.enableNativeAccess) return;
+    JavaVersion version = runtime.version;
+    if (version.count == 0) {
+        version.parse(releaseVersion(platform, runtimeHomeOf(platform.style(), runtime.jvmLibraryPath)), 0);
+    }
+    const std::int32_t release = featureRelease(version);
+    if (release < 9) {
+        trace.write([] {
+            return WideString(u"main jar: runtime before 9 or of unknown version, manifest module options left out");
+        });
+        return;
+    }
+    for (const WideString& item : jar.addOpens) {
+        options.push_back("--add-opens=" + platform.env.narrowText(item) + "=ALL-UNNAMED");
+    }
+    for (const WideString& item : jar.addExports) {
+        options.push_back("--add-exports=" + platform.env.narrowText(item) + "=ALL-UNNAMED");
+    }
+    if (jar.enableNativeAccess && release >= 22) options.push_back("--enable-native-access=ALL-UNNAMED");
+}
+
 }  // namespace
 
 WideString javaCommandText(const WideString& mainClass, const WideStringList& mainArguments) {
@@ -65,6 +94,11 @@ WideString javaCommandText(const WideString& mainClass, const WideStringList& ma
     for (char16_t& c : text) {
         if (c == u'/') c = u'.';
     }
+    return jarCommandText(text, mainArguments);
+}
+
+WideString jarCommandText(const WideString& jarPath, const WideStringList& mainArguments) {
+    WideString text = jarPath;
     for (const WideString& argument : mainArguments) text += u' ' + argument;
     return text;
 }
@@ -76,6 +110,12 @@ bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSett
     LayeredSettingsStore store(platform, settingsFile);
 
     WideStringList classPath = buildClassPath(platform, store);
+    if (!settings.jar.path.empty()) {
+        // The jar comes first, as the only entry the java command would give.
+        WideStringList withJar{settings.jar.path};
+        for (const WideString& entry : classPath) withJar.append(entry);
+        classPath = std::move(withJar);
+    }
     WideString value;
     store.getValue(kApplication, u"Embedded Jar", value);
     WideString executable;
@@ -104,6 +144,7 @@ bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSett
     store.getValue(u"Java Runtime Environment", u"Virtual Machine Parameters", value);
     if (!splitVmParameters(platform, value, options, jvm.mainThreadStackSize)) return false;
     jvm.options.push_back("-Djava.class.path=" + classPathOption);
+    if (!settings.jar.jarMode) appendManifestModuleOptions(platform, trace, runtime, settings.jar, jvm.options);
     for (WideString option : options) {
         expandEnvironment(platform, option);
         jvm.options.push_back(platform.env.narrowText(option));
@@ -116,9 +157,11 @@ bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSett
     appendSettingWords(platform, store, u"Cmd", EmptyWords::dropped, jvm.mainArguments);
     // What the java command sets, read by tools (jps, jcmd) and by
     // applications that restart themselves.
+    // Started from a jar, the java command names the jar in the class's place.
     if (!setsJavaCommand(jvm.options)) {
-        jvm.options.push_back("-Dsun.java.command=" +
-                              platform.env.narrowText(javaCommandText(settings.mainClass, jvm.mainArguments)));
+        const WideString command = settings.jar.jarMode ? jarCommandText(settings.jar.path, jvm.mainArguments)
+                                                        : javaCommandText(settings.mainClass, jvm.mainArguments);
+        jvm.options.push_back("-Dsun.java.command=" + platform.env.narrowText(command));
     }
     addClassDataArchiveOptions(platform, trace, settings.product, runtime, store, classPath, jvm);
 
@@ -130,7 +173,8 @@ bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSett
     store.getValue(kApplication, u"Error Append", value);
     output.errorAppend = isExactYes(value);
 
-    showSplashScreen(platform, trace, settings.service.serviceMode, runtime.jvmLibraryPath, jvm.options, store);
+    showSplashScreen(platform, trace, settings.service.serviceMode, runtime.jvmLibraryPath, jvm.options, settings.jar,
+                     store);
     return true;
 }
 

@@ -25,7 +25,8 @@ class SettingsStore;
 bool setUpLibraryPath(Platform& platform, const Trace& trace, const LaunchSettings& settings,
                       const WideString& jvmLibraryPath, std::vector<std::string>& options);
 
-// Appends the class path, the VM parameters, -Dsun.java.command (unless the
+// Appends the class path ("Main Jar" first), the manifest's module options
+// when "Main Class" wins over it, the VM parameters, -Dsun.java.command (unless the
 // VM parameters set it) and the class-data archive options to jvm.options,
 // and fills in the rest of jvm: the arguments of main (the "Leading Cmd"
 // words, arguments, then the "Cmd" words), the output files and the main
@@ -39,6 +40,9 @@ bool assembleJvmOptions(Platform& platform, const Trace& trace, const LaunchSett
 // with dots (mainClass has '/' in place of '.'), then each argument of main
 // after one blank.
 WideString javaCommandText(const WideString& mainClass, const WideStringList& mainArguments);
+// The same for an application started from its jar: the jar's path, then
+// the arguments.
+WideString jarCommandText(const WideString& jarPath, const WideStringList& mainArguments);
 
 // --- runtime paths (library_path.cpp) -------------------------------------------
 // The path with its last count separator-delimited components removed; a

@@ -26,8 +26,10 @@
 
 #include "foundation/path_helpers.h"
 #include "foundation/utf.h"
+#include "jar/main_jar.h"
 #include "jvm/option_assembly.h"
 #include "platform/common/os_conventions.h"
+#include "settings/file_locations.h"
 #include "settings/setting_values.h"
 #include "settings/settings_store.h"
 #include "settings/value_expansion.h"
@@ -47,6 +49,9 @@ using SplashScaledNameRoomFunction = int (*)(const char* file);
 using SplashGetScaledImageNameFunction = unsigned char (*)(const char* jar, const char* file, float* scale,
                                                            char* buffer, std::size_t size);
 
+// The largest splash image read from a jar.
+constexpr std::size_t kMaxSplashImage = 16u << 20;
+
 // The open splash's SplashClose, for closeSplashScreen.
 SplashCloseFunction openSplashClose = nullptr;
 
@@ -58,19 +63,10 @@ Function symbol(Platform& platform, void* library, const char* name) {
 }
 
 // The image named by the setting: environment references expanded, a
-// relative path joined to the executable's folder; empty when the
-// executable's path is unknown.
+// relative path joined to the executable's folder.
 WideString imagePath(Platform& platform, WideString value) {
-    const OsStyle style = platform.style();
     expandEnvironment(platform, value);
-    if (isAbsolutePath(style, value)) return nativePath(style, value);
-    WideString module;
-    if (!platform.env.modulePath(module)) return {};
-    const std::size_t cut = lastPathSeparator(style, module);
-    WideString folder = cut == WideString::npos ? WideString() : module.substr(0, cut);
-    const WideString relative = nativePath(style, value);
-    if (relative.empty() || !isPathSeparator(style, relative.front())) folder.push_back(pathSeparator(style));
-    return folder + relative;
+    return pathBesideExecutable(platform, value);
 }
 
 }  // namespace
@@ -81,11 +77,13 @@ WideString splashLibraryPath(OsStyle style, const WideString& jvmLibraryPath) {
 }
 
 void showSplashScreen(Platform& platform, const Trace& trace, bool serviceMode, const WideString& jvmLibraryPath,
-                      const std::vector<std::string>& options, SettingsStore& store) {
+                      const std::vector<std::string>& options, const MainJarSettings& jar, SettingsStore& store) {
     openSplashClose = nullptr;
     WideString value;
     store.getValue(u"Java Runtime Environment", u"Splash Screen", value);
-    if (value.empty()) return;
+    // Without the setting, the main jar's SplashScreen-Image, as java -jar shows it.
+    const bool fromJar = value.empty() && !jar.splashImage.empty();
+    if (value.empty() && !fromJar) return;
     if (serviceMode) {
         trace.write([] { return WideString(u"splash screen: a service shows none"); });
         return;
@@ -99,9 +97,17 @@ void showSplashScreen(Platform& platform, const Trace& trace, bool serviceMode, 
             return;
         }
     }
-    const WideString image = imagePath(platform, value);
+    const WideString image = fromJar ? jar.splashImage : imagePath(platform, value);
     FileStatus status;
-    if (image.empty() || !platform.fs.fileStatus(image, status) || status.isFolder) {
+    std::vector<std::uint8_t> entry;
+    if (fromJar) {
+        if (!readJarEntry(platform, trace, jar.path, image, kMaxSplashImage, entry)) {
+            trace.write([&] {
+                return u"splash screen: image " + traceQuoted(image) + u" of the main jar not read, none shown";
+            });
+            return;
+        }
+    } else if (image.empty() || !platform.fs.fileStatus(image, status) || status.isFolder) {
         trace.write([&] { return u"splash screen: image " + traceQuoted(image) + u" not found, none shown"; });
         return;
     }
@@ -128,6 +134,28 @@ void showSplashScreen(Platform& platform, const Trace& trace, bool serviceMode, 
     }
 
     init();
+    if (fromJar) {
+        // The bytes from the jar; the names make SplashScreen.getImageURL
+        // answer the jar's entry.
+        const std::string jarName = platform.env.narrowText(jar.path);
+        // The entry is at most kMaxSplashImage bytes, which an int holds.
+        if (loadMemory(entry.data(), static_cast<int>(entry.size())) == 0) {
+            trace.write([&] {
+                return u"splash screen: the splash library cannot show " + traceQuoted(image) + u" of the main jar" +
+                       u" (no display, or not a PNG, GIF or JPEG image it can read)";
+            });
+            return;
+        }
+        if (platform.env.widenText(jarName) == jar.path) {
+            setNames(platform.env.narrowText(image).c_str(), jarName.c_str());
+        }
+        openSplashClose = close;
+        trace.write([&] {
+            return u"splash screen: " + traceQuoted(image) + u" of " + traceQuoted(jar.path) + u" shown through " +
+                   libraryPath;
+        });
+        return;
+    }
     std::string name = platform.env.narrowText(image);
     const bool nameFits = platform.env.widenText(name) == image;
     bool loaded = false;

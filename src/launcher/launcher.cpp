@@ -1,5 +1,6 @@
 // One launch, stage by stage:
-//  1. the command line and the start-up settings (settings/);
+//  1. the command line and the start-up settings (settings/), and the main
+//     jar's manifest (jar/);
 //  2. the single-instance guard (instance/): a later start hands its
 //     arguments to the primary and ends with its reply;
 //  3. runtime discovery (discovery/): the JVM library to load, or the paired
@@ -21,6 +22,7 @@
 #include "foundation/message_catalog.h"
 #include "instance/instance_guard.h"
 #include "instance/restart.h"
+#include "jar/main_jar.h"
 #include "jvm/archive_creation.h"
 #include "jvm/class_data_archive.h"
 #include "jvm/java_vm.h"
@@ -123,6 +125,7 @@ bool Launch::start() {
     applyMessageSettings(platform_, trace_);
     parseCommandLine(platform_, arguments_);
     if (!readLaunchSettings(platform_, settings_)) return false;
+    if (!readMainJar(platform_, trace_, settings_)) return false;
     if (!guard_.setUp(arguments_)) return false;
     if (guard_.isSecondary()) return true;  // arguments handed to the primary
     if (settings_.overrideWorkingDir) applyWorkingDirectory(platform_);
@@ -161,7 +164,8 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
         startOutput_.mainStarting();
     };
     events.returned = [this](bool threw) { startOutput_.mainReturned(threw); };
-    const MainOutcome outcome = runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, events);
+    const WideString mainJar = settings_.jar.jarMode ? settings_.jar.path : WideString();
+    const MainOutcome outcome = runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, mainJar, events);
     if (!outcome.called) return -1;
     if (outcome.threw && !settings_.service.serviceMode) startOutput_.reportUncaught();
     applicationRan_ = true;

@@ -47,6 +47,18 @@ bool modulePath(Platform& platform, WideString& out) {
     return false;
 }
 
+WideString pathBesideExecutable(Platform& platform, const WideString& path) {
+    const OsStyle style = platform.style();
+    if (isAbsolutePath(style, path)) return nativePath(style, path);
+    WideString module;
+    if (!platform.env.modulePath(module)) return {};
+    const std::size_t cut = lastPathSeparator(style, module);
+    WideString folder = cut == WideString::npos ? WideString() : module.substr(0, cut);
+    const WideString relative = nativePath(style, path);
+    if (relative.empty() || !isPathSeparator(style, relative.front())) folder.push_back(pathSeparator(style));
+    return folder + relative;
+}
+
 bool settingsPathFor(Platform& platform, const WideString& executablePath, WideString& out) {
     const OsStyle style = platform.style();
     if (conventions(style).settingsFileNaming == SettingsFileNaming::LastDotOfFileName) {

@@ -30,6 +30,10 @@ WideString productFolderName(const WideString& productName);
 // or the executable path is empty. createFolders makes the folders on the way.
 void userSettingsPath(Platform& platform, const ProductSettings& product, const WideString& executablePath,
                       bool createFolders, WideString& out);
+// A file named by a setting ("Splash Screen", "Main Jar"): an absolute path
+// as written, a relative one joined to the executable's folder, never to
+// the current folder; empty when the executable's path is unknown.
+WideString pathBesideExecutable(Platform& platform, const WideString& path);
 // Makes the executable's folder the current folder ("Override WorkingDir").
 void applyWorkingDirectory(Platform& platform);
 // Remembers the runtime folder the user picked: in the per-user files of the

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "settings/setting_values.h"
 #include "settings/settings_store.h"
+#include "settings/value_expansion.h"
 
 namespace kite {
 
@@ -149,8 +150,16 @@ bool readLaunchSettings(Platform& platform, LaunchSettings& settings) {
         }
     }
 
+    store.getValue(kRuntime, u"Main Jar", value);
+    if (!value.empty()) {
+        expandEnvironment(platform, value);
+        // A variable defined but empty names no jar.
+        if (!value.empty()) settings.jar.path = pathBesideExecutable(platform, value);
+        if (settings.jar.path.empty()) value.clear();
+    }
+    const bool hasJar = !value.empty();
     store.getValue(kRuntime, u"Main Class", value);
-    if (value.empty()) {
+    if (value.empty() && !hasJar) {
         printError(platform, MessageCatalog::text(MessageId::MainClassMissing));
         return false;
     }

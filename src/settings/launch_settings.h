@@ -37,10 +37,29 @@ struct RestartSettings {
     std::int32_t code = 0;
 };
 
+// "Main Jar": the application's jar, started as `java -jar` starts it, and
+// what its manifest adds to the launch (read by jar/main_jar).
+struct MainJarSettings {
+    WideString path;  // absolute; empty: the setting is off
+    // The manifest's Main-Class starts the application: the JDK's launcher
+    // class is asked in its jar mode and applies the manifest itself.
+    // False when "Main Class" is set, which wins.
+    bool jarMode = false;
+    WideString splashImage;  // SplashScreen-Image: an entry of the jar
+    // With "Main Class" set: the manifest's Add-Opens and Add-Exports items
+    // ("module/package") and Enable-Native-Access: ALL-UNNAMED, which Kite
+    // hands to the VM as options since the launcher class does not see them.
+    WideStringList addOpens;
+    WideStringList addExports;
+    bool enableNativeAccess = false;
+};
+
 struct LaunchSettings {
     ProductSettings product;
-    // "Main Class", with '/' in place of '.'.
+    // "Main Class", with '/' in place of '.'; with "Main Jar" and no "Main
+    // Class", the manifest's Main-Class.
     WideString mainClass;
+    MainJarSettings jar;
     RuntimeRequirements requirements;
     ServiceSettings service;
     PairSettings pair;
@@ -51,8 +70,8 @@ struct LaunchSettings {
 };
 
 // Reads the start-up keys from the settings file beside the executable.
-// False after the error line when "Main Class" is missing (or the file
-// cannot be named).
+// False after the error line when both "Main Class" and "Main Jar" are
+// missing (or the file cannot be named).
 bool readLaunchSettings(Platform& platform, LaunchSettings& settings);
 
 // Reads "Restart Code": an optional '-' and decimal digits that fit 32 bits.

@@ -7,6 +7,7 @@ and every key the settings reader knows is in docs/configuration.md."""
 import re
 import textwrap
 import unittest
+import zipfile
 
 import harness
 
@@ -69,6 +70,11 @@ class DocsStayTrue(unittest.TestCase):
                         sandbox.write("app/" + entry, b"")
                     else:
                         sandbox.path("app", entry).mkdir(parents=True, exist_ok=True)
+                # A "Main Jar" relative to the executable: a jar whose manifest names the main class.
+                main_jar = complete["java runtime environment"].get("Main Jar", "").lstrip("\\").replace("\\", "/")
+                if main_jar and ":" not in main_jar and "%" not in main_jar:
+                    with zipfile.ZipFile(sandbox.path("app", main_jar), "w") as archive:
+                        archive.writestr("META-INF/MANIFEST.MF", "Main-Class: com.example.App\n")
                 result = kite.run(stdin=b"", timeout=60, extra_env={"KITE_TRACE": "1"})
                 self.assertNotIn("INI-Datei", result.stdout, result.stderr)
                 self.assertNotIn("INI file", result.stdout, result.stderr)

@@ -9,9 +9,11 @@ The double plays the Java application from a script and records what it saw
 (options, arguments, calls, threads); see tests/jvm_double/README.md."""
 
 import datetime
+import io
 import re
 import time
 import unittest
+import zipfile
 
 import harness
 
@@ -22,6 +24,9 @@ MAIN_METHOD_NOT_FOUND = "Error: Keine Main class in der angegebenen Klasse gefun
 CLASS_PATH_MISSING = "Error: Java-Klassenpfad wurde in der INI-Datei nicht angegeben. \n"
 LIBRARY_LOAD_FAILED = "Error: Konnte Java VM Bibliothek: {} (Fehlernummer= {}) nicht laden.\n \n"
 ENTRY_POINT_MISSING = "Error: Windows Fehler: Kann CreateJavaVM JNI nicht finden (Fehlernummer = {}).\n \n"
+JAR_UNREADABLE = "Error: Die Jar-Datei {} wurde nicht gefunden oder kann nicht gelesen werden. \n"
+JAR_BROKEN = "Error: Die Jar-Datei {} ist besch\u00e4digt oder keine Jar-Datei. \n"
+JAR_WITHOUT_MAIN_CLASS = "Error: Die Jar-Datei {} nennt keine Main-Class, und die INI-Datei keine Main Class. \n"
 ERROR_BAD_EXE_FORMAT = 193
 ERROR_PROC_NOT_FOUND = 127
 ERROR_MOD_NOT_FOUND = 126
@@ -517,6 +522,82 @@ class WineJvm(harness.WineSuite):
                 # The Java main thread detached, so the teardown's DestroyJavaVM did not wait for it.
                 self.assertEqual(app.record()[-3:], ["detached=main", "destroy_called thread=unattached",
                                                      "destroy_returned"])
+
+    # --- "Main Jar" ------------------------------------------------------------------------------
+
+    @staticmethod
+    def jar_bytes(manifest: str | None, entries: dict | None = None) -> bytes:
+        """A jar as the jar tool writes it: the manifest deflated, other entries stored."""
+        data = io.BytesIO()
+        with zipfile.ZipFile(data, "w") as archive:
+            if manifest is not None:
+                archive.writestr("META-INF/MANIFEST.MF", manifest, compress_type=zipfile.ZIP_DEFLATED)
+            for name, content in (entries or {}).items():
+                archive.writestr(name, content)
+        return data.getvalue()
+
+    def test_main_jar_reaches_the_vm_as_java_jar_does(self):
+        # Kite reads the manifest itself; the double plays the JDK's launcher class, which in
+        # its jar mode (2) takes the main class from the jar.
+        manifest = ("Manifest-Version: 1.0\r\nMain-Class: com.example.App\r\n"
+                    "Add-Opens: java.base/java.lang bad=item\r\nAdd-Exports: java.base/sun.nio.ch\r\n"
+                    "Enable-Native-Access: ALL-UNNAMED\r\n\r\n")
+        opens = ["--add-opens=java.base/java.lang=ALL-UNNAMED", "--add-exports=java.base/sun.nio.ch=ALL-UNNAMED"]
+        cases = [
+            # (settings, runtime version, options between the class path and the hooks, launcher-class call)
+            # The manifest's Main-Class: the jar first on the class path, and named by sun.java.command.
+            ({"Main Jar": "\\app.jar", "Main Class": ""}, "17.0.15",
+             ["-Djava.class.path={jar};D:\\Libs\\app.jar", "-Dsun.java.command={jar} a"], "{jar} printToStderr=1 mode=2"),
+            ({"Main Jar": "%KITE_JARS%\\app.jar", "Main Class": "",
+              "Virtual Machine Parameters": "-Dsun.java.command=mine"}, "17.0.15",
+             ["-Djava.class.path={jar};D:\\Libs\\app.jar", "-Dsun.java.command=mine"], "{jar} printToStderr=1 mode=2"),
+            # "Main Class" wins: the class's mode, and the module attributes become options by release.
+            ({"Main Jar": "app.jar"}, "17.0.15",
+             ["-Djava.class.path={jar};D:\\Libs\\app.jar", *opens, "-Dsun.java.command=com.example.App a"],
+             "com.example.App printToStderr=1 mode=1"),
+            ({"Main Jar": "app.jar"}, "25.0.3",
+             ["-Djava.class.path={jar};D:\\Libs\\app.jar", *opens, "--enable-native-access=ALL-UNNAMED",
+              "-Dsun.java.command=com.example.App a"], "com.example.App printToStderr=1 mode=1"),
+            ({"Main Jar": "app.jar"}, "1.8.0_151",
+             ["-Djava.class.path={jar};D:\\Libs\\app.jar", "-Dsun.java.command=com.example.App a"],
+             "com.example.App printToStderr=1 mode=1"),
+        ]
+        for settings, version, options, call in cases:
+            with self.subTest(settings=settings, version=version):
+                app = self.app(["main=out ran"], jre=settings)
+                app.sandbox.write("jre/release", f'JAVA_VERSION="{version}"\n')
+                folder = "jars" if "KITE_JARS" in settings["Main Jar"] else "app"
+                app.sandbox.write(f"{folder}/app.jar", self.jar_bytes(manifest))
+                jar = app.winpath(folder, "app.jar")
+                self.assert_result(app.run(["a"], extra_env={"KITE_JARS": app.winpath("jars")}), 0, "ran\r\n")
+                self.assertEqual(app.options()[:-2], [option.format(jar=jar) for option in options])
+                self.assertEqual(app.facts("check_and_load_main="), [call.format(jar=jar)])
+
+        # The manifest's splash image, its bytes handed over with the names of entry and jar.
+        png = b"\x89PNG\r\n\x1a\n" + bytes(24)
+        app = self.app(["main=out ran"], jre={"Main Jar": "\\app.jar", "Main Class": ""})
+        app.sandbox.write("app/app.jar", self.jar_bytes("Main-Class: com.example.App\nSplashScreen-Image: img/s.png\n",
+                                                        {"img/s.png": png}))
+        app.sandbox.copy(harness.TARGET.file("tests", "jvm_double", "splash", "splashscreen.dll"),
+                         "jre/bin/splashscreen.dll")
+        self.assert_result(app.run(), 0, "ran\r\n")
+        self.assertEqual(app.facts("splash_"), ["library jvm_loaded=1", "init", f"load_memory={len(png)} result=1",
+                                                f"file_jar_name=img/s.png jar={app.winpath('app', 'app.jar')}"])
+
+    def test_main_jar_failures_end_before_the_runtime_is_looked_for(self):
+        cases = [
+            # (settings, jar content or None for no file, error line)
+            ({"Main Class": ""}, None, JAR_UNREADABLE),
+            ({}, b"PK\x03\x04 not really a zip archive", JAR_BROKEN),
+            ({"Main Class": ""}, self.jar_bytes(None, {"App.class": b"\xca\xfe"}), JAR_WITHOUT_MAIN_CLASS),
+        ]
+        for settings, content, line in cases:
+            with self.subTest(settings=settings, content=content):
+                app = self.app(["main=out never"], jre={"Main Jar": "\\app.jar", **settings})
+                if content is not None:
+                    app.sandbox.write("app/app.jar", content)
+                self.assert_result(app.run(), 255, line.format(app.winpath("app", "app.jar")))
+                self.assertEqual(app.record(), [])
 
     # --- output files -----------------------------------------------------------------------
 

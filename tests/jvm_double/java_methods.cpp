@@ -41,13 +41,15 @@ std::string textOf(ThreadEnv& thread, jobject string, const char* slot) {
 
 // As the JDK's launcher class: the main class when it can be loaded and has
 // a main method; otherwise an error on the chosen stream and System.exit(1).
+// In jar mode (2) the jar's manifest is taken to name the script's class.
 jobject checkAndLoadMain(ThreadEnv& thread, const jvalue* arguments) {
     const bool printToStderr = arguments[0].z != JNI_FALSE;
     const std::string name = textOf(thread, arguments[2].l, "checkAndLoadMain");
+    const jint mode = arguments[1].i;
     recordFact("check_and_load_main=" + name + " printToStderr=" + std::to_string(arguments[0].z) +
-               " mode=" + std::to_string(arguments[1].i));
+               " mode=" + std::to_string(mode));
     const Script& s = script();
-    if (s.mainClass.empty() || name != dottedName(s.mainClass)) {
+    if (s.mainClass.empty() || (mode != 2 && name != dottedName(s.mainClass))) {
         printLine(printToStderr, "Error: Could not find or load main class " + name);
         printLine(printToStderr, "Caused by: java.lang.ClassNotFoundException: " + name);
         systemExit(thread, 1);

@@ -163,7 +163,8 @@ jint checkOption(const std::string& option) {
     }
     static const char* const prefixes[] = {"-D", "-XX:", "-Xlog", "-Xshare:", "-Xverify:", "-Xbootclasspath/a:",
                                            "-Xloggc:", "-Xrun", "-verbose:", "-ea:", "-da:", "-enableassertions:",
-                                           "-disableassertions:", "-javaagent:", "-agentlib:", "-agentpath:"};
+                                           "-disableassertions:", "-javaagent:", "-agentlib:", "-agentpath:",
+                                           "--add-opens=", "--add-exports=", "--enable-native-access="};
     for (const char* known : prefixes) {
         if (startsWith(option, known)) return JNI_OK;
     }

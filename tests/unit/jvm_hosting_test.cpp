@@ -83,7 +83,7 @@ protected:
     }
 
     // The Java main thread with no arguments; main is never reached here.
-    MainOutcome runMain(JavaVm& javaVm) { return runJavaMain(platform, javaVm, jvm, mainClass, MainEvents{}); }
+    MainOutcome runMain(JavaVm& javaVm) { return runJavaMain(platform, javaVm, jvm, mainClass, {}, MainEvents{}); }
 
     FakePlatform platform{OsStyle::Windows};
     Trace trace{platform, platform};
