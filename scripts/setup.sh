@@ -21,6 +21,7 @@ packages=(
   xvfb xdotool imagemagick
   python3 file binutils strace
   osslsigncode openssl
+  jetty9  # a server whose main returns, for tests/e2e/test_linux_jetty.py (about 25 MB with its libraries)
 )
 
 SUDO=""
