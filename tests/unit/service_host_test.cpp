@@ -246,7 +246,6 @@ TEST(ServiceAdapter, ALinuxServiceKeepsItsStopSignalsFromTheVm) {
 // A stop signal that comes before the service's first report is kept and
 // delivered as the stop control once it has reported start pending or running.
 TEST(PosixServiceControl, StopSignalBeforeTheFirstReportIsDeliveredAfterIt) {
-  for (std::uint32_t state : {kServiceStartPending, kServiceRunning}) {
     struct Callbacks : ServiceCallbacks {
         Callbacks(PosixServiceControl& control, std::uint32_t state) : serviceControl(control), state(state) {}
         void serviceMain(const WideStringList& arguments) override {
@@ -265,12 +264,13 @@ TEST(PosixServiceControl, StopSignalBeforeTheFirstReportIsDeliveredAfterIt) {
         WideStringList name;
         std::atomic<int> stops{0};
     };
-    PosixServiceControl control("/opt/app/svc");
-    Callbacks callbacks(control, state);
-    EXPECT_EQ(control.runDispatcher(callbacks), 0);
-    EXPECT_EQ(callbacks.stops, 1);
-    EXPECT_EQ(callbacks.name, WideStringList{u"svc"});
-  }
+    for (std::uint32_t state : {kServiceStartPending, kServiceRunning}) {
+        PosixServiceControl control("/opt/app/svc");
+        Callbacks callbacks(control, state);
+        EXPECT_EQ(control.runDispatcher(callbacks), 0);
+        EXPECT_EQ(callbacks.stops, 1);
+        EXPECT_EQ(callbacks.name, WideStringList{u"svc"});
+    }
 }
 
 }  // namespace
