@@ -14,9 +14,9 @@
 //     "Restart Code", the executable starts again as a new process. On
 //     System.exit this happens in the VM's exit hook, the guard released
 //     first, just before the process ends.
-// In service mode the service host (service/) runs steps 4 to 6's
-// DestroyJavaVM when the service manager starts the service: the service
-// runs until the VM has ended, and reports running once main is called.
+// In service mode the service host (service/) runs steps 4 and 5 and the
+// VM's destruction when the service manager starts the service: it is
+// reported running once main is called, and stopped once the VM has ended.
 #include "launcher/launcher.h"
 
 #include "discovery/runtime_discovery.h"

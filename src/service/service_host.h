@@ -88,8 +88,8 @@ struct MainEvents {
 // Runs the application for the service: arguments come after the command
 // line's, leadingOptions before every other JVM option. Returns once the VM
 // has ended.
-using ServiceRun = std::function<std::int32_t(const WideStringList& arguments,
-                                              const std::vector<std::string>& leadingOptions, const MainEvents& events)>;
+using ServiceRun = std::function<std::int32_t(
+    const WideStringList& arguments, const std::vector<std::string>& leadingOptions, const MainEvents& events)>;
 
 // Connects the host and the JVM's exit hook to the launch, and in service
 // mode the error lines to the host's log.

@@ -33,7 +33,9 @@ jclass JNICALL findClass(JNIEnv*, const char* name) {
 }
 jmethodID JNICALL getStaticMethodId(JNIEnv*, jclass type, const char* name, const char* signature) {
     const std::string method = name + std::string(signature);
-    if (type == reinterpret_cast<jclass>(&systemTag) && method == "exit(I)V") return reinterpret_cast<jmethodID>(&exitTag);
+    if (type == reinterpret_cast<jclass>(&systemTag) && method == "exit(I)V") {
+        return reinterpret_cast<jmethodID>(&exitTag);
+    }
     if (type == reinterpret_cast<jclass>(&mainClassTag) && method == "stop()V" && world.hasStop) {
         return reinterpret_cast<jmethodID>(&stopTag);
     }

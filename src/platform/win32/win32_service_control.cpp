@@ -86,7 +86,9 @@ bool Win32ServiceControl::reportStatus(const ServiceStatus& status) {
         // report with the next checkpoint until the state changes.
         if (reported && !progressThread_.valid()) {
             startSettled_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-            if (startSettled_.valid()) progressThread_.reset(CreateThread(nullptr, 0, startProgress, this, 0, nullptr));
+            if (startSettled_.valid()) {
+                progressThread_.reset(CreateThread(nullptr, 0, startProgress, this, 0, nullptr));
+            }
         }
     } else if (startSettled_.valid()) {
         SetEvent(startSettled_.get());
