@@ -22,6 +22,7 @@ packages=(
   python3 file binutils strace
   osslsigncode openssl
   ant
+  jetty9  # a server whose main returns, for tests/e2e/test_linux_jetty.py (about 25 MB with its libraries)
 )
 
 SUDO=""
@@ -51,7 +52,20 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO dpkg --add-architecture i386
   fi
   $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Packages with a daemon (jetty9) must not start it while they install: the
+  # tests start their own. Where the machine has no policy of its own, one
+  # that refuses every start is in place for the install only.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=false
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+    $SUDO chmod 755 "$policy"
+    own_policy=true
+  fi
+  status=0
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || status=$?
+  if $own_policy; then $SUDO rm -f "$policy"; fi
+  [ "$status" -eq 0 ] || exit "$status"
 fi
 
 case "$route" in

@@ -9,13 +9,15 @@
 //     (jvm/option_assembly);
 //  5. the Java main thread (jvm/main_invocation): the VM, the output files
 //     and main; a windowed start keeps the JVM's output (jvm/start_output);
-//  6. the teardown: the VM is destroyed, the guard released;
+//  6. the teardown: the VM is destroyed once its last non-daemon thread has
+//     ended (main may return before), the guard released;
 //  7. the restart (instance/restart): when the application ended with the
 //     "Restart Code", the executable starts again as a new process. On
 //     System.exit this happens in the VM's exit hook, the guard released
 //     first, just before the process ends.
-// In service mode the service host (service/) runs steps 4 and 5 when the
-// service manager starts the service.
+// In service mode the service host (service/) runs steps 4 and 5 and the
+// VM's destruction when the service manager starts the service: it is
+// reported running once main is called, and stopped once the VM has ended.
 #include "launcher/launcher.h"
 
 #include "discovery/runtime_discovery.h"
@@ -68,9 +70,8 @@ public:
           guard_(platform, trace_, javaVm_, settings_.mainClass),
           serviceHost_(serviceControl),
           serviceAdapter_(serviceHost_, platform, javaVm_, settings_,
-                          [this](const WideStringList& arguments, const std::vector<std::string>& leadingOptions) {
-                              return run(arguments, leadingOptions);
-                          }) {
+                          [this](const WideStringList& arguments, const std::vector<std::string>& leadingOptions,
+                                 const MainEvents& events) { return run(arguments, leadingOptions, events); }) {
         // In service mode every error line also goes to the service log.
         setErrorLog(&serviceAdapter_);
         setMessageSink(messages);
@@ -102,7 +103,9 @@ private:
     void onVmAbort() override { startOutput_.onVmAbort(); }
 
     bool start();
-    std::int32_t run(const WideStringList& serviceArguments, const std::vector<std::string>& leadingOptions);
+    // serviceEvents: what the service adapter learns about main.
+    std::int32_t run(const WideStringList& serviceArguments, const std::vector<std::string>& leadingOptions,
+                     const MainEvents& serviceEvents);
 
     Platform& platform_;
     Trace trace_;
@@ -134,7 +137,8 @@ bool Launch::start() {
     return true;
 }
 
-std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vector<std::string>& leadingOptions) {
+std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vector<std::string>& leadingOptions,
+                         const MainEvents& serviceEvents) {
     if (runtime_.launchPairProduct) {
         trace_.write([&] { return u"paired executable " + settings_.pair.product + u" starts in this one's place"; });
         return platform_.processes.startPairedProcess(settings_.pair.product, settings_.pair.returnCode);
@@ -158,23 +162,31 @@ std::int32_t Launch::run(const WideStringList& serviceArguments, const std::vect
     // DestroyJavaVM or in the exit hook.
     javaVm_.setEndAction([this] { publishClassDataArchive(platform_, trace_, jvm_.archive); });
     MainEvents events;
-    events.starting = [this] {
+    events.starting = [this, &serviceEvents] {
         // A later start of a single-instance application waits for main.
         guard_.signalMainStarted();
         startOutput_.mainStarting();
+        if (serviceEvents.starting) serviceEvents.starting();
     };
-    events.returned = [this](bool threw) { startOutput_.mainReturned(threw); };
+    events.returned = [this, &serviceEvents](bool threw) {
+        startOutput_.mainReturned(threw);
+        if (serviceEvents.returned) serviceEvents.returned(threw);
+    };
     const WideString mainJar = settings_.jar.jarMode ? settings_.jar.path : WideString();
     const MainOutcome outcome = runJavaMain(platform_, javaVm_, jvm_, settings_.mainClass, mainJar, events);
-    if (!outcome.called) return -1;
     if (outcome.threw && !settings_.service.serviceMode) startOutput_.reportUncaught();
+    // As with the java command, the application runs on while non-daemon
+    // threads do after main has returned: DestroyJavaVM waits for them. A
+    // service is reported stopped only after that.
+    javaVm_.destroy();
+    if (!outcome.called) return -1;
     applicationRan_ = true;
     return outcome.threw ? 1 : 0;
 }
 
 std::int32_t Launch::main() {
     const bool started = start();
-    if (!settings_.service.serviceMode) return started ? run({}, {}) : -1;
+    if (!settings_.service.serviceMode) return started ? run({}, {}, {}) : -1;
     WideString module;
     if (!modulePath(platform_, module)) return -1;
     // A service whose start failed still reports to the service manager, so

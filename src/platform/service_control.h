@@ -24,6 +24,7 @@ struct ServiceStatus {
 
 inline constexpr std::uint32_t kServiceWin32OwnProcess = 0x10;
 inline constexpr std::uint32_t kServiceStopped = 1;
+inline constexpr std::uint32_t kServiceStartPending = 2;
 inline constexpr std::uint32_t kServiceStopPending = 3;
 inline constexpr std::uint32_t kServiceRunning = 4;
 inline constexpr std::uint32_t kServiceAcceptStop = 1;
@@ -53,6 +54,10 @@ public:
     virtual std::int32_t runDispatcher(ServiceCallbacks& callbacks) = 0;
     // Registers the control handler; called from serviceMain.
     virtual bool registerHandler() = 0;
+    // Reports status. While the last report is START_PENDING, the Windows
+    // binding repeats it with the next checkpoint every few seconds, so that
+    // the service manager does not give up on a slow VM start; the service
+    // takes stop controls from its first report on.
     virtual bool reportStatus(const ServiceStatus& status) = 0;
     // Runs action while no other thread runs one: keeps each change of the
     // shared status record and its report together.

@@ -19,18 +19,36 @@ std::int32_t ServiceAdapter::run(const WideStringList& arguments) {
         // take them over for its own shutdown.
         leadingOptions.push_back("-Xrs");
     }
-    const std::int32_t result = run_(passed, leadingOptions);
-    runFinished_ = true;
-    return result;
+    const MainEvents events{[this] { mainStarting(); },
+                            [this](bool threw) { stopExitCode_ = threw ? 1 : 0; }};
+    return run_(passed, leadingOptions, events);
+}
+
+void ServiceAdapter::mainStarting() {
+    // The service runs from here on; a stop held during the start goes ahead
+    // now. (The host does not report running once a stop has come.)
+    mainStarted_ = true;
+    host_.reportRunning();
+    if (stopHeld_.exchange(false)) startStopThread();
 }
 
 void ServiceAdapter::requestStop() {
+    if (!mainStarted_) {
+        // Held until main is called. When main starts meanwhile, whichever of
+        // the two takes the held stop back starts it, so it starts once.
+        stopHeld_ = true;
+        if (!mainStarted_ || !stopHeld_.exchange(false)) return;
+    }
+    startStopThread();
+}
+
+void ServiceAdapter::startStopThread() {
     // The thread handle is closed at once; the thread runs on by itself, and
     // the teardown waits for it (waitForStopThreads).
     ++stopThreads_;
     auto thread = platform_.processes.startThread(
         [this] {
-            stopWhenVmExists();
+            callJavaStop(platform_, javaVm_, settings_.mainClass, stopExitCode_.load());
             --stopThreads_;
             return std::uint32_t{0};
         },
@@ -42,17 +60,6 @@ void ServiceAdapter::waitForStopThreads() {
     // A stop thread ends soon after the launch has: it either finds no VM or
     // returns from the Java "stop", which the VM's destruction would wait for too.
     while (stopThreads_.load() > 0) platform_.processes.sleepMilliseconds(10);
-}
-
-void ServiceAdapter::stopWhenVmExists() {
-    // A stop that arrives while the VM is still being created waits for it; when
-    // the launch ends without a VM there is nothing to stop.
-    for (;;) {
-        if (javaVm_.vm() != nullptr) break;
-        if (runFinished_) return;
-        platform_.processes.sleepMilliseconds(100);
-    }
-    callJavaStop(platform_, javaVm_, settings_.mainClass);
 }
 
 void ServiceAdapter::onVmExit(std::int32_t exitCode) { host_.reportStopped(exitCode); }

@@ -20,16 +20,30 @@ void ServiceHost::serviceMain(const WideStringList& arguments) {
         reportStopped(startFailure_);
         return;
     }
+    // Start pending until main is called (reportRunning): the VM is created
+    // meanwhile, which may take a while. A stop is taken already.
     bool reported = false;
     control_.serialized([&] {
         status_ = ServiceStatus{};
         status_.serviceType = kServiceWin32OwnProcess;
-        status_.currentState = kServiceRunning;
+        status_.currentState = kServiceStartPending;
         status_.controlsAccepted = kServiceAcceptStop | kServiceAcceptShutdown;
+        status_.checkPoint = 1;
+        status_.waitHint = kStartWaitHint;
         reported = report();
     });
     if (!reported || application_ == nullptr) return;
     reportStopped(application_->run(arguments));
+}
+
+void ServiceHost::reportRunning() {
+    control_.serialized([&] {
+        if (status_.currentState != kServiceStartPending) return;
+        status_.currentState = kServiceRunning;
+        status_.checkPoint = 0;
+        status_.waitHint = 0;
+        report();
+    });
 }
 
 void ServiceHost::control(std::uint32_t code) {
@@ -51,6 +65,9 @@ void ServiceHost::control(std::uint32_t code) {
 void ServiceHost::reportStopped(std::int32_t exitCode) {
     exitCode_ = exitCode;
     control_.serialized([&] {
+        // The start's wait hint does not outlive it; a stop's stays in the last report.
+        if (status_.currentState == kServiceStartPending) status_.waitHint = 0;
+        status_.checkPoint = 0;
         status_.currentState = kServiceStopped;
         if (exitCode != 0) {
             status_.win32ExitCode = kErrorServiceSpecificError;

@@ -69,6 +69,46 @@ class LinuxService(unittest.TestCase):
         process.communicate(timeout=60)
         self.assertEqual(process.returncode, 0)
 
+    def test_a_main_that_returns_keeps_the_service_running_until_sigterm_runs_the_hooks(self):
+        # ReturningApp: its static initializer runs after the VM exists and before
+        # main; main starts a non-daemon worker and returns; the class
+        # has no stop(), so SIGTERM ends the VM through System.exit and its hook runs.
+        path = str(self.sandbox.path("notify.sock"))
+        receiver = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        receiver.bind(path)
+        self.addCleanup(receiver.close)
+        folder = self.sandbox.path("returning")
+        folder.mkdir()
+        self.launcher.write_ini({
+            "Java Runtime Environment": {"Main Class": "ReturningApp", "Maximum Version": "any"},
+            "Class Path": {"Class Path": str(JARS / "returning.jar")},
+            "Application": {"Application Type": "service"},
+        })
+        env = dict(os.environ, XDG_CONFIG_HOME=str(self.sandbox.path("config")), NOTIFY_SOCKET=path,
+                   RETURNING_APP_DIR=str(folder))
+        process = subprocess.Popen([str(self.launcher.path)], cwd=self.launcher.folder, env=env,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        receiver.settimeout(60)
+        self.assertEqual(receiver.recv(100), b"READY=1")
+        # Ready only once main is about to run: the class is already initialized.
+        self.assertTrue((folder / "initialized.txt").exists())
+        self.assertEqual(process.stdout.readline(), "main returns\n")
+        # main has returned; the worker runs on, and so does the service.
+        receiver.settimeout(2)
+        with self.assertRaises(socket.timeout):
+            receiver.recv(100)
+        self.assertIsNone(process.poll())
+        self.assertFalse((folder / "hook.txt").exists())
+
+        process.send_signal(signal.SIGTERM)
+        receiver.settimeout(60)
+        self.assertEqual(receiver.recv(100), b"STOPPING=1")
+        out, err = process.communicate(timeout=60)
+        # A stopped service ends with 0, its shutdown hooks run.
+        self.assertEqual((process.returncode, out), (0, ""), err)
+        self.assertEqual((folder / "hook.txt").read_text(), "hook ran")
+
     def test_start_without_runtime_fails_on_both_streams_without_a_prompt(self):
         process, first = self.start(extra_java={"Minimum Version": "99", "JRE Path": "/proc/kite-nowhere"})
         out, err = process.communicate(timeout=60)

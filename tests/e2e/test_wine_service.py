@@ -17,7 +17,8 @@ import unittest
 
 import harness
 
-RUNNING, STOP_PENDING, STOPPED = 4, 3, 1
+RUNNING, STOP_PENDING, START_PENDING, STOPPED = 4, 3, 2, 1
+START_WAIT_HINT = 10000
 SERVICE_SPECIFIC_ERROR = 1066
 Status = collections.namedtuple("Status", "state wait_hint exit_code service_exit_code")
 
@@ -57,8 +58,8 @@ class ServiceApp:
     def wine_command(self, *args) -> harness.Result:
         return self.wine.run(args[0], args[1:], cwd=self.sandbox.root, timeout=60)
 
-    def query(self) -> Status:
-        """The service's status as sc query shows it."""
+    def query(self, with_checkpoint: bool = False):
+        """The service's status as sc query shows it; with_checkpoint: and its checkpoint."""
         deadline = time.monotonic() + 5
         while True:
             # Now and then Wine's sc prints nothing at all: ask again.
@@ -67,9 +68,11 @@ class ServiceApp:
             hint = re.search(r"WAIT_HINT\s*:\s*0x([0-9a-fA-F]+)", result.stdout)
             code = re.search(r"WIN32_EXIT_CODE\s*:\s*(\d+)", result.stdout)
             service_code = re.search(r"SERVICE_EXIT_CODE\s*:\s*(-?\d+)", result.stdout)
-            if state and hint and code and service_code:
-                return Status(int(state.group(1)), int(hint.group(1), 16), int(code.group(1)),
-                              int(service_code.group(1)) & 0xFFFFFFFF)
+            checkpoint = re.search(r"CHECKPOINT\s*:\s*0x([0-9a-fA-F]+)", result.stdout)
+            if state and hint and code and service_code and checkpoint:
+                status = Status(int(state.group(1)), int(hint.group(1), 16), int(code.group(1)),
+                                int(service_code.group(1)) & 0xFFFFFFFF)
+                return (status, int(checkpoint.group(1), 16)) if with_checkpoint else status
             if time.monotonic() > deadline:
                 self.test.fail(f"sc query {self.name} ended with {result.code}: {result.stdout}{result.stderr}")
             time.sleep(0.1)
@@ -195,19 +198,66 @@ class WineService(unittest.TestCase):
         record = service.record()
         self.assertLess(record.index("destroy_called thread=unattached"), record.index("system_exit=0 thread=Thread-0"))
 
-    def test_without_java_stop_the_service_stays_stop_pending_until_main_ends(self):
-        service = ServiceApp(self, self.wine, ["main=sleep 4000"])
+    def test_running_is_reported_once_main_is_called(self):
+        # The VM takes 6 s to be made: start pending meanwhile, with the
+        # checkpoint renewed, and running only once the VM exists.
+        service = ServiceApp(self, self.wine, ["create_delay=6000", "has_stop=yes", "main=wait_stop"])
         service.install()
-        self.assertEqual(service.wine_command("net", "start", service.name).code, 0)
-        service.wait_for("main_called thread=main")
+        result = service.wine_command("sc", "start", service.name)
+        self.assertEqual(result.code, 0, result.stdout)
+        seen = []
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            status, checkpoint = service.query(with_checkpoint=True)
+            created = "create_result=0" in service.record()
+            seen.append((status.state, status.wait_hint, checkpoint, created))
+            if status.state != START_PENDING:
+                break
+            time.sleep(0.2)
+        pending = [entry for entry in seen if entry[0] == START_PENDING]
+        self.assertTrue(pending, seen)
+        self.assertEqual({entry[1] for entry in pending}, {START_WAIT_HINT}, seen)
+        self.assertGreater(max(entry[2] for entry in pending), 1, seen)
+        self.assertEqual(seen[-1][0::3], (RUNNING, True), seen)
+        self.assertEqual(service.wine_command("net", "stop", service.name).code, 0)
+        self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 3000, 0, 0))
+
+    def test_a_stop_during_the_start_is_carried_out_once_main_is_called(self):
+        service = ServiceApp(self, self.wine, ["create_delay=3000", "main=sleep 60000"])
+        service.install()
+        self.assertEqual(service.wine_command("sc", "start", service.name).code, 0)
         result = service.wine_command("sc", "stop", service.name)
         self.assertEqual(result.code, 0, result.stdout)
-        service.wait_for("exception_described=java.lang.NoSuchMethodError: static Lcom/example/App;.stop()V"
-                         " thread=Thread-0")
-        self.assertEqual(service.query(), (STOP_PENDING, 3000, 0, 0))
-        self.assertNotIn("main_returned", service.record())
-        service.wait_for_state(STOPPED)
-        self.assertIn("main_returned", service.record())
+        self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 3000, 0, 0))
+        record = service.record()
+        self.assertLess(record.index("create_result=0"), record.index("system_exit=0 thread=Thread-0"))
+
+    def test_without_java_stop_a_stop_ends_the_vm_through_system_exit(self):
+        cases = [
+            # main still runs.
+            (["main=sleep 60000"], "main_called thread=main", 0, 0),
+            # main has returned; its non-daemon thread keeps the service running.
+            (["main=thread 60000"], "main_returned", 0, 0),
+            # main has thrown meanwhile: the stop keeps the failure's 1.
+            (["main=thread 60000", "main=throw java.lang.IllegalStateException kaputt"],
+             "main_threw=java.lang.IllegalStateException", SERVICE_SPECIFIC_ERROR, 1),
+        ]
+        for script, fact, exit_code, service_exit_code in cases:
+            with self.subTest(script=script):
+                service = ServiceApp(self, self.wine, script)
+                service.install()
+                self.assertEqual(service.wine_command("net", "start", service.name).code, 0)
+                service.wait_for(fact)
+                self.assertEqual(service.query(), (RUNNING, 0, 0, 0))
+                result = service.wine_command("sc", "stop", service.name)
+                self.assertEqual(result.code, 0, result.stdout)
+                self.assertEqual(service.wait_for_state(STOPPED), (STOPPED, 3000, exit_code, service_exit_code))
+                record = service.record()
+                # On the stop's own thread, attached after any thread of main's.
+                self.assertTrue([line for line in record
+                                 if line.startswith(f"system_exit={service_exit_code} thread=Thread-")], record)
+                self.assertIn("exit_hook_returned", record)
+                self.assertFalse([line for line in record if line.startswith("exception_described")], record)
 
     def test_started_from_a_console(self):
         # Under Wine the failing dispatcher call may first wait up to 10 s for

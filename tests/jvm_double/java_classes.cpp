@@ -14,6 +14,7 @@ const MethodInfo methods[] = {
     {MethodId::PrintStreamInit, ClassId::PrintStream, "<init>", "(Ljava/io/OutputStream;)V", false},
     {MethodId::SetOut, ClassId::System, "setOut", "(Ljava/io/PrintStream;)V", true},
     {MethodId::SetErr, ClassId::System, "setErr", "(Ljava/io/PrintStream;)V", true},
+    {MethodId::SystemExit, ClassId::System, "exit", "(I)V", true},
     {MethodId::CheckAndLoadMain, ClassId::LauncherHelper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;",
      true},
     {MethodId::Main, ClassId::Application, "main", "([Ljava/lang/String;)V", true},

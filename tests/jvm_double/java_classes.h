@@ -19,6 +19,7 @@ enum class MethodId {
     PrintStreamInit,        // java/io/PrintStream.<init>(Ljava/io/OutputStream;)V
     SetOut,                 // java/lang/System.setOut(Ljava/io/PrintStream;)V
     SetErr,                 // java/lang/System.setErr(Ljava/io/PrintStream;)V
+    SystemExit,             // java/lang/System.exit(I)V
     CheckAndLoadMain,       // sun/launcher/LauncherHelper.checkAndLoadMain(ZILjava/lang/String;)Ljava/lang/Class;
     Main,                   // <application>.main([Ljava/lang/String;)V, static
     MainInstance,           // <application>.main([Ljava/lang/String;)V, instance

@@ -109,6 +109,7 @@ jvalue callStaticMethod(ThreadEnv& thread, const MethodInfo& method, const std::
     switch (method.id) {
     case MethodId::SetOut: setStandardStream(thread, false, arguments[0].l); break;
     case MethodId::SetErr: setStandardStream(thread, true, arguments[0].l); break;
+    case MethodId::SystemExit: systemExit(thread, arguments[0].i); break;
     case MethodId::CheckAndLoadMain: result.l = checkAndLoadMain(thread, arguments.data()); break;
     case MethodId::Main: runMain(thread, MainForm::Static, arguments[0].l); break;
     case MethodId::MainStaticNoArgs: runMain(thread, MainForm::StaticNoArgs, nullptr); break;

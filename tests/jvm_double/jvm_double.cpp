@@ -16,6 +16,7 @@
 // are skipped; an unknown key or bad value makes every entry point stop the
 // process with a message. Keys (default in brackets):
 //   create_result=<n>        [0] result of JNI_CreateJavaVM; non-zero creates no VM
+//   create_delay=<ms>        [0] JNI_CreateJavaVM sleeps this long first, as a slow VM start
 //   default_args_result=<n>  [-1] result of JNI_GetDefaultJavaVMInitArgs
 //   java_stack_size=<n>      [1048576] javaStackSize it fills into a JNI 1.1 record
 //   attach_result=<n>        [0] result of AttachCurrentThread; non-zero attaches nothing
@@ -307,6 +308,7 @@ jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* arguments) {
         writeConsoleError(refusal(text, check) + "\r\n");
         result = check;
     }
+    if (script().createDelay > 0) Sleep(static_cast<DWORD>(script().createDelay));
     VmLock lock;
     if (result == JNI_OK && vm().created) result = JNI_EEXIST;
     if (result == JNI_OK && !supportedJniVersion(initArgs->version)) result = JNI_EVERSION;

@@ -113,6 +113,7 @@ bool parseMainForms(std::string_view text, Script& s) {
 
 bool parseLine(std::string_view key, std::string_view value, Script& s) {
     if (key == "create_result") return parseNumber(value, s.createResult);
+    if (key == "create_delay") return parseNumber(value, s.createDelay);
     if (key == "default_args_result") return parseNumber(value, s.defaultArgsResult);
     if (key == "java_stack_size") return parseNumber(value, s.javaStackSize);
     if (key == "attach_result") return parseNumber(value, s.attachResult);

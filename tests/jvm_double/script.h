@@ -43,6 +43,7 @@ enum class Constructor { Public, Private, None };
 
 struct Script {
     jint createResult = 0;
+    jint createDelay = 0;  // milliseconds JNI_CreateJavaVM takes before it answers
     jint defaultArgsResult = JNI_ERR;  // what a current HotSpot answers to a JNI 1.1 record
     jint javaStackSize = 1024 * 1024;
     jint attachResult = 0;

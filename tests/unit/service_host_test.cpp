@@ -34,24 +34,40 @@ private:
     std::function<void()> whileRunning_;
 };
 
-TEST(ServiceHost, ReportsRunningThenStoppedAroundRun) {
-    FakeServiceControl control;
-    ServiceHost host(control);
-    ScriptedApplication application;
-    host.setApplication(&application);
-    // The application's exit code is the dispatcher's result.
-    EXPECT_EQ(host.runDispatcher(), -1);
-    ASSERT_EQ(control.reports.size(), 2u);
-    const ServiceStatus& running = control.reports[0];
-    EXPECT_EQ(running.serviceType, 0x10u);
-    EXPECT_EQ(running.currentState, kServiceRunning);
-    EXPECT_EQ(running.controlsAccepted, 5u);
-    EXPECT_EQ(running.waitHint, 0u);
-    // A failed run is reported as a service-specific error carrying its exit code.
-    EXPECT_EQ(control.reports[1].currentState, kServiceStopped);
-    EXPECT_EQ(control.reports[1].win32ExitCode, 1066u);
-    EXPECT_EQ(control.reports[1].serviceSpecificExitCode, 0xFFFFFFFFu);
-    EXPECT_EQ(application.runArguments, (WideStringList{u"KiteService"}));
+TEST(ServiceHost, ReportsStartPendingThenRunningOnceMainStartsThenStopped) {
+    for (bool mainStarts : {true, false}) {
+        FakeServiceControl control;
+        ServiceHost host(control);
+        ScriptedApplication application([&] {
+            if (mainStarts) host.reportRunning();
+        });
+        host.setApplication(&application);
+        // The application's exit code is the dispatcher's result.
+        EXPECT_EQ(host.runDispatcher(), -1);
+        ASSERT_EQ(control.reports.size(), mainStarts ? 3u : 2u);
+        // Start pending while the VM is made: stops are taken already.
+        const ServiceStatus& starting = control.reports[0];
+        EXPECT_EQ(starting.serviceType, 0x10u);
+        EXPECT_EQ(starting.currentState, kServiceStartPending);
+        EXPECT_EQ(starting.controlsAccepted, 5u);
+        EXPECT_EQ(starting.checkPoint, 1u);
+        EXPECT_EQ(starting.waitHint, ServiceHost::kStartWaitHint);
+        if (mainStarts) {
+            const ServiceStatus& running = control.reports[1];
+            EXPECT_EQ(running.currentState, kServiceRunning);
+            EXPECT_EQ(running.controlsAccepted, 5u);
+            EXPECT_EQ(running.checkPoint, 0u);
+            EXPECT_EQ(running.waitHint, 0u);
+        }
+        // A failed run is reported as a service-specific error carrying its
+        // exit code; the start's wait hint is gone.
+        const ServiceStatus& stopped = control.reports.back();
+        EXPECT_EQ(stopped.currentState, kServiceStopped);
+        EXPECT_EQ(stopped.win32ExitCode, 1066u);
+        EXPECT_EQ(stopped.serviceSpecificExitCode, 0xFFFFFFFFu);
+        EXPECT_EQ(stopped.waitHint, 0u);
+        EXPECT_EQ(application.runArguments, (WideStringList{u"KiteService"}));
+    }
 }
 
 TEST(ServiceHost, AFailedStartIsReportedStoppedWithItsCodeAndRunsNothing) {
@@ -73,8 +89,10 @@ TEST(ServiceHost, StopAndShutdownReportStopPendingBeforeStopping) {
     for (std::uint32_t code : {kServiceControlStop, kServiceControlShutdown}) {
         FakeServiceControl control;
         ServiceHost host(control);
+        // The stop comes during the start: main starting later reports no running state.
         ScriptedApplication application([&] {
             control.sendControl(code);
+            host.reportRunning();
             control.sendControl(kServiceControlInterrogate);
         });
         host.setApplication(&application);
@@ -140,7 +158,8 @@ struct Adapted {
     WideStringList arguments;
     std::vector<std::string> leadingOptions;
     ServiceAdapter adapter{host, platform, javaVm, settings,
-                           [this](const WideStringList& passed, const std::vector<std::string>& options) {
+                           [this](const WideStringList& passed, const std::vector<std::string>& options,
+                                  const MainEvents&) {
                                arguments = passed;
                                leadingOptions = options;
                                return -1;
@@ -218,40 +237,40 @@ TEST(ServiceAdapter, AStartWithoutARuntimeIsLoggedAndReportedAsFailed) {
     }
 }
 
-TEST(ServiceAdapter, StopWithoutAVmAfterTheLaunchEndedDoesNothing) {
+TEST(ServiceAdapter, ALinuxServiceKeepsItsStopSignalsFromTheVm) {
     Adapted a(OsStyle::Posix);
-    a.adapter.run({});  // the launch fails without a VM
-    // A Linux service keeps SIGTERM for its stop control.
+    a.adapter.run({});
     EXPECT_EQ(a.leadingOptions, std::vector<std::string>{"-Xrs"});
-    a.adapter.stopWhenVmExists();  // returns at once instead of waiting for a VM
-    EXPECT_EQ(a.javaVm.vm(), nullptr);
 }
 
-// A stop signal that comes before the service has reported running is kept
-// and delivered as the stop control once it has.
-TEST(PosixServiceControl, StopSignalBeforeRunningIsDeliveredOnceRunning) {
+// A stop signal that comes before the service's first report is kept and
+// delivered as the stop control once it has reported start pending or running.
+TEST(PosixServiceControl, StopSignalBeforeTheFirstReportIsDeliveredAfterIt) {
     struct Callbacks : ServiceCallbacks {
-        explicit Callbacks(PosixServiceControl& control) : serviceControl(control) {}
+        Callbacks(PosixServiceControl& control, std::uint32_t state) : serviceControl(control), state(state) {}
         void serviceMain(const WideStringList& arguments) override {
             name = arguments;
             std::raise(SIGTERM);
             serviceControl.registerHandler();
-            ServiceStatus running;
-            running.currentState = kServiceRunning;
-            serviceControl.reportStatus(running);
+            ServiceStatus first;
+            first.currentState = state;
+            serviceControl.reportStatus(first);
         }
         void control(std::uint32_t code) override {
             if (code == kServiceControlStop) ++stops;
         }
         PosixServiceControl& serviceControl;
+        std::uint32_t state;
         WideStringList name;
         std::atomic<int> stops{0};
     };
-    PosixServiceControl control("/opt/app/svc");
-    Callbacks callbacks(control);
-    EXPECT_EQ(control.runDispatcher(callbacks), 0);
-    EXPECT_EQ(callbacks.stops, 1);
-    EXPECT_EQ(callbacks.name, WideStringList{u"svc"});
+    for (std::uint32_t state : {kServiceStartPending, kServiceRunning}) {
+        PosixServiceControl control("/opt/app/svc");
+        Callbacks callbacks(control, state);
+        EXPECT_EQ(control.runDispatcher(callbacks), 0);
+        EXPECT_EQ(callbacks.stops, 1);
+        EXPECT_EQ(callbacks.name, WideStringList{u"svc"});
+    }
 }
 
 }  // namespace

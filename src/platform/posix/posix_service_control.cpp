@@ -22,9 +22,10 @@ namespace {
 int signalPipe[2] = {-1, -1};
 
 // The other bytes on the pipe: the service main has returned, and the service
-// has reported running (its stop control is ready). No stop signal has these numbers.
+// has made its first report (its stop control is ready). No stop signal has
+// these numbers.
 constexpr char kServiceMainDone = 0;
-constexpr char kServiceRunningByte = 0x7f;
+constexpr char kStopControlReady = 0x7f;
 
 void writeToLoop(char byte) { [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1); }
 
@@ -89,20 +90,20 @@ std::int32_t PosixServiceControl::runDispatcher(ServiceCallbacks& callbacks) {
         if (const int error = pthread_create(&thread, nullptr, serviceMainThread, &start); error != 0) {
             result = error;
         } else {
-            // A stop signal that comes before the service has reported running is
-            // kept and delivered as soon as it has: the host then stops the Java
-            // application once its VM exists, or the start ends on its own.
-            bool running = false;
+            // A stop signal that comes before the service's first report is kept
+            // and delivered as soon as it has made one: the host then stops the
+            // Java application once main is called, or the start ends on its own.
+            bool ready = false;
             bool stopPending = false;
             for (;;) {
                 char byte = 0;
                 const ssize_t n = read(signalPipe[0], &byte, 1);
                 if (n < 0 && errno == EINTR) continue;
                 if (n <= 0 || byte == kServiceMainDone) break;
-                if (byte == kServiceRunningByte) {
-                    running = true;
+                if (byte == kStopControlReady) {
+                    ready = true;
                     if (!std::exchange(stopPending, false)) continue;
-                } else if (!running) {
+                } else if (!ready) {
                     stopPending = true;
                     continue;
                 }
@@ -120,13 +121,14 @@ std::int32_t PosixServiceControl::runDispatcher(ServiceCallbacks& callbacks) {
 bool PosixServiceControl::registerHandler() { return true; }
 
 bool PosixServiceControl::reportStatus(const ServiceStatus& status) {
-    if (status.currentState == kServiceRunning) {
-        notify("READY=1");
+    if (status.currentState == kServiceStartPending || status.currentState == kServiceRunning) {
+        // systemd takes the service as started only once main is called.
+        if (status.currentState == kServiceRunning) notify("READY=1");
         // The stop control is taken from now on. The host reports under its lock,
-        // so a stop delivered now is reported after this running state.
-        if (!runningSent_) {
-            runningSent_ = true;
-            writeToLoop(kServiceRunningByte);
+        // so a stop delivered now is reported after this state.
+        if (!stopControlReady_) {
+            stopControlReady_ = true;
+            writeToLoop(kStopControlReady);
         }
     } else if (!stoppingSent_ &&
                (status.currentState == kServiceStopPending || status.currentState == kServiceStopped)) {

@@ -26,7 +26,7 @@ private:
 
     std::string programName_;
     pthread_mutex_t lock_ = PTHREAD_MUTEX_INITIALIZER;
-    bool runningSent_ = false;
+    bool stopControlReady_ = false;
     bool stoppingSent_ = false;
 };
 

@@ -16,6 +16,9 @@ ServiceCallbacks* activeCallbacks = nullptr;
 SERVICE_STATUS_HANDLE statusHandle = nullptr;
 CRITICAL_SECTION statusLock;
 
+// How often a start-pending report is repeated; well within its wait hint.
+constexpr DWORD kStartProgressInterval = 2000;
+
 void WINAPI controlHandler(DWORD code) {
     if (activeCallbacks != nullptr) activeCallbacks->control(code);
 }
@@ -39,8 +42,31 @@ std::int32_t Win32ServiceControl::runDispatcher(ServiceCallbacks& callbacks) {
     SERVICE_TABLE_ENTRYW table[] = {{emptyName, serviceMain}, {nullptr, nullptr}};
     const std::int32_t result =
         StartServiceCtrlDispatcherW(table) ? 0 : static_cast<std::int32_t>(GetLastError());
+    endStartProgress();
     activeCallbacks = nullptr;
     return result;
+}
+
+DWORD WINAPI Win32ServiceControl::startProgress(void* self) {
+    auto* control = static_cast<Win32ServiceControl*>(self);
+    while (WaitForSingleObject(control->startSettled_.get(), kStartProgressInterval) == WAIT_TIMEOUT) {
+        EnterCriticalSection(&statusLock);
+        const bool pending = control->lastReport_.dwCurrentState == SERVICE_START_PENDING;
+        if (pending) {
+            ++control->lastReport_.dwCheckPoint;
+            SetServiceStatus(statusHandle, &control->lastReport_);
+        }
+        LeaveCriticalSection(&statusLock);
+        if (!pending) break;
+    }
+    return 0;
+}
+
+void Win32ServiceControl::endStartProgress() {
+    if (startSettled_.valid()) SetEvent(startSettled_.get());
+    if (progressThread_.valid()) WaitForSingleObject(progressThread_.get(), INFINITE);
+    progressThread_.reset();
+    startSettled_.reset();
 }
 
 bool Win32ServiceControl::registerHandler() {
@@ -52,7 +78,23 @@ bool Win32ServiceControl::reportStatus(const ServiceStatus& status) {
     SERVICE_STATUS record{status.serviceType,   status.currentState,        status.controlsAccepted,
                           status.win32ExitCode, status.serviceSpecificExitCode, status.checkPoint,
                           status.waitHint};
-    return SetServiceStatus(statusHandle, &record) != 0;
+    EnterCriticalSection(&statusLock);
+    lastReport_ = record;
+    const bool reported = SetServiceStatus(statusHandle, &record) != 0;
+    if (record.dwCurrentState == SERVICE_START_PENDING) {
+        // A slow VM start must not run out the wait hint: a thread repeats the
+        // report with the next checkpoint until the state changes.
+        if (reported && !progressThread_.valid()) {
+            startSettled_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+            if (startSettled_.valid()) {
+                progressThread_.reset(CreateThread(nullptr, 0, startProgress, this, 0, nullptr));
+            }
+        }
+    } else if (startSettled_.valid()) {
+        SetEvent(startSettled_.get());
+    }
+    LeaveCriticalSection(&statusLock);
+    return reported;
 }
 
 void Win32ServiceControl::logError(const WideString& line) {
