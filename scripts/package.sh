@@ -61,10 +61,13 @@ def check(ok: bool, what: str):
         failures.append(what)
 
 
-# name, build folder, machine, subsystem (3 console, 2 GUI), size limit
+# name, build folder, machine, subsystem (3 console, 2 GUI), size limit. The
+# limit of the 32-bit pair catches what would swell them by much at once (a
+# stream library, a second copy of a runtime): 640 KiB leaves room for a
+# publisher's icons over today's 520 to 540 KiB.
 EXECUTABLES = [
-    ("kite.exe", "win32", 0x014C, 3, 512 * 1024),
-    ("kitew.exe", "win32", 0x014C, 2, 512 * 1024),
+    ("kite.exe", "win32", 0x014C, 3, 640 * 1024),
+    ("kitew.exe", "win32", 0x014C, 2, 640 * 1024),
     ("kite64.exe", "win64", 0x8664, 3, None),
     ("kitew64.exe", "win64", 0x8664, 2, None),
     ("kite-brand.exe", "win64", 0x8664, 3, None),

@@ -146,9 +146,10 @@ class LinuxDiscovery(unittest.TestCase):
             "kite: candidates, best first:",
             "kite: no preferred version matched: the best-ranked candidate is taken",
             f"kite: chosen by the runtime folders: JVM library {library}",
-            'kite: JVM options (2, then the hooks "abort" and "exit"):',
+            'kite: JVM options (3, then the hooks "abort" and "exit"):',
             f"kite:   -Djava.class.path={ARGS_CLASSES}",
             f"kite:   -Dkite.test={library}",
+            "kite:   -Dsun.java.command=",
         ]
         position = 0
         for start in expected:

@@ -173,10 +173,11 @@ class WineCurrentRuntimes(harness.WineSuite):
             "kite: candidates, best first:",
             "kite: no preferred version matched: the best-ranked candidate is taken",
             f"kite: chosen by the registered runtimes: JVM library {library}",
-            "kite: JVM options (3, then the hooks \"abort\" and \"exit\"):",
+            "kite: JVM options (4, then the hooks \"abort\" and \"exit\"):",
             f"kite:   -Djava.class.path={harness.Wine.winpath(self.app.folder / 'app.jar')}",
             "kite:   -Xmx64m",
             "kite:   -Dkite.x=1",
+            "kite:   -Dsun.java.command=com.example.App",
         ]
         position = 0
         for line in expected:
