@@ -31,6 +31,7 @@ import pathlib
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 from dataclasses import dataclass
 
@@ -159,6 +160,24 @@ class LinuxLauncher:
         environment.setdefault("XDG_CONFIG_HOME", str(self.sandbox.path("config")))
         environment.update(extra_env or {})
         return _run([*wrapper, str(self.path), *args], environment, cwd or self.folder, timeout, stdin)
+
+
+def start_xvfb(numbers: range) -> tuple:
+    """An X server of the test's own on the first free display number of numbers (each suite
+    takes its own range, so suites that run at once do not meet): (display, process), once
+    its socket is there. Skips the calling suite when none is free."""
+    if shutil.which("Xvfb") is None:
+        raise unittest.SkipTest("Xvfb is not installed (scripts/setup.sh)")
+    number = next((n for n in numbers if not os.path.exists(f"/tmp/.X11-unix/X{n}")
+                   and not os.path.exists(f"/tmp/.X{n}-lock")), None)
+    if number is None:
+        raise unittest.SkipTest("no free X display number")
+    process = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + 10
+    while not os.path.exists(f"/tmp/.X11-unix/X{number}") and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return f":{number}", process
 
 
 def pe_machine(path) -> int | None:

@@ -12,7 +12,6 @@ import pathlib
 import shutil
 import subprocess
 import tempfile
-import time
 import unittest
 
 import harness
@@ -134,16 +133,7 @@ class MainJarSplashOnX(JarSuite):
         for tool in ("Xvfb", "convert"):
             if shutil.which(tool) is None:
                 raise unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh)")
-        number = next((n for n in range(190, 240) if not os.path.exists(f"/tmp/.X11-unix/X{n}")
-                       and not os.path.exists(f"/tmp/.X{n}-lock")), None)
-        if number is None:
-            raise unittest.SkipTest("no free X display number")
-        cls.display = f":{number}"
-        cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while not os.path.exists(f"/tmp/.X11-unix/X{number}") and time.monotonic() < deadline:
-            time.sleep(0.05)
+        cls.display, cls.xvfb = harness.start_xvfb(range(190, 240))
         subprocess.run(["convert", "-size", "200x100", "xc:blue", str(cls.build / "splash.png")], check=True,
                        timeout=30)
         (cls.build / "splash.txt").write_text("Main-Class: SplashApp\nSplashScreen-Image: splash.png\n")

@@ -878,16 +878,7 @@ class SplashScreenOnX(JavaLaunch):
         for tool in ("Xvfb", "import", "convert"):
             if shutil.which(tool) is None:
                 raise unittest.SkipTest(f"{tool} is not installed (scripts/setup.sh)")
-        number = next((n for n in range(140, 190) if not os.path.exists(f"/tmp/.X11-unix/X{n}")
-                       and not os.path.exists(f"/tmp/.X{n}-lock")), None)
-        if number is None:
-            raise unittest.SkipTest("no free X display number")
-        cls.display = f":{number}"
-        cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while not os.path.exists(f"/tmp/.X11-unix/X{number}") and time.monotonic() < deadline:
-            time.sleep(0.05)
+        cls.display, cls.xvfb = harness.start_xvfb(range(140, 190))
         cls.output = harness.HOST_DIR / "e2e-output" / "splash"
         cls.output.mkdir(parents=True, exist_ok=True)
 
