@@ -54,7 +54,7 @@ struct PrimaryReply {
 // How a secondary's hand-over ended.
 enum class ForwardResult {
     Forwarded,    // the primary has the arguments
-    Unreachable,  // another process holds the guard but does not take them (Linux)
+    Unreachable,  // another process holds the guard but does not take them
     Failed,       // the hand-over failed otherwise; nothing is reported
 };
 

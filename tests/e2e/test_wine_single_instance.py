@@ -153,6 +153,28 @@ class WineSingleInstance(harness.WineSuite):
                 primary.kill()
                 primary.wait()
 
+    def test_a_first_start_that_takes_no_arguments_yet_gives_the_second_its_line(self):
+        # The block of a first start whose listener does not run yet: the
+        # second start ends at once with message 233 and -1, never silently.
+        instance = WineInstance(self, self.wine, ["main=exit 42"])
+        holder = subprocess.Popen(
+            harness.Wine.command(harness.TARGET.tool("silent_primary.exe"), [self.wine.winpath(instance.launcher.path)]),
+            env=instance.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+        def end():
+            holder.stdin.close()
+            holder.wait(60)
+
+        self.addCleanup(end)
+        self.assertEqual(holder.stdout.readline().strip(), b"ready")
+        result = instance.run(["x"])
+        self.assertEqual(result.code, 255)
+        # The umlaut's bytes depend on the code page.
+        self.assertTrue(result.stdout.startswith("Error: Das Programm l"), result.stdout)
+        self.assertTrue(result.stdout.endswith(" bereits, die laufende Instanz ist aber nicht erreichbar. \n"),
+                        result.stdout)
+        self.assertNotIn("main_called thread=main", instance.record())
+
     def test_without_a_reply_the_second_start_ends_with_the_primarys_code(self):
         cases = [
             # The delivery cannot attach to the VM.

@@ -137,8 +137,9 @@ public:
         if (shared_->startEvent.valid()) SetEvent(shared_->startEvent.get());
     }
 
-    // A failed post (no listener yet, or none at all) ends the start without
-    // a message, as it always has on Windows.
+    // A failed post (the primary has no listener yet, or none at all) is the
+    // same failure as the Linux build's primary that does not accept: the
+    // start ends with its error line, not without a word.
     ForwardResult forward(const ArgumentArea& area) override {
         // The reply is posted to this thread: it needs its queue before the
         // primary learns its id.
@@ -146,8 +147,11 @@ public:
         std::memcpy(shared_->block + kArgumentAreaOffset, area.data(), area.size());
         messageId_ = loadField(shared_->block, kMessageIdOffset);
         const DWORD listener = loadField(shared_->block, kListenerThreadOffset);
+        // No listener's id yet: the header is incomplete. (A post to thread 0
+        // is not refused everywhere.)
+        if (listener == 0) return ForwardResult::Unreachable;
         return PostThreadMessageW(listener, messageId_, GetCurrentThreadId(), 0) != 0 ? ForwardResult::Forwarded
-                                                                                    : ForwardResult::Failed;
+                                                                                    : ForwardResult::Unreachable;
     }
 
     PrimaryReply waitForReply() override {
